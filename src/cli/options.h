@@ -1,0 +1,22 @@
+// The command-line options of a port request and their scanner.
+#pragma once
+
+#include <cstdint>
+
+namespace portslot {
+
+struct port_options {
+    std::int32_t port_min;   // lowest port of the range, inclusive
+    std::int32_t port_max;   // highest port of the range, inclusive
+    std::int32_t port_count; // even ports in each device's block
+    std::int32_t port_num;   // 1-based position in the block; -1 when not given
+    const char *mac_address; // borrowed from the argument vector; may be null
+};
+
+// Reads "--port-min", "--port-max", "--port-count" and "--port-num", each
+// followed by its value, from all `argc` elements of `argv`, element 0
+// included; every other argument becomes the MAC text, the last one winning.
+// Values are read like atoi, saturated to the 32-bit range. Never fails.
+port_options getopt(int argc, const char *const *argv);
+
+} // namespace portslot

@@ -1,0 +1,86 @@
+#include "port_derivation.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace portslot {
+
+namespace {
+
+constexpr std::size_t mac_text_max = 17; // "aa:bb:cc:dd:ee:ff"
+constexpr std::size_t mac_digits = 12;   // the same without colons
+constexpr std::size_t tail_offset = 6;   // the last three octets start here
+
+// True when `text` is longer than `limit`, without reading past limit + 1
+// bytes: an argument may be arbitrarily long.
+bool longer_than(const char *text, std::size_t limit)
+{
+    for (std::size_t i = 0; i <= limit; ++i)
+        if (text[i] == '\0')
+            return false;
+    return true;
+}
+
+} // namespace
+
+char *remove_char(char *dst, const char *src, char ch)
+{
+    char *out = dst;
+    for (; *src != '\0'; ++src)
+        if (*src != ch)
+            *out++ = *src;
+    *out = '\0';
+    return dst;
+}
+
+std::uint64_t mac_tail_value(const char *text)
+{
+    if (text == nullptr)
+        return 0;
+    for (std::size_t i = 0; i < tail_offset; ++i)
+        if (text[i] == '\0')
+            return 0;
+    // strtoul's own rules decide what a tail that is not plain hexadecimal
+    // gives: white space, a sign (a "-" negates modulo 2^64), "0x", no digits.
+    return std::strtoul(text + tail_offset, nullptr, 16);
+}
+
+std::int32_t compute_port(const char *mac_address, std::int32_t port_min,
+                          std::int32_t port_max, std::int32_t port_count,
+                          std::int32_t port_num)
+{
+    char buffer[mac_text_max + 1] = {};
+
+    // The length check keeps the copy within the buffer.
+    if (mac_address == nullptr || longer_than(mac_address, mac_text_max))
+        return -1;
+    remove_char(buffer, mac_address, ':');
+    if (std::strlen(buffer) != mac_digits)
+        return -1;
+    const std::uint64_t key = mac_tail_value(buffer);
+
+    // 64 bits hold every intermediate value, so nothing wraps: an odd
+    // INT32_MAX minimum rounds up past every maximum instead of to INT32_MIN.
+    std::int64_t low = port_min;
+    std::int64_t high = port_max;
+    if (low & 1)
+        ++low;
+    if (high & 1)
+        --high;
+    if (high < low || port_count <= 0 || port_num <= 0 || port_num > port_count)
+        return -1;
+
+    const std::int64_t even_ports = (high - low) / 2 + 1;
+    const std::int64_t blocks = even_ports / port_count;
+    // Fewer even ports than one block holds: no block to hand out.
+    if (blocks == 0)
+        return -1;
+
+    const auto block = static_cast<std::int64_t>(key % static_cast<std::uint64_t>(blocks));
+    const std::int64_t index = block * port_count + (port_num - 1);
+    // index < blocks * port_count <= even_ports, so the port lies within
+    // [low, high] and fits in 32 bits.
+    return static_cast<std::int32_t>(low + 2 * index);
+}
+
+} // namespace portslot
