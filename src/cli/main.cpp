@@ -16,15 +16,14 @@ namespace {
 // never reached the caller must not look like success.
 bool close_stdout()
 {
-    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
-    const int saved = errno;
-    const bool close_failed = std::fclose(stdout) != 0;
-    if (failed || close_failed) {
-        std::fprintf(stderr, "portslot: write error: %s\n",
-                     std::strerror(failed ? saved : errno));
-        return false;
-    }
-    return true;
+    const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    const int flush_error = errno;
+    const bool closed = std::fclose(stdout) == 0;
+    if (flushed && closed)
+        return true;
+    std::fprintf(stderr, "portslot: write error: %s\n",
+                 std::strerror(flushed ? errno : flush_error));
+    return false;
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 // The command-line options of a port request and their scanner.
-#pragma once
+// Include guard rather than #pragma once: the build tree holds a copy of
+// each public header under include/portslot/, and both may be reached.
+#ifndef PORTSLOT_OPTIONS_H
+#define PORTSLOT_OPTIONS_H
 
 #include <cstdint>
 
@@ -20,3 +23,5 @@ struct port_options {
 port_options getopt(int argc, const char *const *argv);
 
 } // namespace portslot
+
+#endif

@@ -1,5 +1,6 @@
 // The parameter report printed when a request gives no port.
-#pragma once
+#ifndef PORTSLOT_REPORT_H
+#define PORTSLOT_REPORT_H
 
 #include <cstdio>
 
@@ -12,3 +13,5 @@ namespace portslot {
 void print_options(port_options options, std::FILE *out = stdout);
 
 } // namespace portslot
+
+#endif

@@ -1,5 +1,8 @@
 // Derivation of a device's port from its MAC address text and a port range.
-#pragma once
+// Include guard rather than #pragma once: the build tree holds a copy of
+// each public header under include/portslot/, and both may be reached.
+#ifndef PORTSLOT_PORT_DERIVATION_H
+#define PORTSLOT_PORT_DERIVATION_H
 
 #include <cstdint>
 
@@ -23,3 +26,5 @@ char *remove_char(char *dst, const char *src, char ch);
 std::uint64_t mac_tail_value(const char *text);
 
 } // namespace portslot
+
+#endif
