@@ -1,0 +1,33 @@
+# Debian packages with CPack: "portslot" (the program, its manual page and
+# completion) and "libportslot-dev" (the library for other programs).
+set(CPACK_PACKAGE_NAME portslot)
+set(CPACK_PACKAGE_VENDOR "portslot developers")
+set(CPACK_PACKAGE_CONTACT "portslot developers <maintainers@users.noreply.c-seed-b387f820.example>")
+# Each package's description starts with its own one-line summary. CPack
+# prepends the shared summary to both unless it is left at CPack's default.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CPACK_PACKAGE_NAME} built using CMake")
+set(CPACK_DEBIAN_TOOL_DESCRIPTION
+"fixed port numbers for devices, derived from their MAC addresses
+portslot prints the port that a network device is given out of a port range,
+derived from the last three octets of its MAC address. The same device always
+gets the same even ports, two apart, so provisioning scripts and the devices
+themselves agree on them without keeping any record.")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_GENERATOR DEB)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL tool dev)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_TOOL_PACKAGE_NAME portslot)
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME libportslot-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_DESCRIPTION
+"static library and headers of portslot's port derivation
+The derivation (compute_port) and option scanner of portslot as a static C++
+library, with a CMake package: find_package(portslot) and link portslot::portslot.")
+
+include(CPack)
