@@ -7,6 +7,8 @@
 
 #include <portslot/port_derivation.h>
 
+#include "number_reading.h"
+
 namespace {
 
 std::int32_t take_number(const std::uint8_t *&data, std::size_t &size)
@@ -34,6 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<char> mac(data, data + size);
     mac.push_back('\0');
     const char *text = mac.data();
+
+    // The tool's own number reading must match the C library's on any text.
+    const long wide = std::strtol(text, nullptr, 10);
+    if (portslot::read_decimal(text) != (wide > INT32_MAX ? INT32_MAX : wide < INT32_MIN ? INT32_MIN : wide) ||
+        portslot::read_hex(text) != std::strtoul(text, nullptr, 16))
+        std::abort();
 
     const std::int32_t port = portslot::compute_port(text, port_min, port_max, port_count, port_num);
     if (port != portslot::compute_port(text, port_min, port_max, port_count, port_num))

@@ -3,7 +3,7 @@
 // plain, independent reading of the same vector.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <fcntl.h>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -11,6 +11,7 @@
 #include <portslot/options.h>
 #include <portslot/port_derivation.h>
 
+#include "output.h"
 #include "report.h"
 
 namespace {
@@ -32,10 +33,10 @@ std::int32_t plain_number(const std::string &text)
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-std::FILE *sink()
+int sink()
 {
-    static std::FILE *file = std::fopen("/dev/null", "w");
-    return file;
+    static const int fd = open("/dev/null", O_WRONLY);
+    return fd;
 }
 
 } // namespace
@@ -76,7 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const std::int32_t port = portslot::compute_port(got.mac_address, got.port_min, got.port_max,
                                                      got.port_count, got.port_num);
+    portslot::output out(sink());
     if (port < 0)
-        portslot::print_options(got, sink());
+        portslot::print_options(got, out);
+    else
+        out.number(port);
+    if (!out.flush())
+        std::abort();
     return 0;
 }

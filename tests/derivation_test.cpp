@@ -1,9 +1,12 @@
 // The port derivation: MAC text checks, the key, range rounding and checks.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include <portslot/port_derivation.h>
+
+#include "number_reading.h"
 
 namespace {
 
@@ -99,6 +102,24 @@ INSTANTIATE_TEST_SUITE_P(texts, tail_value,
                                          text_case{"aabbcc12zz34", 0x12},
                                          text_case{"aabbc", 0}, text_case{"", 0},
                                          text_case{nullptr, 0}));
+
+// The tool reads numbers without calling the C library; it must read them
+// exactly as strtol (clamped to 32 bits) and strtoul do.
+TEST(number_reading, agrees_with_the_c_library)
+{
+    const char *const texts[] = {
+        "", "0", "7", "-7", "+7", "  \t\n\v\f\r42", "+-3", "-+3", "--3", "- 3", "12abc",
+        "abc", "ff", "FF", "Ab", "0x", "0x1f", "0X1F", "0xg", "-0x10", " +0x10", "00x10", "x10",
+        "2147483647", "2147483648", "-2147483648", "-2147483649", "99999999999999999999999",
+        "-99999999999999999999999", "ffffffffffffffff", "10000000000000000", "-ffffffffffffffff",
+        "-10000000000000000", "0000000000000000000000001", "\x80", "9\xff", "1 2"};
+    for (const char *text : texts) {
+        const long wide = std::strtol(text, nullptr, 10);
+        const long clamped = wide > INT32_MAX ? INT32_MAX : wide < INT32_MIN ? INT32_MIN : wide;
+        EXPECT_EQ(portslot::read_decimal(text), clamped) << '"' << text << '"';
+        EXPECT_EQ(portslot::read_hex(text), std::strtoul(text, nullptr, 16)) << '"' << text << '"';
+    }
+}
 
 TEST(remove_char, drops_every_copy_of_the_byte)
 {

@@ -1,24 +1,19 @@
 #include "options.h"
 
-#include <climits>
-#include <cstdlib>
-#include <cstring>
+#include "number_reading.h"
 
 namespace portslot {
 
 namespace {
 
-// atoi's reading (white space, one sign, digits up to the first other byte,
-// no digits gives 0), but a value past the 32-bit range saturates instead of
-// being undefined.
-std::int32_t read_number(const char *text)
+// Byte-exact comparison of two whole texts, as strcmp(a, b) == 0 (a loop of
+// its own: the tool calls as few C library functions as it can).
+bool same_text(const char *a, const char *b)
 {
-    const long value = std::strtol(text, nullptr, 10);
-    if (value > INT32_MAX)
-        return INT32_MAX;
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    return static_cast<std::int32_t>(value);
+    for (; *a == *b; ++a, ++b)
+        if (*a == '\0')
+            return true;
+    return false;
 }
 
 } // namespace
@@ -47,7 +42,7 @@ port_options getopt(int argc, const char *const *argv)
         const char *arg = argv[i];
         const option *match = nullptr;
         for (const option &candidate : table)
-            if (std::strcmp(arg, candidate.name) == 0) {
+            if (same_text(arg, candidate.name)) {
                 match = &candidate;
                 break;
             }
@@ -58,7 +53,7 @@ port_options getopt(int argc, const char *const *argv)
         // An option with no value left keeps its field as it was.
         if (++i >= argc)
             break;
-        options.*(match->field) = read_number(argv[i]);
+        options.*(match->field) = read_decimal(argv[i]);
     }
     return options;
 }

@@ -2,14 +2,27 @@
 
 namespace portslot {
 
-void print_options(port_options options, std::FILE *out)
+void print_options(port_options options, output &out)
 {
-    std::fprintf(out, "port_min    = %d\n", options.port_min);
-    std::fprintf(out, "port_max    = %d\n", options.port_max);
-    std::fprintf(out, "port_count  = %d\n", options.port_count);
-    std::fprintf(out, "port_num    = %d\n", options.port_num);
-    std::fprintf(out, "mac_address = %s\n",
-                 options.mac_address != nullptr ? options.mac_address : "(null)");
+    // Each label is the field's name padded to 12 characters, so that the
+    // equals signs line up.
+    const struct {
+        const char *label;
+        std::int32_t value;
+    } numbers[] = {
+        {"port_min    = ", options.port_min},
+        {"port_max    = ", options.port_max},
+        {"port_count  = ", options.port_count},
+        {"port_num    = ", options.port_num},
+    };
+    for (const auto &line : numbers) {
+        out.text(line.label);
+        out.number(line.value);
+        out.text("\n");
+    }
+    out.text("mac_address = ");
+    out.text(options.mac_address != nullptr ? options.mac_address : "(null)");
+    out.text("\n");
 }
 
 } // namespace portslot

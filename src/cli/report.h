@@ -2,15 +2,14 @@
 #ifndef PORTSLOT_REPORT_H
 #define PORTSLOT_REPORT_H
 
-#include <cstdio>
-
 #include "options.h"
+#include "output.h"
 
 namespace portslot {
 
 // Writes the five "name = value" lines of `options` to `out`: the values as
-// the scanner left them, not rounded.
-void print_options(port_options options, std::FILE *out = stdout);
+// the scanner left them, not rounded; a missing MAC text shows as "(null)".
+void print_options(port_options options, output &out);
 
 } // namespace portslot
 

@@ -1,7 +1,6 @@
 #include "port_derivation.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "number_reading.h"
 
 namespace portslot {
 
@@ -12,7 +11,8 @@ constexpr std::size_t mac_digits = 12;   // the same without colons
 constexpr std::size_t tail_offset = 6;   // the last three octets start here
 
 // True when `text` is longer than `limit`, without reading past limit + 1
-// bytes: an argument may be arbitrarily long.
+// bytes: an argument may be arbitrarily long. (A loop of its own rather than
+// strlen: the tool calls as few C library functions as it can.)
 bool longer_than(const char *text, std::size_t limit)
 {
     for (std::size_t i = 0; i <= limit; ++i)
@@ -35,14 +35,11 @@ char *remove_char(char *dst, const char *src, char ch)
 
 std::uint64_t mac_tail_value(const char *text)
 {
-    if (text == nullptr)
+    if (text == nullptr || !longer_than(text, tail_offset - 1))
         return 0;
-    for (std::size_t i = 0; i < tail_offset; ++i)
-        if (text[i] == '\0')
-            return 0;
     // strtoul's own rules decide what a tail that is not plain hexadecimal
     // gives: white space, a sign (a "-" negates modulo 2^64), "0x", no digits.
-    return std::strtoul(text + tail_offset, nullptr, 16);
+    return read_hex(text + tail_offset);
 }
 
 std::int32_t compute_port(const char *mac_address, std::int32_t port_min,
@@ -55,7 +52,7 @@ std::int32_t compute_port(const char *mac_address, std::int32_t port_min,
     if (mac_address == nullptr || longer_than(mac_address, mac_text_max))
         return -1;
     remove_char(buffer, mac_address, ':');
-    if (std::strlen(buffer) != mac_digits)
+    if (longer_than(buffer, mac_digits) || !longer_than(buffer, mac_digits - 1))
         return -1;
     const std::uint64_t key = mac_tail_value(buffer);
 

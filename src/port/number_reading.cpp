@@ -1,0 +1,68 @@
+#include "number_reading.h"
+
+namespace portslot {
+
+namespace {
+
+// White space as the C locale's isspace has it.
+bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Skips white space and one sign; true when the sign was "-".
+bool skip_to_digits(const char *&text)
+{
+    while (is_space(*text))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '+' || *text == '-')
+        ++text;
+    return negative;
+}
+
+int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::int32_t read_decimal(const char *text)
+{
+    const bool negative = skip_to_digits(text);
+    // Past 2^31 the value only saturates, so stop growing there.
+    constexpr std::int64_t cap = std::int64_t{1} << 31;
+    std::int64_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        if (value < cap)
+            value = value * 10 + (*text - '0');
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX)
+        return INT32_MAX;
+    if (value < INT32_MIN)
+        return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+std::uint64_t read_hex(const char *text)
+{
+    const bool negative = skip_to_digits(text);
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X') && hex_digit(text[2]) >= 0)
+        text += 2;
+    std::uint64_t value = 0;
+    bool overflow = false;
+    for (int digit; (digit = hex_digit(*text)) >= 0; ++text) {
+        overflow = overflow || value >> 60 != 0;
+        value = value << 4 | static_cast<std::uint64_t>(digit);
+    }
+    if (overflow)
+        return UINT64_MAX;
+    return negative ? 0 - value : value;
+}
+
+} // namespace portslot

@@ -1,0 +1,24 @@
+// Reading numbers from text the way the C library does, without calling it:
+// a run of portslot is mostly process start-up, and every C library function
+// it calls costs a symbol lookup at run time.
+#ifndef PORTSLOT_NUMBER_READING_H
+#define PORTSLOT_NUMBER_READING_H
+
+#include <cstdint>
+
+namespace portslot {
+
+// The value strtol(text, nullptr, 10) gives, clamped to the 32-bit range:
+// leading white space, one sign, decimal digits up to the first other byte;
+// no digits gives 0. In range it is exactly atoi's reading.
+std::int32_t read_decimal(const char *text);
+
+// The value strtoul(text, nullptr, 16) gives: leading white space, one sign,
+// an optional "0x" or "0X" before a hexadecimal digit, digits of either case
+// up to the first other byte; no digits gives 0, a "-" negates modulo 2^64,
+// and a value past 64 bits gives 2^64 - 1.
+std::uint64_t read_hex(const char *text);
+
+} // namespace portslot
+
+#endif
