@@ -77,6 +77,23 @@ INSTANTIATE_TEST_SUITE_P(
                   2147483644},
         port_case{"ff:ff:ff:ff:ff:ff", 0, INT32_MAX, 1, 1, 2 * 16777215}));
 
+TEST(port_block_count, counts_whole_blocks_of_the_rounded_range)
+{
+    const struct {
+        std::int32_t min, max, count;
+        std::int64_t blocks;
+    } cases[] = {
+        {40000, 41000, 2, 250},  {40000, 41000, 1, 501}, {40001, 41001, 2, 250},
+        {40000, 41000, 501, 1},  {40000, 41000, 502, 0}, {40001, 40001, 2, 0},
+        {41000, 40000, 2, 0},    {0, 0, 1, 1},           {40000, 41000, 0, 0},
+        {40000, 41000, -1, 0},   {INT32_MIN, INT32_MAX, 1, std::int64_t{1} << 31},
+        {INT32_MAX, INT32_MAX, 1, 0}, {-3, -3, 1, 0},    {-3, -2, 1, 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(portslot::port_block_count(c.min, c.max, c.count), c.blocks)
+            << c.min << ' ' << c.max << ' ' << c.count;
+}
+
 struct text_case {
     const char *text;
     std::uint64_t key;

@@ -21,7 +21,25 @@ bool longer_than(const char *text, std::size_t limit)
     return true;
 }
 
+// Odd bounds round inwards; oddness is the lowest bit, so a negative odd
+// minimum moves up as well (-3 becomes -2).
+std::int64_t round_up_to_even(std::int32_t value) { return std::int64_t{value} + (value & 1); }
+
 } // namespace
+
+std::int64_t port_block_count(std::int32_t port_min, std::int32_t port_max,
+                              std::int32_t port_count)
+{
+    // 64 bits hold every intermediate value, so nothing wraps: an odd
+    // INT32_MAX minimum rounds up past every maximum instead of to INT32_MIN.
+    const std::int64_t low = round_up_to_even(port_min);
+    const std::int64_t high = std::int64_t{port_max} - (port_max & 1);
+    if (high < low || port_count <= 0)
+        return 0;
+    const std::int64_t even_ports = (high - low) / 2 + 1;
+    // Even ports past the last whole block are never handed out.
+    return even_ports / port_count;
+}
 
 char *remove_char(char *dst, const char *src, char ch)
 {
@@ -56,28 +74,17 @@ std::int32_t compute_port(const char *mac_address, std::int32_t port_min,
         return -1;
     const std::uint64_t key = mac_tail_value(buffer);
 
-    // 64 bits hold every intermediate value, so nothing wraps: an odd
-    // INT32_MAX minimum rounds up past every maximum instead of to INT32_MIN.
-    std::int64_t low = port_min;
-    std::int64_t high = port_max;
-    if (low & 1)
-        ++low;
-    if (high & 1)
-        --high;
-    if (high < low || port_count <= 0 || port_num <= 0 || port_num > port_count)
+    if (port_num <= 0 || port_num > port_count)
         return -1;
-
-    const std::int64_t even_ports = (high - low) / 2 + 1;
-    const std::int64_t blocks = even_ports / port_count;
-    // Fewer even ports than one block holds: no block to hand out.
+    const std::int64_t blocks = port_block_count(port_min, port_max, port_count);
     if (blocks == 0)
         return -1;
 
     const auto block = static_cast<std::int64_t>(key % static_cast<std::uint64_t>(blocks));
     const std::int64_t index = block * port_count + (port_num - 1);
-    // index < blocks * port_count <= even_ports, so the port lies within
-    // [low, high] and fits in 32 bits.
-    return static_cast<std::int32_t>(low + 2 * index);
+    // index < blocks * port_count <= the number of even ports, so the port
+    // lies within the rounded bounds and fits in 32 bits.
+    return static_cast<std::int32_t>(round_up_to_even(port_min) + 2 * index);
 }
 
 } // namespace portslot

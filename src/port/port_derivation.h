@@ -17,6 +17,12 @@ std::int32_t compute_port(const char *mac_address, std::int32_t port_min,
                           std::int32_t port_max, std::int32_t port_count,
                           std::int32_t port_num);
 
+// How many whole blocks of `port_count` even ports the range [port_min,
+// port_max], rounded inwards to even, holds; 0 when it holds none or
+// `port_count` is not positive. A device's key modulo this count is its block.
+std::int64_t port_block_count(std::int32_t port_min, std::int32_t port_max,
+                              std::int32_t port_count);
+
 // Copies `src` to `dst` without any byte equal to `ch`, terminates `dst` and
 // returns it. `dst` must hold the length of `src` plus one.
 char *remove_char(char *dst, const char *src, char ch);
