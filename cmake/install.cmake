@@ -1,4 +1,4 @@
-# Install rules. Two components: "tool" (the program, its manual page and
+# Install rules. Two components: "tool" (the programs, their manual pages and
 # bash completion) and "dev" (the library, its headers and the CMake package
 # that lets other projects find_package(portslot) and link portslot::portslot).
 include(CMakePackageConfigHelpers)
@@ -6,7 +6,7 @@ include(CMakePackageConfigHelpers)
 set(PORTSLOT_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/portslot")
 
 # Manual pages are installed compressed, as Debian packages carry them.
-set(portslot_man_pages portslot.1)
+set(portslot_man_pages portslot.1 portslot-audit.1)
 set(portslot_man_gz "")
 foreach(page IN LISTS portslot_man_pages)
   set(gz "${PROJECT_BINARY_DIR}/man/${page}.gz")
@@ -18,10 +18,12 @@ foreach(page IN LISTS portslot_man_pages)
 endforeach()
 add_custom_target(portslot_man ALL DEPENDS ${portslot_man_gz})
 
-install(TARGETS portslot RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tool)
+install(TARGETS portslot portslot-audit RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tool)
 install(FILES ${portslot_man_gz} DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT tool)
-install(FILES completion/portslot.bash RENAME portslot
-        DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions" COMPONENT tool)
+foreach(program portslot portslot-audit)
+  install(FILES completion/${program}.bash RENAME ${program}
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions" COMPONENT tool)
+endforeach()
 
 install(TARGETS portslot_lib EXPORT portslotTargets
         ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT dev

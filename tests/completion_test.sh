@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Checks what the bash completion offers for a few command lines.
-# Usage: completion_test.sh COMPLETION_FILE
+# Checks what the bash completions offer for a few command lines.
+# Usage: completion_test.sh PORTSLOT_COMPLETION AUDIT_COMPLETION
 set -u
 source "$1"
+source "$2"
 
 failures=0
 # expect "WORDS OF THE LINE" "EXPECTED REPLIES": the last word is being typed.
@@ -11,7 +12,10 @@ expect()
     read -r -a COMP_WORDS <<<"$1"
     [[ $1 == *" " ]] && COMP_WORDS+=("")
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
-    _portslot
+    case ${COMP_WORDS[0]} in
+        portslot) _portslot ;;
+        portslot-audit) _portslot_audit ;;
+    esac
     if [ "${COMPREPLY[*]}" != "$2" ]; then
         echo "for '$1': got '${COMPREPLY[*]}', want '$2'"
         failures=$((failures + 1))
@@ -25,6 +29,11 @@ expect "portslot --port-num " ""
 expect "portslot --port-min -" ""
 expect "portslot --port-num 1 aa:bb" ""
 expect "portslot --port-num 1 -" "--port-min --port-max --port-count --port-num"
+
+expect "portslot-audit --a" "--all"
+expect "portslot-audit --port-count " ""
+cd "$(mktemp -d)" && touch fleet.txt
+expect "portslot-audit --all fl" "fleet.txt"
 
 [ "$failures" -eq 0 ] && echo "completion: all cases pass"
 exit "$failures"

@@ -8,8 +8,11 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${prefix
 
 foreach(path
     "${BINDIR}/portslot"
+    "${BINDIR}/portslot-audit"
     "${MANDIR}/man1/portslot.1.gz"
+    "${MANDIR}/man1/portslot-audit.1.gz"
     "${DATADIR}/bash-completion/completions/portslot"
+    "${DATADIR}/bash-completion/completions/portslot-audit"
     "${INCLUDEDIR}/portslot/port_derivation.h"
     "${INCLUDEDIR}/portslot/options.h"
     "${LIBDIR}/libportslot.a"

@@ -21,8 +21,9 @@ function(expect_contents glob)
   message(STATUS "${deb}:\n${fields}")
 endfunction()
 
-expect_contents("portslot_*.deb" bin/portslot share/man/man1/portslot.1.gz
-                share/bash-completion/completions/portslot)
+expect_contents("portslot_*.deb" bin/portslot bin/portslot-audit share/man/man1/portslot.1.gz
+                share/man/man1/portslot-audit.1.gz share/bash-completion/completions/portslot
+                share/bash-completion/completions/portslot-audit)
 expect_contents("libportslot-dev_*.deb" include/portslot/port_derivation.h
                 include/portslot/options.h ${LIBDIR}/libportslot.a
                 ${LIBDIR}/cmake/portslot/portslotConfig.cmake)

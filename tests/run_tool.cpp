@@ -36,7 +36,7 @@ std::string slurp(int fd)
 } // namespace
 
 tool_run run_tool(const std::string &path, const std::vector<std::string> &argv,
-                  const char *stdout_path)
+                  const char *stdout_path, const char *stdin_path)
 {
     // Files rather than pipes: no deadlock however much the tool writes.
     const int out = stdout_path ? open(stdout_path, O_WRONLY) : temporary_file();
@@ -46,6 +46,7 @@ tool_run run_tool(const std::string &path, const std::vector<std::string> &argv,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, stdin_path ? stdin_path : "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
 

@@ -12,6 +12,7 @@ struct tool_run {
 };
 
 // Starts `path` with `argv` as its whole argument vector (element 0 included).
-// Standard output goes to `stdout_path` when given, else it is captured.
+// Standard output goes to `stdout_path` when given, else it is captured;
+// standard input comes from `stdin_path`, else from /dev/null.
 tool_run run_tool(const std::string &path, const std::vector<std::string> &argv,
-                  const char *stdout_path = nullptr);
+                  const char *stdout_path = nullptr, const char *stdin_path = nullptr);

@@ -1,0 +1,204 @@
+// End-to-end runs of portslot-audit on small inventories.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run_tool.h"
+
+namespace {
+
+// Under the defaults (250 blocks) these three keys leave remainder 139, so
+// the three devices share 40556-40558; the fourth is alone in 40004-40006.
+constexpr const char *fleet = "# fleet\n"
+                              "aa:bb:cc:dd:ee:ff  gateway  room 1 \n"
+                              "\n"
+                              "   # indented comment\n"
+                              "00:00:00:00:00:8b\tcam\n"
+                              "  11:22:33:00:01:85 printer\r\n"
+                              "00:00:00:00:00:01 solo";
+constexpr const char *shared_lines = "40556-40558\taa:bb:cc:dd:ee:ff\tgateway  room 1\n"
+                                     "40556-40558\t00:00:00:00:00:8b\tcam\n"
+                                     "40556-40558\t11:22:33:00:01:85\tprinter\n";
+
+std::string write_file(const std::string &name, const std::string &text)
+{
+    const std::string path = testing::TempDir() + "audit-" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+struct audit_case {
+    const char *name;
+    std::vector<std::string> args; // after the program name; "@x" is the file x
+    std::vector<std::pair<std::string, std::string>> files;
+    std::string out, err;
+    int status;
+    const char *stdin_text = nullptr;
+};
+
+void PrintTo(const audit_case &c, std::ostream *os) { *os << c.name; }
+
+class audit : public testing::TestWithParam<audit_case> {};
+
+TEST_P(audit, prints_plan_and_status)
+{
+    const audit_case &c = GetParam();
+    std::vector<std::pair<std::string, std::string>> paths;
+    for (const auto &[name, text] : c.files)
+        paths.emplace_back("@" + name, write_file(name, text));
+    std::vector<std::string> argv{"portslot-audit"};
+    for (const std::string &arg : c.args) {
+        std::string value = arg;
+        for (const auto &[at, path] : paths)
+            if (arg == at)
+                value = path;
+        argv.push_back(value);
+    }
+    std::string err = c.err;
+    for (const auto &[at, path] : paths)
+        for (std::size_t pos; (pos = err.find(at)) != std::string::npos;)
+            err.replace(pos, at.size(), path);
+
+    const std::string in = c.stdin_text ? write_file("stdin", c.stdin_text) : "";
+    const tool_run run =
+        run_tool(PORTSLOT_AUDIT_PATH, argv, nullptr, c.stdin_text ? in.c_str() : nullptr);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, err);
+    EXPECT_EQ(run.status, c.status);
+}
+
+const std::string fleet_summary = "4 devices, 2 of 250 blocks in use, 1 shared by 3 devices\n";
+const std::string try_help = "Try 'portslot-audit --help' for more information.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    runs, audit,
+    testing::Values(
+        audit_case{"shared_blocks", {"@fleet"}, {{"fleet", fleet}}, shared_lines + fleet_summary, "", 1},
+        audit_case{"all_devices",
+                   {"--all", "@fleet"},
+                   {{"fleet", fleet}},
+                   "40004-40006\t00:00:00:00:00:01\tsolo\n" + std::string(shared_lines) + fleet_summary,
+                   "",
+                   1},
+        audit_case{"no_sharing",
+                   {"@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff\n00:00:00:00:00:01\n"}},
+                   "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        // Files in turn; the same address in two files shares with itself.
+        audit_case{"two_files_and_joined_options",
+                   {"--port-min=40000", "@a", "--port-max", "41000", "@b"},
+                   {{"a", "aa:bb:cc:dd:ee:ff x\n"}, {"b", "AABBCCDDEEFF y\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tx\n40556-40558\tAABBCCDDEEFF\ty\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "",
+                   1},
+        audit_case{"standard_input", {}, {}, shared_lines + fleet_summary, "", 1, fleet},
+        audit_case{"dash_is_standard_input", {"-"}, {}, shared_lines + fleet_summary, "", 1, fleet},
+        // A bad line is reported and the rest is still audited.
+        audit_case{"line_without_port",
+                   {"@bad"},
+                   {{"bad", "aa:bb:cc:dd:ee:ff a\naa-bb-cc-dd-ee-ff b\n00:00:00:00:00:8b c\n"
+                            "zz\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\ta\n40556-40558\t00:00:00:00:00:8b\tc\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "@bad:2: no port for \"aa-bb-cc-dd-ee-ff\"\n@bad:4: no port for \"zz\"\n",
+                   2},
+        audit_case{"bad_line_on_standard_input", {}, {}, "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "-:1: no port for \"x\"\n", 2, "x\n"},
+        audit_case{"unreadable_file",
+                   {"/nonexistent/inventory", "@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff\n"}},
+                   "1 devices, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "portslot-audit: /nonexistent/inventory: No such file or directory\n",
+                   2},
+        audit_case{"directory_as_file", {"/"}, {},
+                   "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "portslot-audit: /: Is a directory\n", 2},
+        // A NUL byte in an address: no argument could carry it to portslot.
+        audit_case{"nul_in_address", {"@nul"}, {{"nul", std::string("aa:bb:cc:dd:ee:f\0f x\n", 21)}},
+                   "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
+                   std::string("@nul:1: no port for \"aa:bb:cc:dd:ee:f\0f\"\n", 41), 2},
+        audit_case{"more_devices_than_blocks",
+                   {"--port-max", "40002", "@a"},
+                   {{"a", "00:00:00:00:00:01\n00:00:00:00:00:02\n00:00:00:00:00:03\n"}},
+                   "40000-40002\t00:00:00:00:00:01\t\n40000-40002\t00:00:00:00:00:02\t\n"
+                   "40000-40002\t00:00:00:00:00:03\t\n"
+                   "3 devices, 1 of 1 blocks in use, 1 shared by 3 devices\n"
+                   "more devices than blocks: at least 2 devices must share, whatever the addresses are\n",
+                   "",
+                   1},
+        audit_case{"unknown_option", {"--port-num", "1"}, {}, "",
+                   "portslot-audit: unknown option '--port-num'\n" + try_help, 2},
+        audit_case{"not_a_whole_number", {"--port-min", "40000abc"}, {}, "",
+                   "portslot-audit: invalid value '40000abc' for --port-min: not a whole number "
+                   "from -2147483648 to 2147483647\n" + try_help, 2},
+        audit_case{"out_of_range", {"--port-max=99999999999"}, {}, "",
+                   "portslot-audit: invalid value '99999999999' for --port-max: not a whole number "
+                   "from -2147483648 to 2147483647\n" + try_help, 2},
+        audit_case{"missing_value", {"--port-count"}, {}, "",
+                   "portslot-audit: option '--port-count' needs a value\n" + try_help, 2},
+        audit_case{"no_whole_block", {"--port-min", "40000", "--port-max", "40001"}, {}, "",
+                   "portslot-audit: the range 40000 to 40001 holds no whole block of 2 even ports\n" +
+                       try_help, 2},
+        audit_case{"count_below_one", {"--port-count", "0"}, {}, "",
+                   "portslot-audit: --port-count must be at least 1, not 0\n" + try_help, 2},
+        audit_case{"flag_with_value", {"--all=yes"}, {}, "",
+                   "portslot-audit: option '--all' takes no value\n" + try_help, 2},
+        audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
+
+TEST(audit_output, write_error_fails_the_run)
+{
+    // Longer than the output buffer, so that writing fails before the end.
+    std::string inventory;
+    for (int i = 0; i < 3000; ++i)
+        inventory += fleet + std::string("\n");
+    const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "-"}, "/dev/full",
+                                  write_file("full", inventory).c_str());
+    EXPECT_EQ(run.err, "portslot-audit: write error: No space left on device\n");
+    EXPECT_EQ(run.status, 2);
+}
+
+TEST(audit_help, prints_usage_and_succeeds)
+{
+    const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--help"});
+    EXPECT_EQ(run.out.rfind("Usage: portslot-audit [OPTION]... [FILE]...\n", 0), 0u);
+    EXPECT_EQ(run.status, 0);
+}
+
+// Every line of --all agrees with what portslot itself prints for the device.
+TEST(audit_all, agrees_with_portslot)
+{
+    const std::vector<std::string> range{"--port-min", "1001", "--port-max", "1999", "--port-count", "3"};
+    std::ostringstream inventory;
+    for (unsigned i = 0; i < 40; ++i)
+        inventory << "00:1a:2b:" << std::hex << std::setw(6) << std::setfill('0')
+                  << (i * 2654435761u) % 0xffffff << std::dec << " device" << i << '\n';
+    std::vector<std::string> argv{"portslot-audit", "--all"};
+    argv.insert(argv.end(), range.begin(), range.end());
+    argv.push_back(write_file("agree", inventory.str()));
+    const tool_run audit_run = run_tool(PORTSLOT_AUDIT_PATH, argv);
+    ASSERT_EQ(audit_run.err, "");
+
+    std::istringstream lines(audit_run.out);
+    int devices = 0;
+    for (std::string ports, mac, label; std::getline(lines, ports, '\t') && std::getline(lines, mac, '\t') &&
+                                         std::getline(lines, label);
+         ++devices) {
+        std::vector<std::string> tool{"portslot"};
+        tool.insert(tool.end(), range.begin(), range.end());
+        tool.insert(tool.end(), {"--port-num", "1", mac});
+        const std::string first = run_tool(PORTSLOT_PATH, tool).out;
+        tool[tool.size() - 2] = "3";
+        const std::string last = run_tool(PORTSLOT_PATH, tool).out;
+        EXPECT_EQ(ports, first + "-" + last) << mac;
+    }
+    EXPECT_EQ(devices, 40);
+}
+
+} // namespace
