@@ -39,11 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // The tool's own number reading must match the C library's on any text.
     const long wide = std::strtol(text, nullptr, 10);
-    if (portslot::read_decimal(text) != (wide > INT32_MAX ? INT32_MAX : wide < INT32_MIN ? INT32_MIN : wide) ||
+    if (portslot::read_decimal(text) != (wide > INT32_MAX   ? INT32_MAX
+                                         : wide < INT32_MIN ? INT32_MIN
+                                                            : wide) ||
         portslot::read_hex(text) != std::strtoul(text, nullptr, 16))
         std::abort();
 
-    const std::int32_t port = portslot::compute_port(text, port_min, port_max, port_count, port_num);
+    const std::int32_t port =
+        portslot::compute_port(text, port_min, port_max, port_count, port_num);
     if (port != portslot::compute_port(text, port_min, port_max, port_count, port_num))
         std::abort();
     if (port == -1)

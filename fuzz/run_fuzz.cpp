@@ -3,8 +3,8 @@
 // plain, independent reading of the same vector.
 #include <algorithm>
 #include <cstdint>
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 #include <vector>
 
@@ -55,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const std::string &word : words)
         argv.push_back(word.c_str());
 
-    const portslot::port_options got =
-        portslot::getopt(static_cast<int>(argv.size()), argv.data());
+    const portslot::port_options got = portslot::getopt(static_cast<int>(argv.size()), argv.data());
 
     portslot::port_options want{40000, 41000, 2, -1, nullptr};
     for (std::size_t i = 0; i < words.size(); ++i) {

@@ -40,7 +40,10 @@ struct audit_case {
     const char *stdin_text = nullptr;
 };
 
-void PrintTo(const audit_case &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const audit_case &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class audit : public testing::TestWithParam<audit_case> {};
 
@@ -77,11 +80,13 @@ const std::string try_help = "Try 'portslot-audit --help' for more information.\
 INSTANTIATE_TEST_SUITE_P(
     runs, audit,
     testing::Values(
-        audit_case{"shared_blocks", {"@fleet"}, {{"fleet", fleet}}, shared_lines + fleet_summary, "", 1},
+        audit_case{
+            "shared_blocks", {"@fleet"}, {{"fleet", fleet}}, shared_lines + fleet_summary, "", 1},
         audit_case{"all_devices",
                    {"--all", "@fleet"},
                    {{"fleet", fleet}},
-                   "40004-40006\t00:00:00:00:00:01\tsolo\n" + std::string(shared_lines) + fleet_summary,
+                   "40004-40006\t00:00:00:00:00:01\tsolo\n" + std::string(shared_lines) +
+                       fleet_summary,
                    "",
                    1},
         audit_case{"no_sharing",
@@ -109,47 +114,90 @@ INSTANTIATE_TEST_SUITE_P(
                    "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
                    "@bad:2: no port for \"aa-bb-cc-dd-ee-ff\"\n@bad:4: no port for \"zz\"\n",
                    2},
-        audit_case{"bad_line_on_standard_input", {}, {}, "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
-                   "-:1: no port for \"x\"\n", 2, "x\n"},
+        audit_case{"bad_line_on_standard_input",
+                   {},
+                   {},
+                   "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "-:1: no port for \"x\"\n",
+                   2,
+                   "x\n"},
         audit_case{"unreadable_file",
                    {"/nonexistent/inventory", "@a"},
                    {{"a", "aa:bb:cc:dd:ee:ff\n"}},
                    "1 devices, 1 of 250 blocks in use, 0 shared by 0 devices\n",
                    "portslot-audit: /nonexistent/inventory: No such file or directory\n",
                    2},
-        audit_case{"directory_as_file", {"/"}, {},
+        audit_case{"directory_as_file",
+                   {"/"},
+                   {},
                    "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
-                   "portslot-audit: /: Is a directory\n", 2},
+                   "portslot-audit: /: Is a directory\n",
+                   2},
         // A NUL byte in an address: no argument could carry it to portslot.
-        audit_case{"nul_in_address", {"@nul"}, {{"nul", std::string("aa:bb:cc:dd:ee:f\0f x\n", 21)}},
+        audit_case{"nul_in_address",
+                   {"@nul"},
+                   {{"nul", std::string("aa:bb:cc:dd:ee:f\0f x\n", 21)}},
                    "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
-                   std::string("@nul:1: no port for \"aa:bb:cc:dd:ee:f\0f\"\n", 41), 2},
-        audit_case{"more_devices_than_blocks",
-                   {"--port-max", "40002", "@a"},
-                   {{"a", "00:00:00:00:00:01\n00:00:00:00:00:02\n00:00:00:00:00:03\n"}},
-                   "40000-40002\t00:00:00:00:00:01\t\n40000-40002\t00:00:00:00:00:02\t\n"
-                   "40000-40002\t00:00:00:00:00:03\t\n"
-                   "3 devices, 1 of 1 blocks in use, 1 shared by 3 devices\n"
-                   "more devices than blocks: at least 2 devices must share, whatever the addresses are\n",
+                   std::string("@nul:1: no port for \"aa:bb:cc:dd:ee:f\0f\"\n", 41),
+                   2},
+        audit_case{
+            "more_devices_than_blocks",
+            {"--port-max", "40002", "@a"},
+            {{"a", "00:00:00:00:00:01\n00:00:00:00:00:02\n00:00:00:00:00:03\n"}},
+            "40000-40002\t00:00:00:00:00:01\t\n40000-40002\t00:00:00:00:00:02\t\n"
+            "40000-40002\t00:00:00:00:00:03\t\n"
+            "3 devices, 1 of 1 blocks in use, 1 shared by 3 devices\n"
+            "more devices than blocks: at least 2 devices must share, whatever the addresses are\n",
+            "",
+            1},
+        audit_case{"unknown_option",
+                   {"--port-num", "1"},
+                   {},
                    "",
-                   1},
-        audit_case{"unknown_option", {"--port-num", "1"}, {}, "",
-                   "portslot-audit: unknown option '--port-num'\n" + try_help, 2},
-        audit_case{"not_a_whole_number", {"--port-min", "40000abc"}, {}, "",
+                   "portslot-audit: unknown option '--port-num'\n" + try_help,
+                   2},
+        audit_case{"not_a_whole_number",
+                   {"--port-min", "40000abc"},
+                   {},
+                   "",
                    "portslot-audit: invalid value '40000abc' for --port-min: not a whole number "
-                   "from -2147483648 to 2147483647\n" + try_help, 2},
-        audit_case{"out_of_range", {"--port-max=99999999999"}, {}, "",
+                   "from -2147483648 to 2147483647\n" +
+                       try_help,
+                   2},
+        audit_case{"out_of_range",
+                   {"--port-max=99999999999"},
+                   {},
+                   "",
                    "portslot-audit: invalid value '99999999999' for --port-max: not a whole number "
-                   "from -2147483648 to 2147483647\n" + try_help, 2},
-        audit_case{"missing_value", {"--port-count"}, {}, "",
-                   "portslot-audit: option '--port-count' needs a value\n" + try_help, 2},
-        audit_case{"no_whole_block", {"--port-min", "40000", "--port-max", "40001"}, {}, "",
-                   "portslot-audit: the range 40000 to 40001 holds no whole block of 2 even ports\n" +
-                       try_help, 2},
-        audit_case{"count_below_one", {"--port-count", "0"}, {}, "",
-                   "portslot-audit: --port-count must be at least 1, not 0\n" + try_help, 2},
-        audit_case{"flag_with_value", {"--all=yes"}, {}, "",
-                   "portslot-audit: option '--all' takes no value\n" + try_help, 2},
+                   "from -2147483648 to 2147483647\n" +
+                       try_help,
+                   2},
+        audit_case{"missing_value",
+                   {"--port-count"},
+                   {},
+                   "",
+                   "portslot-audit: option '--port-count' needs a value\n" + try_help,
+                   2},
+        audit_case{
+            "no_whole_block",
+            {"--port-min", "40000", "--port-max", "40001"},
+            {},
+            "",
+            "portslot-audit: the range 40000 to 40001 holds no whole block of 2 even ports\n" +
+                try_help,
+            2},
+        audit_case{"count_below_one",
+                   {"--port-count", "0"},
+                   {},
+                   "",
+                   "portslot-audit: --port-count must be at least 1, not 0\n" + try_help,
+                   2},
+        audit_case{"flag_with_value",
+                   {"--all=yes"},
+                   {},
+                   "",
+                   "portslot-audit: option '--all' takes no value\n" + try_help,
+                   2},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
 
 TEST(audit_output, write_error_fails_the_run)
@@ -158,8 +206,8 @@ TEST(audit_output, write_error_fails_the_run)
     std::string inventory;
     for (int i = 0; i < 3000; ++i)
         inventory += fleet + std::string("\n");
-    const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "-"}, "/dev/full",
-                                  write_file("full", inventory).c_str());
+    const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "-"},
+                                  "/dev/full", write_file("full", inventory).c_str());
     EXPECT_EQ(run.err, "portslot-audit: write error: No space left on device\n");
     EXPECT_EQ(run.status, 2);
 }
@@ -174,7 +222,8 @@ TEST(audit_help, prints_usage_and_succeeds)
 // Every line of --all agrees with what portslot itself prints for the device.
 TEST(audit_all, agrees_with_portslot)
 {
-    const std::vector<std::string> range{"--port-min", "1001", "--port-max", "1999", "--port-count", "3"};
+    const std::vector<std::string> range{"--port-min", "1001",         "--port-max",
+                                         "1999",       "--port-count", "3"};
     std::ostringstream inventory;
     for (unsigned i = 0; i < 40; ++i)
         inventory << "00:1a:2b:" << std::hex << std::setw(6) << std::setfill('0')
@@ -187,8 +236,9 @@ TEST(audit_all, agrees_with_portslot)
 
     std::istringstream lines(audit_run.out);
     int devices = 0;
-    for (std::string ports, mac, label; std::getline(lines, ports, '\t') && std::getline(lines, mac, '\t') &&
-                                         std::getline(lines, label);
+    for (std::string ports, mac, label;
+         std::getline(lines, ports, '\t') && std::getline(lines, mac, '\t') &&
+         std::getline(lines, label);
          ++devices) {
         std::vector<std::string> tool{"portslot"};
         tool.insert(tool.end(), range.begin(), range.end());

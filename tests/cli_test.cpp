@@ -51,34 +51,43 @@ INSTANTIATE_TEST_SUITE_P(
         cli_case{{"portslot", mac, "--port-num", "1"}, "40556", 0},
         cli_case{{"x", "--port-min", "0", "--port-max", "0", "--port-count", "1", "--port-num", "1",
                   "001122334455"},
-                 "0", 0},
+                 "0",
+                 0},
         // The invocation name alone is the MAC text of the report.
         cli_case{{"./tool"}, report("40000", "41000", "2", "-1", "./tool"), 255},
         // Linux gives an empty vector an empty element 0.
         cli_case{{}, report("40000", "41000", "2", "-1", ""), 255},
-        cli_case{{"portslot", "--port-num", "3", mac}, report("40000", "41000", "2", "3", mac), 255},
+        cli_case{
+            {"portslot", "--port-num", "3", mac}, report("40000", "41000", "2", "3", mac), 255},
         // The report shows the bounds as entered, not rounded.
         cli_case{{"portslot", "--port-min", "40001", "--port-max", "40001", "--port-num", "1", mac},
-                 report("40001", "40001", "2", "1", mac), 255},
+                 report("40001", "40001", "2", "1", mac),
+                 255},
         // A negative derived port is a failure.
         cli_case{{"p", "--port-min", "-10", "--port-max", "10", "--port-count", "1", "--port-num",
                   "1", "000000000000"},
-                 report("-10", "10", "1", "1", "000000000000"), 255},
+                 report("-10", "10", "1", "1", "000000000000"),
+                 255},
         // A range with no whole block.
         cli_case{{"p", "--port-min", "40000", "--port-max", "40000", "--port-num", "1", mac},
-                 report("40000", "40000", "2", "1", mac), 255},
+                 report("40000", "40000", "2", "1", mac),
+                 255},
         // Saturated numbers and atoi-style junk, shown as read.
         cli_case{{"p", "--port-min", "99999999999", "--port-max", "-99999999999", "--port-count",
                   " +3junk", "--port-num", "x", mac},
-                 report("2147483647", "-2147483648", "3", "0", mac), 255},
-        cli_case{{"p", "--port-min", "-2000000000", "--port-max", "2000000000", "--port-count",
-                  "3", "--port-num", "3", "ff:ff:ff:ff:ff:ff"},
-                 report("-2000000000", "2000000000", "3", "3", "ff:ff:ff:ff:ff:ff"), 255},
+                 report("2147483647", "-2147483648", "3", "0", mac),
+                 255},
+        cli_case{{"p", "--port-min", "-2000000000", "--port-max", "2000000000", "--port-count", "3",
+                  "--port-num", "3", "ff:ff:ff:ff:ff:ff"},
+                 report("-2000000000", "2000000000", "3", "3", "ff:ff:ff:ff:ff:ff"),
+                 255},
         // Ports above 65535 are printed when the range asks for them.
         cli_case{{"p", "--port-min", "100000", "--port-max", "100002", "--port-num", "2", mac},
-                 "100002", 0},
+                 "100002",
+                 0},
         // A text of any length is reported whole.
-        cli_case{{"p", "--port-num", "1", long_text}, report("40000", "41000", "2", "1", long_text),
+        cli_case{{"p", "--port-num", "1", long_text},
+                 report("40000", "41000", "2", "1", long_text),
                  255}));
 
 TEST(cli_output, write_error_fails_the_run)

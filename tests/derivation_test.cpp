@@ -35,25 +35,26 @@ constexpr const char *mac = "aa:bb:cc:dd:ee:ff";
 
 INSTANTIATE_TEST_SUITE_P(
     mac_texts, derivation,
-    testing::Values(
-        port_case{mac, 40000, 41000, 2, 1, 40556}, port_case{mac, 40000, 41000, 2, 2, 40558},
-        // Only the lengths are checked; colons may stand anywhere.
-        port_case{"aabbccddeeff", 40000, 41000, 2, 1, 40556},
-        port_case{"AA:BB:CC:DD:EE:FF", 40000, 41000, 2, 1, 40556},
-        port_case{"::aabbccddeeff", 40000, 41000, 2, 1, 40556},
-        port_case{"zz:zz:zz:dd:ee:ff", 40000, 41000, 2, 1, 40556},
-        port_case{"::::::aabbccddeeff", 40000, 41000, 2, 1, -1},
-        port_case{"aa-bb-cc-dd-ee-ff", 40000, 41000, 2, 1, -1},
-        port_case{"a:a:b:b:c:c:d:d:e:e:f:f", 40000, 41000, 2, 1, -1},
-        port_case{"aabbccddeef", 40000, 41000, 2, 1, -1},
-        port_case{"aabbccddeeff0", 40000, 41000, 2, 1, -1}, port_case{"", 40000, 41000, 2, 1, -1},
-        port_case{nullptr, 40000, 41000, 2, 1, -1},
-        // strtoul's rules for a tail that is not plain hexadecimal.
-        port_case{"aa:bb:cc:zz:zz:zz", 40000, 41000, 2, 2, 40002},
-        port_case{"aabbcc0xffff", 40000, 41000, 2, 1, 40140},
-        port_case{"aabbcc-00001", 40000, 41000, 2, 1, 40460},
-        port_case{"aabbcc 12345", 40000, 41000, 2, 1, 40260},
-        port_case{"00:1a:2b:3c:4d:5e", 40000, 41000, 4, 3, 40732}));
+    testing::Values(port_case{mac, 40000, 41000, 2, 1, 40556},
+                    port_case{mac, 40000, 41000, 2, 2, 40558},
+                    // Only the lengths are checked; colons may stand anywhere.
+                    port_case{"aabbccddeeff", 40000, 41000, 2, 1, 40556},
+                    port_case{"AA:BB:CC:DD:EE:FF", 40000, 41000, 2, 1, 40556},
+                    port_case{"::aabbccddeeff", 40000, 41000, 2, 1, 40556},
+                    port_case{"zz:zz:zz:dd:ee:ff", 40000, 41000, 2, 1, 40556},
+                    port_case{"::::::aabbccddeeff", 40000, 41000, 2, 1, -1},
+                    port_case{"aa-bb-cc-dd-ee-ff", 40000, 41000, 2, 1, -1},
+                    port_case{"a:a:b:b:c:c:d:d:e:e:f:f", 40000, 41000, 2, 1, -1},
+                    port_case{"aabbccddeef", 40000, 41000, 2, 1, -1},
+                    port_case{"aabbccddeeff0", 40000, 41000, 2, 1, -1},
+                    port_case{"", 40000, 41000, 2, 1, -1},
+                    port_case{nullptr, 40000, 41000, 2, 1, -1},
+                    // strtoul's rules for a tail that is not plain hexadecimal.
+                    port_case{"aa:bb:cc:zz:zz:zz", 40000, 41000, 2, 2, 40002},
+                    port_case{"aabbcc0xffff", 40000, 41000, 2, 1, 40140},
+                    port_case{"aabbcc-00001", 40000, 41000, 2, 1, 40460},
+                    port_case{"aabbcc 12345", 40000, 41000, 2, 1, 40260},
+                    port_case{"00:1a:2b:3c:4d:5e", 40000, 41000, 4, 3, 40732}));
 
 INSTANTIATE_TEST_SUITE_P(
     ranges, derivation,
@@ -73,8 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         port_case{mac, INT32_MAX, INT32_MAX, 1, 1, -1},
         port_case{"000000000000", INT32_MIN, INT32_MAX, 1, 1, INT32_MIN},
         port_case{"ff:ff:ff:ff:ff:ff", -2000000000, 2000000000, 3, 3, -1899336706},
-        port_case{"ff:ff:ff:ff:ff:ff", INT32_MIN, INT32_MAX, INT32_MAX, INT32_MAX,
-                  2147483644},
+        port_case{"ff:ff:ff:ff:ff:ff", INT32_MIN, INT32_MAX, INT32_MAX, INT32_MAX, 2147483644},
         port_case{"ff:ff:ff:ff:ff:ff", 0, INT32_MAX, 1, 1, 2 * 16777215}));
 
 TEST(port_block_count, counts_whole_blocks_of_the_rounded_range)
@@ -83,11 +83,20 @@ TEST(port_block_count, counts_whole_blocks_of_the_rounded_range)
         std::int32_t min, max, count;
         std::int64_t blocks;
     } cases[] = {
-        {40000, 41000, 2, 250},  {40000, 41000, 1, 501}, {40001, 41001, 2, 250},
-        {40000, 41000, 501, 1},  {40000, 41000, 502, 0}, {40001, 40001, 2, 0},
-        {41000, 40000, 2, 0},    {0, 0, 1, 1},           {40000, 41000, 0, 0},
-        {40000, 41000, -1, 0},   {INT32_MIN, INT32_MAX, 1, std::int64_t{1} << 31},
-        {INT32_MAX, INT32_MAX, 1, 0}, {-3, -3, 1, 0},    {-3, -2, 1, 1},
+        {40000, 41000, 2, 250},
+        {40000, 41000, 1, 501},
+        {40001, 41001, 2, 250},
+        {40000, 41000, 501, 1},
+        {40000, 41000, 502, 0},
+        {40001, 40001, 2, 0},
+        {41000, 40000, 2, 0},
+        {0, 0, 1, 1},
+        {40000, 41000, 0, 0},
+        {40000, 41000, -1, 0},
+        {INT32_MIN, INT32_MAX, 1, std::int64_t{1} << 31},
+        {INT32_MAX, INT32_MAX, 1, 0},
+        {-3, -3, 1, 0},
+        {-3, -2, 1, 1},
     };
     for (const auto &c : cases)
         EXPECT_EQ(portslot::port_block_count(c.min, c.max, c.count), c.blocks)
@@ -99,7 +108,10 @@ struct text_case {
     std::uint64_t key;
 };
 
-void PrintTo(const text_case &c, std::ostream *os) { *os << (c.text ? c.text : "(null)"); }
+void PrintTo(const text_case &c, std::ostream *os)
+{
+    *os << (c.text ? c.text : "(null)");
+}
 
 class tail_value : public testing::TestWithParam<text_case> {};
 
@@ -108,28 +120,56 @@ TEST_P(tail_value, reads_last_six_as_hexadecimal)
     EXPECT_EQ(portslot::mac_tail_value(GetParam().text), GetParam().key);
 }
 
-INSTANTIATE_TEST_SUITE_P(texts, tail_value,
-                         testing::Values(text_case{"aabbccddeeff", 14544639},
-                                         text_case{"xxxxxxDDEEFF", 14544639},
-                                         text_case{"aabbcc+00010", 16},
-                                         text_case{"aabbcc-00001", UINT64_MAX},
-                                         text_case{"aabbcc-fffff", 0 - std::uint64_t{0xfffff}},
-                                         text_case{"aabbcc0Xffff", 65535},
-                                         text_case{"aabbcczzzzzz", 0},
-                                         text_case{"aabbcc12zz34", 0x12},
-                                         text_case{"aabbc", 0}, text_case{"", 0},
-                                         text_case{nullptr, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    texts, tail_value,
+    testing::Values(text_case{"aabbccddeeff", 14544639}, text_case{"xxxxxxDDEEFF", 14544639},
+                    text_case{"aabbcc+00010", 16}, text_case{"aabbcc-00001", UINT64_MAX},
+                    text_case{"aabbcc-fffff", 0 - std::uint64_t{0xfffff}},
+                    text_case{"aabbcc0Xffff", 65535}, text_case{"aabbcczzzzzz", 0},
+                    text_case{"aabbcc12zz34", 0x12}, text_case{"aabbc", 0}, text_case{"", 0},
+                    text_case{nullptr, 0}));
 
 // The tool reads numbers without calling the C library; it must read them
 // exactly as strtol (clamped to 32 bits) and strtoul do.
 TEST(number_reading, agrees_with_the_c_library)
 {
-    const char *const texts[] = {
-        "", "0", "7", "-7", "+7", "  \t\n\v\f\r42", "+-3", "-+3", "--3", "- 3", "12abc",
-        "abc", "ff", "FF", "Ab", "0x", "0x1f", "0X1F", "0xg", "-0x10", " +0x10", "00x10", "x10",
-        "2147483647", "2147483648", "-2147483648", "-2147483649", "99999999999999999999999",
-        "-99999999999999999999999", "ffffffffffffffff", "10000000000000000", "-ffffffffffffffff",
-        "-10000000000000000", "0000000000000000000000001", "\x80", "9\xff", "1 2"};
+    const char *const texts[] = {"",
+                                 "0",
+                                 "7",
+                                 "-7",
+                                 "+7",
+                                 "  \t\n\v\f\r42",
+                                 "+-3",
+                                 "-+3",
+                                 "--3",
+                                 "- 3",
+                                 "12abc",
+                                 "abc",
+                                 "ff",
+                                 "FF",
+                                 "Ab",
+                                 "0x",
+                                 "0x1f",
+                                 "0X1F",
+                                 "0xg",
+                                 "-0x10",
+                                 " +0x10",
+                                 "00x10",
+                                 "x10",
+                                 "2147483647",
+                                 "2147483648",
+                                 "-2147483648",
+                                 "-2147483649",
+                                 "99999999999999999999999",
+                                 "-99999999999999999999999",
+                                 "ffffffffffffffff",
+                                 "10000000000000000",
+                                 "-ffffffffffffffff",
+                                 "-10000000000000000",
+                                 "0000000000000000000000001",
+                                 "\x80",
+                                 "9\xff",
+                                 "1 2"};
     for (const char *text : texts) {
         const long wide = std::strtol(text, nullptr, 10);
         const long clamped = wide > INT32_MAX ? INT32_MAX : wide < INT32_MIN ? INT32_MIN : wide;

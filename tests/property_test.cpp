@@ -102,12 +102,12 @@ TEST(derivation_properties, hold_over_generated_inputs)
         const std::string mac = gen.mac();
         std::int32_t min = gen.bound(), max = gen.bound();
         if (gen.pick(0, 1))
-            max = static_cast<std::int32_t>(
-                std::clamp<std::int64_t>(std::int64_t{min} + gen.pick(-4, 2000), INT32_MIN, INT32_MAX));
+            max = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                std::int64_t{min} + gen.pick(-4, 2000), INT32_MIN, INT32_MAX));
         const std::int32_t count = gen.count();
         const std::int32_t num = gen.pick(-1, count < 1 ? 2 : count + 1);
-        SCOPED_TRACE(testing::Message() << '"' << mac << "\" " << min << ' ' << max << ' '
-                                        << count << ' ' << num);
+        SCOPED_TRACE(testing::Message()
+                     << '"' << mac << "\" " << min << ' ' << max << ' ' << count << ' ' << num);
 
         const std::int32_t port = portslot::compute_port(mac.c_str(), min, max, count, num);
         ASSERT_EQ(port, portslot::compute_port(mac.c_str(), min, max, count, num));

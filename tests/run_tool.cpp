@@ -46,7 +46,8 @@ tool_run run_tool(const std::string &path, const std::vector<std::string> &argv,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, stdin_path ? stdin_path : "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, stdin_path ? stdin_path : "/dev/null", O_RDONLY,
+                                     0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
 

@@ -39,39 +39,59 @@ constexpr const char *mac = "aa:bb:cc:dd:ee:ff";
 
 INSTANTIATE_TEST_SUITE_P(
     cases, scanner,
-    testing::Values(
-        scan_case{{}, 40000, 41000, 2, -1, nullptr},
-        scan_case{{"./tool"}, 40000, 41000, 2, -1, "./tool"},
-        scan_case{{"t", "--port-num", "1", mac}, 40000, 41000, 2, 1, mac},
-        scan_case{{"t", mac, "--port-num", "1"}, 40000, 41000, 2, 1, mac},
-        scan_case{{"t", "--port-min", "1", "--port-max", "2", "--port-count", "3", "--port-num",
-                   "4", mac},
-                  1, 2, 3, 4, mac},
-        // A missing value leaves the field as it was.
-        scan_case{{"t", "--port-num"}, 40000, 41000, 2, -1, "t"},
-        // The value is the next argument whatever it is.
-        scan_case{{"t", "--port-min", "--port-max", "5"}, 0, 41000, 2, -1, "5"},
-        scan_case{{"t", "--port-num", mac}, 40000, 41000, 2, 0, "t"},
-        // Only exact, whole, case-sensitive names are options.
-        scan_case{{"t", "--port-min=100"}, 40000, 41000, 2, -1, "--port-min=100"},
-        scan_case{{"t", "--PORT-MIN", "7"}, 40000, 41000, 2, -1, "7"},
-        scan_case{{"t", "--port-mi", "7"}, 40000, 41000, 2, -1, "7"},
-        // The last plain argument and the later value win.
-        scan_case{{"t", mac, "11:22:33:44:55:66"}, 40000, 41000, 2, -1, "11:22:33:44:55:66"},
-        scan_case{{"t", "--port-num", "1", "--port-num", "2"}, 40000, 41000, 2, 2, "t"},
-        // Numbers read like atoi: white space, sign, trailing junk, no digits.
-        scan_case{{"t", "--port-min", "40000abc", "--port-max", " +1junk", "--port-count", "x",
-                   "--port-num", "-7"},
-                  40000, 1, 0, -7, "t"},
-        scan_case{{"t", "--port-min", "\t\n 12", "--port-max", "+-3", "--port-count", "",
-                   "--port-num", "0x10"},
-                  12, 0, 0, 0, "t"},
-        // Values past 32 bits saturate.
-        scan_case{{"t", "--port-min", "2147483647", "--port-max", "-2147483648", "--port-count",
-                   "2147483648", "--port-num", "-2147483649"},
-                  INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, "t"},
-        scan_case{{"t", "--port-min", "99999999999999999999999", "--port-max",
-                   "-99999999999999999999999"},
-                  INT32_MAX, INT32_MIN, 2, -1, "t"}));
+    testing::Values(scan_case{{}, 40000, 41000, 2, -1, nullptr},
+                    scan_case{{"./tool"}, 40000, 41000, 2, -1, "./tool"},
+                    scan_case{{"t", "--port-num", "1", mac}, 40000, 41000, 2, 1, mac},
+                    scan_case{{"t", mac, "--port-num", "1"}, 40000, 41000, 2, 1, mac},
+                    scan_case{{"t", "--port-min", "1", "--port-max", "2", "--port-count", "3",
+                               "--port-num", "4", mac},
+                              1,
+                              2,
+                              3,
+                              4,
+                              mac},
+                    // A missing value leaves the field as it was.
+                    scan_case{{"t", "--port-num"}, 40000, 41000, 2, -1, "t"},
+                    // The value is the next argument whatever it is.
+                    scan_case{{"t", "--port-min", "--port-max", "5"}, 0, 41000, 2, -1, "5"},
+                    scan_case{{"t", "--port-num", mac}, 40000, 41000, 2, 0, "t"},
+                    // Only exact, whole, case-sensitive names are options.
+                    scan_case{{"t", "--port-min=100"}, 40000, 41000, 2, -1, "--port-min=100"},
+                    scan_case{{"t", "--PORT-MIN", "7"}, 40000, 41000, 2, -1, "7"},
+                    scan_case{{"t", "--port-mi", "7"}, 40000, 41000, 2, -1, "7"},
+                    // The last plain argument and the later value win.
+                    scan_case{
+                        {"t", mac, "11:22:33:44:55:66"}, 40000, 41000, 2, -1, "11:22:33:44:55:66"},
+                    scan_case{{"t", "--port-num", "1", "--port-num", "2"}, 40000, 41000, 2, 2, "t"},
+                    // Numbers read like atoi: white space, sign, trailing junk, no digits.
+                    scan_case{{"t", "--port-min", "40000abc", "--port-max", " +1junk",
+                               "--port-count", "x", "--port-num", "-7"},
+                              40000,
+                              1,
+                              0,
+                              -7,
+                              "t"},
+                    scan_case{{"t", "--port-min", "\t\n 12", "--port-max", "+-3", "--port-count",
+                               "", "--port-num", "0x10"},
+                              12,
+                              0,
+                              0,
+                              0,
+                              "t"},
+                    // Values past 32 bits saturate.
+                    scan_case{{"t", "--port-min", "2147483647", "--port-max", "-2147483648",
+                               "--port-count", "2147483648", "--port-num", "-2147483649"},
+                              INT32_MAX,
+                              INT32_MIN,
+                              INT32_MAX,
+                              INT32_MIN,
+                              "t"},
+                    scan_case{{"t", "--port-min", "99999999999999999999999", "--port-max",
+                               "-99999999999999999999999"},
+                              INT32_MAX,
+                              INT32_MIN,
+                              2,
+                              -1,
+                              "t"}));
 
 } // namespace

@@ -12,8 +12,8 @@ struct audit_options {
     std::int32_t port_min = 40000;
     std::int32_t port_max = 41000;
     std::int32_t port_count = 2;
-    bool all = false;                // list every device, not only those that share
-    std::vector<std::string> files;  // "-" is standard input; none means standard input
+    bool all = false;               // list every device, not only those that share
+    std::vector<std::string> files; // "-" is standard input; none means standard input
 };
 
 // What the command line asks for: an audit, help or the version; or it is

@@ -10,10 +10,12 @@ namespace portslot::audit {
 namespace {
 
 // White space within a line.
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 } // namespace
-
 
 int read_all(int fd, std::string &text)
 {
@@ -38,7 +40,6 @@ int read_all(int fd, std::string &text)
     }
 }
 
-
 void for_each_entry(std::string &text, const std::function<void(const inventory_entry &)> &visit)
 {
     // A spare terminator, so that the last MAC field can be ended in place
@@ -51,7 +52,8 @@ void for_each_entry(std::string &text, const std::function<void(const inventory_
     for (std::size_t start = 0; start < size;) {
         ++line;
         const void *newline = std::memchr(data + start, '\n', size - start);
-        const std::size_t end = newline ? static_cast<std::size_t>(static_cast<const char *>(newline) - data) : size;
+        const std::size_t end =
+            newline ? static_cast<std::size_t>(static_cast<const char *>(newline) - data) : size;
         const std::size_t next = end + 1;
 
         std::size_t i = start;

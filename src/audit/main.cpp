@@ -41,11 +41,10 @@ bool audit_file(const std::string &name, const port_range &range, std::deque<std
     bool ok = true;
     for_each_entry(text, [&](const inventory_entry &entry) {
         // A NUL byte in the address could never reach portslot as an argument.
-        const bool whole = std::strlen(entry.mac) == entry.mac_size;
-        const std::int32_t first =
-            whole ? portslot::compute_port(entry.mac, range.port_min, range.port_max,
-                                           range.port_count, 1)
-                  : -1;
+        std::int32_t first = -1;
+        if (std::strlen(entry.mac) == entry.mac_size)
+            first = portslot::compute_port(entry.mac, range.port_min, range.port_max,
+                                           range.port_count, 1);
         if (first >= 0) {
             devices.push_back(device{first, entry.mac, entry.label});
             return;
@@ -70,7 +69,8 @@ int fail(const std::string &message)
 
 int main(int argc, char **argv)
 {
-    const parsed_command command = parse_command(std::vector<std::string>(argv + (argc > 0), argv + argc));
+    const parsed_command command =
+        parse_command(std::vector<std::string>(argv + (argc > 0), argv + argc));
     switch (command.action) {
     case parsed_command::help:
         std::fputs(usage_text, stdout);
@@ -88,10 +88,12 @@ int main(int argc, char **argv)
     const port_range range{options.port_min, options.port_max, options.port_count};
     if (range.port_count < 1)
         return fail("--port-count must be at least 1, not " + std::to_string(range.port_count));
-    const std::int64_t blocks = portslot::port_block_count(range.port_min, range.port_max, range.port_count);
+    const std::int64_t blocks =
+        portslot::port_block_count(range.port_min, range.port_max, range.port_count);
     if (blocks == 0)
-        return fail("the range " + std::to_string(range.port_min) + " to " + std::to_string(range.port_max) +
-                    " holds no whole block of " + std::to_string(range.port_count) + " even ports");
+        return fail("the range " + std::to_string(range.port_min) + " to " +
+                    std::to_string(range.port_max) + " holds no whole block of " +
+                    std::to_string(range.port_count) + " even ports");
 
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);

@@ -10,7 +10,10 @@ namespace portslot::audit {
 
 namespace {
 
-void put(std::FILE *out, std::string_view text) { std::fwrite(text.data(), 1, text.size(), out); }
+void put(std::FILE *out, std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), out);
+}
 
 void put_number(std::FILE *out, std::int64_t value)
 {
@@ -66,8 +69,9 @@ void write_summary(const plan_summary &summary, std::int64_t blocks, std::FILE *
                  summary.shared_blocks, summary.sharing_devices);
     const auto devices = static_cast<std::int64_t>(summary.devices);
     if (devices > blocks)
-        std::fprintf(out, "more devices than blocks: at least %lld devices must share, whatever the "
-                          "addresses are\n",
+        std::fprintf(out,
+                     "more devices than blocks: at least %lld devices must share, whatever the "
+                     "addresses are\n",
                      static_cast<long long>(devices - blocks));
 }
 

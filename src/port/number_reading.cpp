@@ -5,7 +5,10 @@ namespace portslot {
 namespace {
 
 // White space as the C locale's isspace has it.
-bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_space(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Skips white space and one sign; true when the sign was "-".
 bool skip_to_digits(const char *&text)

@@ -23,12 +23,14 @@ bool longer_than(const char *text, std::size_t limit)
 
 // Odd bounds round inwards; oddness is the lowest bit, so a negative odd
 // minimum moves up as well (-3 becomes -2).
-std::int64_t round_up_to_even(std::int32_t value) { return std::int64_t{value} + (value & 1); }
+std::int64_t round_up_to_even(std::int32_t value)
+{
+    return std::int64_t{value} + (value & 1);
+}
 
 } // namespace
 
-std::int64_t port_block_count(std::int32_t port_min, std::int32_t port_max,
-                              std::int32_t port_count)
+std::int64_t port_block_count(std::int32_t port_min, std::int32_t port_max, std::int32_t port_count)
 {
     // 64 bits hold every intermediate value, so nothing wraps: an odd
     // INT32_MAX minimum rounds up past every maximum instead of to INT32_MIN.
@@ -60,9 +62,8 @@ std::uint64_t mac_tail_value(const char *text)
     return read_hex(text + tail_offset);
 }
 
-std::int32_t compute_port(const char *mac_address, std::int32_t port_min,
-                          std::int32_t port_max, std::int32_t port_count,
-                          std::int32_t port_num)
+std::int32_t compute_port(const char *mac_address, std::int32_t port_min, std::int32_t port_max,
+                          std::int32_t port_count, std::int32_t port_num)
 {
     char buffer[mac_text_max + 1] = {};
 

@@ -13,9 +13,8 @@ namespace portslot {
 // are cut into blocks of `port_count`; the value of the address's last three
 // octets, modulo the number of whole blocks, picks the block, and the 1-based
 // `port_num` picks the port within it. A null text gives -1.
-std::int32_t compute_port(const char *mac_address, std::int32_t port_min,
-                          std::int32_t port_max, std::int32_t port_count,
-                          std::int32_t port_num);
+std::int32_t compute_port(const char *mac_address, std::int32_t port_min, std::int32_t port_max,
+                          std::int32_t port_count, std::int32_t port_num);
 
 // How many whole blocks of `port_count` even ports the range [port_min,
 // port_max], rounded inwards to even, holds; 0 when it holds none or
