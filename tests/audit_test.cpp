@@ -1,10 +1,12 @@
 // End-to-end runs of portslot-audit on small inventories.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "run_tool.h"
@@ -24,9 +26,10 @@ constexpr const char *shared_lines = "40556-40558\taa:bb:cc:dd:ee:ff\tgateway  r
                                      "40556-40558\t00:00:00:00:00:8b\tcam\n"
                                      "40556-40558\t11:22:33:00:01:85\tprinter\n";
 
+// Test processes run side by side, so each writes files of its own.
 std::string write_file(const std::string &name, const std::string &text)
 {
-    const std::string path = testing::TempDir() + "audit-" + name;
+    const std::string path = testing::TempDir() + "audit-" + std::to_string(getpid()) + "-" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -69,6 +72,10 @@ TEST_P(audit, prints_plan_and_status)
     const std::string in = c.stdin_text ? write_file("stdin", c.stdin_text) : "";
     const tool_run run =
         run_tool(PORTSLOT_AUDIT_PATH, argv, nullptr, c.stdin_text ? in.c_str() : nullptr);
+    for (const auto &[at, path] : paths)
+        std::remove(path.c_str());
+    if (c.stdin_text)
+        std::remove(in.c_str());
     EXPECT_EQ(run.out, c.out);
     EXPECT_EQ(run.err, err);
     EXPECT_EQ(run.status, c.status);
@@ -206,8 +213,10 @@ TEST(audit_output, write_error_fails_the_run)
     std::string inventory;
     for (int i = 0; i < 3000; ++i)
         inventory += fleet + std::string("\n");
-    const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "-"},
-                                  "/dev/full", write_file("full", inventory).c_str());
+    const std::string path = write_file("full", inventory);
+    const tool_run run =
+        run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "-"}, "/dev/full", path.c_str());
+    std::remove(path.c_str());
     EXPECT_EQ(run.err, "portslot-audit: write error: No space left on device\n");
     EXPECT_EQ(run.status, 2);
 }
@@ -232,6 +241,7 @@ TEST(audit_all, agrees_with_portslot)
     argv.insert(argv.end(), range.begin(), range.end());
     argv.push_back(write_file("agree", inventory.str()));
     const tool_run audit_run = run_tool(PORTSLOT_AUDIT_PATH, argv);
+    std::remove(argv.back().c_str());
     ASSERT_EQ(audit_run.err, "");
 
     std::istringstream lines(audit_run.out);
