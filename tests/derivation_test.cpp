@@ -120,14 +120,14 @@ TEST_P(tail_value, reads_last_six_as_hexadecimal)
     EXPECT_EQ(portslot::mac_tail_value(GetParam().text), GetParam().key);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    texts, tail_value,
-    testing::Values(text_case{"aabbccddeeff", 14544639}, text_case{"xxxxxxDDEEFF", 14544639},
-                    text_case{"aabbcc+00010", 16}, text_case{"aabbcc-00001", UINT64_MAX},
-                    text_case{"aabbcc-fffff", 0 - std::uint64_t{0xfffff}},
-                    text_case{"aabbcc0Xffff", 65535}, text_case{"aabbcczzzzzz", 0},
-                    text_case{"aabbcc12zz34", 0x12}, text_case{"aabbc", 0}, text_case{"", 0},
-                    text_case{nullptr, 0}));
+INSTANTIATE_TEST_SUITE_P(texts, tail_value,
+                         // Only the offset is the key's own: how the tail reads is strtoul's,
+                         // which number_reading checks against the C library.
+                         testing::Values(text_case{"aabbccddeeff", 14544639},
+                                         text_case{"xxxxxxDDEEFF", 14544639},
+                                         text_case{"aabbcc-00001", UINT64_MAX},
+                                         text_case{"aabbc", 0}, text_case{"", 0},
+                                         text_case{nullptr, 0}));
 
 // The tool reads numbers without calling the C library; it must read them
 // exactly as strtol (clamped to 32 bits) and strtoul do.
