@@ -1,6 +1,8 @@
 #include "audit_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace portslot::audit {
 
@@ -73,35 +75,28 @@ parsed_command parse_command(const std::vector<std::string> &args)
         if (name == "--help" || name == "--version" || name == "--all") {
             if (joined)
                 return fail("option '" + name + "' takes no value");
-            if (name == "--help")
-                command.action = parsed_command::help;
-            else if (name == "--version")
-                command.action = parsed_command::version;
-            else
+            if (name == "--all") {
                 options.all = true;
-            if (command.action != parsed_command::run)
-                return command;
-            continue;
+                continue;
+            }
+            command.action = name == "--help" ? parsed_command::help : parsed_command::version;
+            return command;
         }
 
-        bool known = false;
-        for (const auto &number : numbers) {
-            if (name != number.name)
-                continue;
-            known = true;
-            std::string value;
-            if (joined)
-                value = arg.substr(equals + 1);
-            else if (i + 1 < args.size())
-                value = args[++i];
-            else
-                return fail("option '" + name + "' needs a value");
-            if (!parse_number(value, options.*(number.field)))
-                return fail("invalid value '" + value + "' for " + name +
-                            ": not a whole number from -2147483648 to 2147483647");
-        }
-        if (!known)
+        const auto number = std::find_if(std::begin(numbers), std::end(numbers),
+                                         [&](const auto &n) { return name == n.name; });
+        if (number == std::end(numbers))
             return fail("unknown option '" + arg + "'");
+        std::string value;
+        if (joined)
+            value = arg.substr(equals + 1);
+        else if (i + 1 < args.size())
+            value = args[++i];
+        else
+            return fail("option '" + name + "' needs a value");
+        if (!parse_number(value, options.*(number->field)))
+            return fail("invalid value '" + value + "' for " + name +
+                        ": not a whole number from -2147483648 to 2147483647");
     }
     if (options.files.empty())
         options.files.push_back("-");
