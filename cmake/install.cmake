@@ -1,12 +1,15 @@
 # Install rules. Two components: "tool" (the programs, their manual pages and
-# bash completion) and "dev" (the library, its headers and the CMake package
-# that lets other projects find_package(portslot) and link portslot::portslot).
+# bash completion) and "dev" (the library, its headers, its manual page, the
+# CMake package that lets other projects find_package(portslot) and link
+# portslot::portslot, and portslot.pc for pkg-config). Each component carries
+# the licence (as a Debian copyright file) and the changelog in its own
+# documentation folder.
 include(CMakePackageConfigHelpers)
 
 set(PORTSLOT_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/portslot")
 
 # Manual pages are installed compressed, as Debian packages carry them.
-set(portslot_man_pages portslot.1 portslot-audit.1)
+set(portslot_man_pages portslot.1 portslot-audit.1 portslot_compute_port.3)
 set(portslot_man_gz "")
 foreach(page IN LISTS portslot_man_pages)
   set(gz "${PROJECT_BINARY_DIR}/man/${page}.gz")
@@ -19,7 +22,13 @@ endforeach()
 add_custom_target(portslot_man ALL DEPENDS ${portslot_man_gz})
 
 install(TARGETS portslot portslot-audit RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tool)
+list(POP_BACK portslot_man_gz library_page)
 install(FILES ${portslot_man_gz} DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT tool)
+# The second function of the C interface has the first one's page.
+file(MAKE_DIRECTORY "${PROJECT_BINARY_DIR}/man")
+file(CREATE_LINK portslot_compute_port.3.gz "${PROJECT_BINARY_DIR}/man/portslot_block_count.3.gz" SYMBOLIC)
+install(FILES "${library_page}" "${PROJECT_BINARY_DIR}/man/portslot_block_count.3.gz"
+        DESTINATION "${CMAKE_INSTALL_MANDIR}/man3" COMPONENT dev)
 foreach(program portslot portslot-audit)
   install(FILES completion/${program}.bash RENAME ${program}
           DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions" COMPONENT tool)
@@ -27,6 +36,7 @@ endforeach()
 
 install(TARGETS portslot_lib EXPORT portslotTargets
         ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT dev
+        LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT dev NAMELINK_COMPONENT dev
         INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 install(FILES ${portslot_public_headers} DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/portslot" COMPONENT dev)
 install(EXPORT portslotTargets NAMESPACE portslot:: DESTINATION "${PORTSLOT_CMAKE_DIR}" COMPONENT dev)
@@ -37,3 +47,34 @@ write_basic_package_version_file("${PROJECT_BINARY_DIR}/portslotConfigVersion.cm
   COMPATIBILITY SameMajorVersion)
 install(FILES "${PROJECT_BINARY_DIR}/portslotConfig.cmake" "${PROJECT_BINARY_DIR}/portslotConfigVersion.cmake"
         DESTINATION "${PORTSLOT_CMAKE_DIR}" COMPONENT dev)
+
+# pkg-config: the prefix is the one installed into (cmake --install --prefix
+# included), so it is filled in at install time.
+foreach(dir LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+    set(PORTSLOT_PC_${dir} "${CMAKE_INSTALL_${dir}}")
+  else()
+    set(PORTSLOT_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+  endif()
+endforeach()
+set(PORTSLOT_PC_PREFIX "@PORTSLOT_PC_PREFIX@")
+configure_file(cmake/portslot.pc.in "${PROJECT_BINARY_DIR}/portslot.pc.in" @ONLY)
+install(CODE "set(PORTSLOT_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+  configure_file(\"${PROJECT_BINARY_DIR}/portslot.pc.in\" \"${PROJECT_BINARY_DIR}/portslot.pc\" @ONLY)"
+  COMPONENT dev)
+install(FILES "${PROJECT_BINARY_DIR}/portslot.pc" DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
+        COMPONENT dev)
+
+# The licence and the changelog, in the form Debian asks of every package.
+set(changelog_gz "${PROJECT_BINARY_DIR}/changelog.gz")
+add_custom_command(OUTPUT "${changelog_gz}"
+  COMMAND gzip -9 -n -c "${PROJECT_SOURCE_DIR}/cmake/debian/changelog" > "${changelog_gz}"
+  DEPENDS "${PROJECT_SOURCE_DIR}/cmake/debian/changelog" VERBATIM)
+add_custom_target(portslot_changelog ALL DEPENDS "${changelog_gz}")
+foreach(component_package tool:portslot dev:libportslot-dev)
+  string(REPLACE ":" ";" component_package "${component_package}")
+  list(GET component_package 0 component)
+  list(GET component_package 1 package)
+  install(FILES cmake/debian/copyright "${changelog_gz}"
+          DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/doc/${package}" COMPONENT ${component})
+endforeach()

@@ -27,7 +27,9 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME libportslot-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_DESCRIPTION
 "static library and headers of portslot's port derivation
-The derivation (compute_port) and option scanner of portslot as a static C++
-library, with a CMake package: find_package(portslot) and link portslot::portslot.")
+The derivation of portslot (compute_port) and its option scanner as a static
+library with no dependencies: a C++17 interface, a C interface in
+<portslot/portslot.h> for C programs and other languages, a CMake package
+(find_package(portslot), portslot::portslot) and a pkg-config file.")
 
 include(CPack)

@@ -1,7 +1,14 @@
 # Compiler settings shared by every target of the project, attached to targets
 # through an INTERFACE target rather than set globally.
 add_library(portslot_project_options INTERFACE)
-target_compile_options(portslot_project_options INTERFACE -Wall -Wextra -Wpedantic -Werror)
+target_compile_options(portslot_project_options INTERFACE -Wall -Wextra -Wpedantic)
+
+# Fatal in the presets and in CI; off for a plain configure, so that a newer
+# compiler's new warning cannot break a user's or a packager's build.
+option(PORTSLOT_WERROR "Treat compiler warnings as errors" OFF)
+if(PORTSLOT_WERROR)
+  target_compile_options(portslot_project_options INTERFACE -Werror)
+endif()
 
 set(PORTSLOT_SANITIZE "" CACHE STRING "Sanitizers to build every target with, e.g. address,undefined")
 option(PORTSLOT_COVERAGE "Build with clang source-based coverage" OFF)

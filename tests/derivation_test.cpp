@@ -6,6 +6,7 @@
 
 #include <portslot/port_derivation.h>
 
+#include "mac_text.h"
 #include "number_reading.h"
 
 namespace {

@@ -1,29 +1,53 @@
-# Builds the Debian packages with CPack and checks what each one holds.
-#   cmake -DBUILD=dir -DWORK=dir -DLIBDIR=lib -P package_test.cmake
+# Builds the Debian packages as the "package" preset does (for /usr, with
+# Debian's hardening flags), checks what each one holds, and runs lintian on
+# them: any error or warning fails.
+#   cmake -DSOURCE=dir -DWORK=dir -P package_test.cmake
 file(REMOVE_RECURSE "${WORK}")
-execute_process(COMMAND cpack -G DEB -B "${WORK}" --config "${BUILD}/CPackConfig.cmake"
-                WORKING_DIRECTORY "${BUILD}" COMMAND_ERROR_IS_FATAL ANY)
+function(run)
+  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    list(JOIN ARGN " " command)
+    message(FATAL_ERROR "${command}: ${status}\n${out}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
 
+run(${CMAKE_COMMAND} -S "${SOURCE}" --preset package -B "${WORK}/build")
+run(${CMAKE_COMMAND} --build "${WORK}/build" -j2)
+run(cpack -G DEB -B "${WORK}/packages" --config "${WORK}/build/CPackConfig.cmake")
+
+set(libdir lib/x86_64-linux-gnu)
 function(expect_contents glob)
-  file(GLOB deb "${WORK}/${glob}")
+  file(GLOB deb "${WORK}/packages/${glob}")
   if(NOT deb)
     message(FATAL_ERROR "no package ${glob}")
   endif()
-  execute_process(COMMAND dpkg-deb -c "${deb}" OUTPUT_VARIABLE contents COMMAND_ERROR_IS_FATAL ANY)
+  run(dpkg-deb -c "${deb}")
   foreach(path IN LISTS ARGN)
-    string(FIND "${contents}" " ./usr/${path}\n" at)
+    string(FIND "${out}" " ./usr/${path}" at)
     if(at EQUAL -1)
-      message(FATAL_ERROR "${deb} lacks /usr/${path}:\n${contents}")
+      message(FATAL_ERROR "${deb} lacks /usr/${path}:\n${out}")
     endif()
   endforeach()
-  execute_process(COMMAND dpkg-deb -f "${deb}" Package Depends Maintainer Description
-                  OUTPUT_VARIABLE fields COMMAND_ERROR_IS_FATAL ANY)
-  message(STATUS "${deb}:\n${fields}")
 endfunction()
 
 expect_contents("portslot_*.deb" bin/portslot bin/portslot-audit share/man/man1/portslot.1.gz
                 share/man/man1/portslot-audit.1.gz share/bash-completion/completions/portslot
-                share/bash-completion/completions/portslot-audit)
-expect_contents("libportslot-dev_*.deb" include/portslot/port_derivation.h
-                include/portslot/options.h ${LIBDIR}/libportslot.a
-                ${LIBDIR}/cmake/portslot/portslotConfig.cmake)
+                share/bash-completion/completions/portslot-audit share/doc/portslot/copyright
+                share/doc/portslot/changelog.gz)
+expect_contents("libportslot-dev_*.deb" include/portslot/port_derivation.h include/portslot/options.h
+                include/portslot/portslot.h ${libdir}/libportslot.a ${libdir}/pkgconfig/portslot.pc
+                ${libdir}/cmake/portslot/portslotConfig.cmake share/man/man3/portslot_compute_port.3.gz
+                share/doc/libportslot-dev/copyright share/doc/libportslot-dev/changelog.gz)
+
+find_program(LINTIAN lintian)
+if(NOT LINTIAN)
+  message(FATAL_ERROR "lintian is not installed; scripts/install-deps installs it")
+endif()
+file(GLOB debs "${WORK}/packages/*.deb")
+execute_process(COMMAND "${LINTIAN}" --fail-on error,warning ${debs} OUTPUT_VARIABLE tags
+                RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR tags MATCHES "(^|\n)[EW]: ")
+  message(FATAL_ERROR "lintian:\n${tags}")
+endif()
+message(STATUS "lintian reports no error and no warning")

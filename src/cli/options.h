@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include <portslot/export.h>
+
 namespace portslot {
 
 struct port_options {
@@ -20,7 +22,7 @@ struct port_options {
 // followed by its value, from all `argc` elements of `argv`, element 0
 // included; every other argument becomes the MAC text, the last one winning.
 // Values are read like atoi, saturated to the 32-bit range. Never fails.
-port_options getopt(int argc, const char *const *argv);
+PORTSLOT_API port_options getopt(int argc, const char *const *argv);
 
 } // namespace portslot
 

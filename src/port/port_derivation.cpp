@@ -1,5 +1,6 @@
 #include "port_derivation.h"
 
+#include "mac_text.h"
 #include "number_reading.h"
 
 namespace portslot {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include <portslot/export.h>
+
 namespace portslot {
 
 // The port for the device with MAC text `mac_address`, or -1 when the inputs
@@ -13,22 +15,15 @@ namespace portslot {
 // are cut into blocks of `port_count`; the value of the address's last three
 // octets, modulo the number of whole blocks, picks the block, and the 1-based
 // `port_num` picks the port within it. A null text gives -1.
-std::int32_t compute_port(const char *mac_address, std::int32_t port_min, std::int32_t port_max,
-                          std::int32_t port_count, std::int32_t port_num);
+PORTSLOT_API std::int32_t compute_port(const char *mac_address, std::int32_t port_min,
+                                       std::int32_t port_max, std::int32_t port_count,
+                                       std::int32_t port_num);
 
 // How many whole blocks of `port_count` even ports the range [port_min,
 // port_max], rounded inwards to even, holds; 0 when it holds none or
 // `port_count` is not positive. A device's key modulo this count is its block.
-std::int64_t port_block_count(std::int32_t port_min, std::int32_t port_max,
-                              std::int32_t port_count);
-
-// Copies `src` to `dst` without any byte equal to `ch`, terminates `dst` and
-// returns it. `dst` must hold the length of `src` plus one.
-char *remove_char(char *dst, const char *src, char ch);
-
-// The key of a colon-free MAC text: the number that strtoul reads in base 16
-// from the seventh character on. A text shorter than that (or null) gives 0.
-std::uint64_t mac_tail_value(const char *text);
+PORTSLOT_API std::int64_t port_block_count(std::int32_t port_min, std::int32_t port_max,
+                                           std::int32_t port_count);
 
 } // namespace portslot
 
