@@ -1,8 +1,8 @@
-// Starts two programs many times each, alternating so that drift in machine
-// load hits both alike, and prints the median wall time of a run and the peak
-// resident memory of one run of each.
-//   startup_bench RUNS PROGRAM_A PROGRAM_B [ARG...]
-// Both programs get the same arguments; their output goes to /dev/null.
+// Starts programs many times each, alternating so that drift in machine load
+// hits all alike, and prints the median wall time of a run and the peak
+// resident memory of one run of each, one line per program.
+//   startup_bench RUNS PROGRAM... [-- ARG...]
+// Every program gets the same arguments; their output goes to /dev/null.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -50,34 +50,39 @@ double median(std::vector<double> values)
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: startup_bench RUNS PROGRAM_A PROGRAM_B [ARG...]\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: startup_bench RUNS PROGRAM... [-- ARG...]\n");
         return 2;
     }
     const int runs = std::atoi(argv[1]);
-    std::vector<char *> commands[2];
-    for (int which = 0; which < 2; ++which) {
-        commands[which].push_back(argv[2 + which]);
-        for (int i = 4; i < argc; ++i)
-            commands[which].push_back(argv[i]);
-        commands[which].push_back(nullptr);
+    int args_from = 2;
+    while (args_from < argc && std::string(argv[args_from]) != "--")
+        ++args_from;
+    const int programs = args_from - 2;
+    std::vector<std::vector<char *>> commands(static_cast<std::size_t>(programs));
+    for (int which = 0; which < programs; ++which) {
+        auto &command = commands[static_cast<std::size_t>(which)];
+        command.push_back(argv[2 + which]);
+        for (int i = args_from + 1; i < argc; ++i)
+            command.push_back(argv[i]);
+        command.push_back(nullptr);
     }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
 
-    std::vector<double> seconds[2];
-    long max_rss_kb[2] = {0, 0};
+    std::vector<std::vector<double>> seconds(commands.size());
+    std::vector<long> max_rss_kb(commands.size(), 0);
     for (int i = 0; i < runs; ++i)
-        for (int which = 0; which < 2; ++which) {
+        for (std::size_t which = 0; which < commands.size(); ++which) {
             const run_result r = run_once(commands[which], &actions);
             seconds[which].push_back(r.seconds);
             max_rss_kb[which] = std::max(max_rss_kb[which], r.max_rss_kb);
         }
 
-    for (int which = 0; which < 2; ++which)
-        std::printf("%s median_us %.1f max_rss_kb %ld\n", argv[2 + which],
+    for (std::size_t which = 0; which < commands.size(); ++which)
+        std::printf("%s median_us %.1f max_rss_kb %ld\n", commands[which][0],
                     median(seconds[which]) * 1e6, max_rss_kb[which]);
     return 0;
 }

@@ -38,11 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const char *text = mac.data();
 
     // The tool's own number reading must match the C library's on any text.
-    const long wide = std::strtol(text, nullptr, 10);
+    const long long wide = std::strtoll(text, nullptr, 10);
     if (portslot::read_decimal(text) != (wide > INT32_MAX   ? INT32_MAX
                                          : wide < INT32_MIN ? INT32_MIN
                                                             : wide) ||
-        portslot::read_hex(text) != std::strtoul(text, nullptr, 16))
+        portslot::read_hex(text) != std::strtoull(text, nullptr, 16))
         std::abort();
 
     const std::int32_t port =

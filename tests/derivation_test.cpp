@@ -131,7 +131,8 @@ INSTANTIATE_TEST_SUITE_P(texts, tail_value,
                                          text_case{nullptr, 0}));
 
 // The tool reads numbers without calling the C library; it must read them
-// exactly as strtol (clamped to 32 bits) and strtoul do.
+// exactly as strtol (clamped to 32 bits) and strtoul do where long has 64
+// bits, on every machine: so the 64-bit strtoll and strtoull are the model.
 TEST(number_reading, agrees_with_the_c_library)
 {
     const char *const texts[] = {"",
@@ -172,10 +173,12 @@ TEST(number_reading, agrees_with_the_c_library)
                                  "9\xff",
                                  "1 2"};
     for (const char *text : texts) {
-        const long wide = std::strtol(text, nullptr, 10);
-        const long clamped = wide > INT32_MAX ? INT32_MAX : wide < INT32_MIN ? INT32_MIN : wide;
+        const long long wide = std::strtoll(text, nullptr, 10);
+        const long long clamped = wide > INT32_MAX   ? INT32_MAX
+                                  : wide < INT32_MIN ? INT32_MIN
+                                                     : wide;
         EXPECT_EQ(portslot::read_decimal(text), clamped) << '"' << text << '"';
-        EXPECT_EQ(portslot::read_hex(text), std::strtoul(text, nullptr, 16)) << '"' << text << '"';
+        EXPECT_EQ(portslot::read_hex(text), std::strtoull(text, nullptr, 16)) << '"' << text << '"';
     }
 }
 

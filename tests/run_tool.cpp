@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,13 +52,27 @@ tool_run run_tool(const std::string &path, const std::vector<std::string> &argv,
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
 
+    std::vector<std::string> words = argv;
+    std::string program = path;
+#ifdef PORTSLOT_EMULATOR
+    // The emulator runs the program with the same element 0 ("-0").
+    std::vector<std::string> emulated;
+    std::istringstream emulator(PORTSLOT_EMULATOR);
+    for (std::string word; emulator >> word;)
+        emulated.push_back(word);
+    emulated.insert(emulated.end(), {"-0", argv.empty() ? "" : argv[0], path});
+    if (!argv.empty())
+        emulated.insert(emulated.end(), argv.begin() + 1, argv.end());
+    program = emulated[0];
+    words = emulated;
+#endif
     std::vector<char *> args;
-    for (const std::string &arg : argv)
+    for (const std::string &arg : words)
         args.push_back(const_cast<char *>(arg.c_str()));
     args.push_back(nullptr);
 
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, args.data(), environ);
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         throw std::runtime_error("posix_spawn failed");

@@ -1,7 +1,7 @@
 // portslot: prints the fixed port that a device's MAC address gives it out of
 // a port range, or a report of the parameters when they give none.
 
-#include <cstring>
+#include <string.h>
 
 #include <portslot/port_derivation.h>
 
@@ -16,7 +16,7 @@ void report_write_error(int error)
 {
     portslot::output err(2);
     err.text("portslot: write error: ");
-    err.text(std::strerror(error));
+    err.text(strerror(error));
     err.text("\n");
     err.flush();
 }
@@ -26,7 +26,7 @@ void report_write_error(int error)
 int main(int argc, char **argv)
 {
     const portslot::port_options options = portslot::getopt(argc, argv);
-    const std::int32_t port =
+    const int32_t port =
         portslot::compute_port(options.mac_address, options.port_min, options.port_max,
                                options.port_count, options.port_num);
 

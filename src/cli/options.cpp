@@ -29,7 +29,7 @@ port_options getopt(int argc, const char *const *argv)
     // Matched in this order; each takes the next argument as its value.
     struct option {
         const char *name;
-        std::int32_t port_options::*field;
+        int32_t port_options::*field;
     };
     const option table[] = {
         {"--port-min", &port_options::port_min},

@@ -4,17 +4,17 @@
 #ifndef PORTSLOT_OPTIONS_H
 #define PORTSLOT_OPTIONS_H
 
-#include <cstdint>
+#include <stdint.h>
 
 #include <portslot/export.h>
 
 namespace portslot {
 
 struct port_options {
-    std::int32_t port_min;   // lowest port of the range, inclusive
-    std::int32_t port_max;   // highest port of the range, inclusive
-    std::int32_t port_count; // even ports in each device's block
-    std::int32_t port_num;   // 1-based position in the block; -1 when not given
+    int32_t port_min;        // lowest port of the range, inclusive
+    int32_t port_max;        // highest port of the range, inclusive
+    int32_t port_count;      // even ports in each device's block
+    int32_t port_num;        // 1-based position in the block; -1 when not given
     const char *mac_address; // borrowed from the argument vector; may be null
 };
 

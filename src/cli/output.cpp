@@ -1,11 +1,11 @@
 #include "output.h"
 
-#include <cerrno>
+#include <errno.h>
 #include <unistd.h>
 
 namespace portslot {
 
-void output::write_out(const char *data, std::size_t size)
+void output::write_out(const char *data, size_t size)
 {
     while (size > 0 && error_ == 0) {
         const ssize_t written = ::write(fd_, data, size);
@@ -15,11 +15,11 @@ void output::write_out(const char *data, std::size_t size)
             continue;
         }
         data += written;
-        size -= static_cast<std::size_t>(written);
+        size -= static_cast<size_t>(written);
     }
 }
 
-void output::bytes(const char *data, std::size_t size)
+void output::bytes(const char *data, size_t size)
 {
     if (size > sizeof buffer_ - used_) {
         flush();
@@ -29,33 +29,33 @@ void output::bytes(const char *data, std::size_t size)
             return;
         }
     }
-    for (std::size_t i = 0; i < size; ++i)
+    for (size_t i = 0; i < size; ++i)
         buffer_[used_ + i] = data[i];
     used_ += size;
 }
 
 void output::text(const char *text)
 {
-    std::size_t size = 0;
+    size_t size = 0;
     while (text[size] != '\0')
         ++size;
     bytes(text, size);
 }
 
-void output::number(std::int32_t value)
+void output::number(int32_t value)
 {
     // Digits from the right; the magnitude in 64 bits, as -INT32_MIN does not
     // fit in 32.
     char digits[12];
     char *start = digits + sizeof digits;
-    std::int64_t magnitude = value < 0 ? -std::int64_t{value} : value;
+    int64_t magnitude = value < 0 ? -int64_t{value} : value;
     do {
         *--start = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
     if (value < 0)
         *--start = '-';
-    bytes(start, static_cast<std::size_t>(digits + sizeof digits - start));
+    bytes(start, static_cast<size_t>(digits + sizeof digits - start));
 }
 
 bool output::flush()

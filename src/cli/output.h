@@ -4,8 +4,8 @@
 #ifndef PORTSLOT_OUTPUT_H
 #define PORTSLOT_OUTPUT_H
 
-#include <cstddef>
-#include <cstdint>
+#include <stddef.h>
+#include <stdint.h>
 
 namespace portslot {
 
@@ -15,9 +15,9 @@ class output {
     output(const output &) = delete;
     output &operator=(const output &) = delete;
 
-    void bytes(const char *data, std::size_t size);
-    void text(const char *text);     // a NUL-terminated text
-    void number(std::int32_t value); // as printf's "%d"
+    void bytes(const char *data, size_t size);
+    void text(const char *text); // a NUL-terminated text
+    void number(int32_t value);  // as printf's "%d"
 
     // Writes out what is buffered. False when any write failed; error() then
     // tells why, and everything after the failure was dropped.
@@ -25,11 +25,11 @@ class output {
     int error() const { return error_; }
 
   private:
-    void write_out(const char *data, std::size_t size);
+    void write_out(const char *data, size_t size);
 
     int fd_;
     int error_ = 0;
-    std::size_t used_ = 0;
+    size_t used_ = 0;
     char buffer_[512];
 };
 

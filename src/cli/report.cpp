@@ -8,7 +8,7 @@ void print_options(port_options options, output &out)
     // equals signs line up.
     const struct {
         const char *label;
-        std::int32_t value;
+        int32_t value;
     } numbers[] = {
         {"port_min    = ", options.port_min},
         {"port_max    = ", options.port_max},

@@ -3,7 +3,7 @@
 #ifndef PORTSLOT_MAC_TEXT_H
 #define PORTSLOT_MAC_TEXT_H
 
-#include <cstdint>
+#include <stdint.h>
 
 namespace portslot {
 
@@ -13,7 +13,7 @@ char *remove_char(char *dst, const char *src, char ch);
 
 // The key of a colon-free MAC text: the number that strtoul reads in base 16
 // from the seventh character on. A text shorter than that (or null) gives 0.
-std::uint64_t mac_tail_value(const char *text);
+uint64_t mac_tail_value(const char *text);
 
 } // namespace portslot
 

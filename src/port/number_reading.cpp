@@ -34,12 +34,12 @@ int hex_digit(char c)
 
 } // namespace
 
-std::int32_t read_decimal(const char *text)
+int32_t read_decimal(const char *text)
 {
     const bool negative = skip_to_digits(text);
     // Past 2^31 the value only saturates, so stop growing there.
-    constexpr std::int64_t cap = std::int64_t{1} << 31;
-    std::int64_t value = 0;
+    constexpr int64_t cap = int64_t{1} << 31;
+    int64_t value = 0;
     for (; *text >= '0' && *text <= '9'; ++text)
         if (value < cap)
             value = value * 10 + (*text - '0');
@@ -49,19 +49,19 @@ std::int32_t read_decimal(const char *text)
         return INT32_MAX;
     if (value < INT32_MIN)
         return INT32_MIN;
-    return static_cast<std::int32_t>(value);
+    return static_cast<int32_t>(value);
 }
 
-std::uint64_t read_hex(const char *text)
+uint64_t read_hex(const char *text)
 {
     const bool negative = skip_to_digits(text);
     if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X') && hex_digit(text[2]) >= 0)
         text += 2;
-    std::uint64_t value = 0;
+    uint64_t value = 0;
     bool overflow = false;
     for (int digit; (digit = hex_digit(*text)) >= 0; ++text) {
         overflow = overflow || value >> 60 != 0;
-        value = value << 4 | static_cast<std::uint64_t>(digit);
+        value = value << 4 | static_cast<uint64_t>(digit);
     }
     if (overflow)
         return UINT64_MAX;

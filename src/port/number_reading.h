@@ -4,20 +4,21 @@
 #ifndef PORTSLOT_NUMBER_READING_H
 #define PORTSLOT_NUMBER_READING_H
 
-#include <cstdint>
+#include <stdint.h>
 
 namespace portslot {
 
 // The value strtol(text, nullptr, 10) gives, clamped to the 32-bit range:
 // leading white space, one sign, decimal digits up to the first other byte;
 // no digits gives 0. In range it is exactly atoi's reading.
-std::int32_t read_decimal(const char *text);
+int32_t read_decimal(const char *text);
 
-// The value strtoul(text, nullptr, 16) gives: leading white space, one sign,
+// The value strtoul(text, nullptr, 16) gives where long has 64 bits (on every
+// machine, so that every build gives the same key): leading white space, one sign,
 // an optional "0x" or "0X" before a hexadecimal digit, digits of either case
 // up to the first other byte; no digits gives 0, a "-" negates modulo 2^64,
 // and a value past 64 bits gives 2^64 - 1.
-std::uint64_t read_hex(const char *text);
+uint64_t read_hex(const char *text);
 
 } // namespace portslot
 

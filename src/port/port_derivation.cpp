@@ -3,20 +3,22 @@
 #include "mac_text.h"
 #include "number_reading.h"
 
+#include <stddef.h>
+
 namespace portslot {
 
 namespace {
 
-constexpr std::size_t mac_text_max = 17; // "aa:bb:cc:dd:ee:ff"
-constexpr std::size_t mac_digits = 12;   // the same without colons
-constexpr std::size_t tail_offset = 6;   // the last three octets start here
+constexpr size_t mac_text_max = 17; // "aa:bb:cc:dd:ee:ff"
+constexpr size_t mac_digits = 12;   // the same without colons
+constexpr size_t tail_offset = 6;   // the last three octets start here
 
 // True when `text` is longer than `limit`, without reading past limit + 1
 // bytes: an argument may be arbitrarily long. (A loop of its own rather than
 // strlen: the tool calls as few C library functions as it can.)
-bool longer_than(const char *text, std::size_t limit)
+bool longer_than(const char *text, size_t limit)
 {
-    for (std::size_t i = 0; i <= limit; ++i)
+    for (size_t i = 0; i <= limit; ++i)
         if (text[i] == '\0')
             return false;
     return true;
@@ -24,22 +26,22 @@ bool longer_than(const char *text, std::size_t limit)
 
 // Odd bounds round inwards; oddness is the lowest bit, so a negative odd
 // minimum moves up as well (-3 becomes -2).
-std::int64_t round_up_to_even(std::int32_t value)
+int64_t round_up_to_even(int32_t value)
 {
-    return std::int64_t{value} + (value & 1);
+    return int64_t{value} + (value & 1);
 }
 
 } // namespace
 
-std::int64_t port_block_count(std::int32_t port_min, std::int32_t port_max, std::int32_t port_count)
+int64_t port_block_count(int32_t port_min, int32_t port_max, int32_t port_count)
 {
     // 64 bits hold every intermediate value, so nothing wraps: an odd
     // INT32_MAX minimum rounds up past every maximum instead of to INT32_MIN.
-    const std::int64_t low = round_up_to_even(port_min);
-    const std::int64_t high = std::int64_t{port_max} - (port_max & 1);
+    const int64_t low = round_up_to_even(port_min);
+    const int64_t high = int64_t{port_max} - (port_max & 1);
     if (high < low || port_count <= 0)
         return 0;
-    const std::int64_t even_ports = (high - low) / 2 + 1;
+    const int64_t even_ports = (high - low) / 2 + 1;
     // Even ports past the last whole block are never handed out.
     return even_ports / port_count;
 }
@@ -54,7 +56,7 @@ char *remove_char(char *dst, const char *src, char ch)
     return dst;
 }
 
-std::uint64_t mac_tail_value(const char *text)
+uint64_t mac_tail_value(const char *text)
 {
     if (text == nullptr || !longer_than(text, tail_offset - 1))
         return 0;
@@ -63,8 +65,8 @@ std::uint64_t mac_tail_value(const char *text)
     return read_hex(text + tail_offset);
 }
 
-std::int32_t compute_port(const char *mac_address, std::int32_t port_min, std::int32_t port_max,
-                          std::int32_t port_count, std::int32_t port_num)
+int32_t compute_port(const char *mac_address, int32_t port_min, int32_t port_max,
+                     int32_t port_count, int32_t port_num)
 {
     char buffer[mac_text_max + 1] = {};
 
@@ -74,19 +76,19 @@ std::int32_t compute_port(const char *mac_address, std::int32_t port_min, std::i
     remove_char(buffer, mac_address, ':');
     if (longer_than(buffer, mac_digits) || !longer_than(buffer, mac_digits - 1))
         return -1;
-    const std::uint64_t key = mac_tail_value(buffer);
+    const uint64_t key = mac_tail_value(buffer);
 
     if (port_num <= 0 || port_num > port_count)
         return -1;
-    const std::int64_t blocks = port_block_count(port_min, port_max, port_count);
+    const int64_t blocks = port_block_count(port_min, port_max, port_count);
     if (blocks == 0)
         return -1;
 
-    const auto block = static_cast<std::int64_t>(key % static_cast<std::uint64_t>(blocks));
-    const std::int64_t index = block * port_count + (port_num - 1);
+    const auto block = static_cast<int64_t>(key % static_cast<uint64_t>(blocks));
+    const int64_t index = block * port_count + (port_num - 1);
     // index < blocks * port_count <= the number of even ports, so the port
     // lies within the rounded bounds and fits in 32 bits.
-    return static_cast<std::int32_t>(round_up_to_even(port_min) + 2 * index);
+    return static_cast<int32_t>(round_up_to_even(port_min) + 2 * index);
 }
 
 } // namespace portslot

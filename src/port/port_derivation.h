@@ -4,7 +4,7 @@
 #ifndef PORTSLOT_PORT_DERIVATION_H
 #define PORTSLOT_PORT_DERIVATION_H
 
-#include <cstdint>
+#include <stdint.h>
 
 #include <portslot/export.h>
 
@@ -15,15 +15,13 @@ namespace portslot {
 // are cut into blocks of `port_count`; the value of the address's last three
 // octets, modulo the number of whole blocks, picks the block, and the 1-based
 // `port_num` picks the port within it. A null text gives -1.
-PORTSLOT_API std::int32_t compute_port(const char *mac_address, std::int32_t port_min,
-                                       std::int32_t port_max, std::int32_t port_count,
-                                       std::int32_t port_num);
+PORTSLOT_API int32_t compute_port(const char *mac_address, int32_t port_min, int32_t port_max,
+                                  int32_t port_count, int32_t port_num);
 
 // How many whole blocks of `port_count` even ports the range [port_min,
 // port_max], rounded inwards to even, holds; 0 when it holds none or
 // `port_count` is not positive. A device's key modulo this count is its block.
-PORTSLOT_API std::int64_t port_block_count(std::int32_t port_min, std::int32_t port_max,
-                                           std::int32_t port_count);
+PORTSLOT_API int64_t port_block_count(int32_t port_min, int32_t port_max, int32_t port_count);
 
 } // namespace portslot
 
