@@ -1,26 +1,61 @@
 #!/usr/bin/env bash
-# Times portslot-audit on a generated inventory (default 1,000,000 devices):
-# the median wall time and peak resident memory of five runs, with and
-# without --all. It reports, it does not judge.
-#   audit_bench.sh PORTSLOT_AUDIT [DEVICES]
+# Measures portslot-audit on generated inventories of 100,000, 1,000,000 and
+# 10,000,000 devices (or the sizes given), with and without --all, from a
+# file given by name and from a pipe: instructions (callgrind, up to 1,000,000
+# lines, as it runs some fifty times slower), median wall time of three runs,
+# and peak resident memory against the file's size. It reports, it does not
+# judge.
+#   audit_bench.sh PORTSLOT_AUDIT [DEVICES...]
 set -euo pipefail
-audit=$1 devices=${2:-1000000}
+audit=$1
+shift
+sizes=("$@")
+[ "${#sizes[@]}" -gt 0 ] || sizes=(100000 1000000 10000000)
 here=$(dirname "$0")
-inventory=$(mktemp)
-trap 'rm -f "$inventory"' EXIT
-"$here/make_inventory.sh" "$devices" >"$inventory"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
-measure() { # prints "median_seconds max_kib" over five runs
-  for _ in 1 2 3 4 5; do
-    /usr/bin/time -f '%e %M' "$audit" "$@" "$inventory" 2>&1 >/dev/null | tail -n 1
-  done | sort -n | awk 'NR == 3 { s = $1 } { if ($2 > m) m = $2 } END { print s, m }'
+instructions() { # $1: file or "pipe:FILE"; then options
+  local input=$1
+  shift
+  if [[ $input == pipe:* ]]; then
+    cat "${input#pipe:}" | valgrind --tool=callgrind --callgrind-out-file=/dev/null "$audit" "$@" 2>&1 >/dev/null
+  else
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$audit" "$@" "$input" 2>&1 >/dev/null
+  fi | sed -n 's/.*Collected : *//p'
 }
 
-echo "portslot-audit on $devices devices ($(wc -c <"$inventory") bytes), $(nproc) cores"
+time_and_memory() { # prints "median_seconds max_kib" over three runs
+  local input=$1
+  shift
+  for _ in 1 2 3; do
+    if [[ $input == pipe:* ]]; then
+      cat "${input#pipe:}" | /usr/bin/time -f '%e %M' "$audit" "$@" 2>&1 >/dev/null | tail -n 1
+    else
+      /usr/bin/time -f '%e %M' "$audit" "$@" "$input" 2>&1 >/dev/null | tail -n 1
+    fi
+  done | sort -n | awk 'NR == 2 { s = $1 } { if ($2 > m) m = $2 } END { print s, m }'
+}
+
+echo "portslot-audit: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1)"
 echo
-echo "| run | median wall time (s) | peak resident memory (MiB) |"
-echo "|---|---|---|"
-for opts in "" "--all" "--port-min 10000 --port-max 65535"; do
-  read -r seconds kib <<<"$(measure $opts)"
-  echo "| portslot-audit ${opts:+$opts }FILE | $seconds | $((kib / 1024)) |"
+echo "| devices | file size (MB) | run | instructions | median wall time (s) | peak memory (MiB) | memory / file size |"
+echo "|---|---|---|---|---|---|---|"
+for devices in "${sizes[@]}"; do
+  inventory="$work/inventory-$devices"
+  "$here/make_inventory.sh" "$devices" >"$inventory"
+  bytes=$(stat -c %s "$inventory")
+  for input in file pipe; do
+    for opts in "" "--all"; do
+      source=$inventory
+      [ "$input" = pipe ] && source="pipe:$inventory"
+      ir="-"
+      [ "$devices" -le 1000000 ] && ir=$(instructions "$source" $opts)
+      read -r seconds kib <<<"$(time_and_memory "$source" $opts)"
+      label="portslot-audit ${opts:+$opts }$([ "$input" = pipe ] && echo "< pipe" || echo FILE)"
+      awk -v d="$devices" -v b="$bytes" -v l="$label" -v i="$ir" -v s="$seconds" -v k="$kib" 'BEGIN {
+        printf "| %d | %.1f | %s | %s | %s | %.0f | %.2f |\n", d, b / 1e6, l, i, s, k / 1024, k * 1024 / b }'
+    done
+  done
+  rm -f "$inventory"
 done

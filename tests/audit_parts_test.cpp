@@ -2,12 +2,15 @@
 // inventories.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "audit_options.h"
 #include "inventory.h"
+#include "output.h"
 
 namespace {
 
@@ -38,23 +41,30 @@ TEST(audit_command, reads_options_and_files)
         {{"--port-min="}, parsed_command::error, 40000, 41000, 2, false, {}},
         {{"--port-min", " 5"}, parsed_command::error, 40000, 41000, 2, false, {}},
         {{"--port-min", "2147483648"}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--port-max=11000000000"}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--port-min=-2147483648"}, parsed_command::run, INT32_MIN, 41000, 2, false, {"-"}},
         {{"-x"}, parsed_command::error, 40000, 41000, 2, false, {}},
         {{"--help=1"}, parsed_command::error, 40000, 41000, 2, false, {}},
         {{"f", "--help", "--bogus"}, parsed_command::help, 40000, 41000, 2, false, {"f"}},
         {{"--version"}, parsed_command::version, 40000, 41000, 2, false, {}},
     };
     for (const auto &c : cases) {
-        const parsed_command got = parse_command(c.args);
+        std::vector<const char *> args, files(c.args.size() + 1);
+        for (const std::string &arg : c.args)
+            args.push_back(arg.c_str());
+        const parsed_command got =
+            parse_command(static_cast<int>(args.size()), args.data(), files.data());
         SCOPED_TRACE(testing::PrintToString(c.args));
         EXPECT_EQ(got.action, c.action);
-        EXPECT_EQ(got.message.empty(), c.action != parsed_command::error);
         if (c.action == parsed_command::error)
             continue;
         EXPECT_EQ(got.options.port_min, c.min);
         EXPECT_EQ(got.options.port_max, c.max);
         EXPECT_EQ(got.options.port_count, c.count);
         EXPECT_EQ(got.options.all, c.all);
-        EXPECT_EQ(got.options.files, c.files);
+        EXPECT_EQ(
+            std::vector<std::string>(got.options.files, got.options.files + got.options.file_count),
+            c.files);
     }
 }
 
@@ -71,14 +81,16 @@ TEST(inventory, splits_lines_into_address_and_label)
         {"\v\fa\tb  c \r\n", {"1|a|b  c"}},
         {"a#b c#d\n#\nx", {"1|a#b|c#d", "3|x|"}},
         {"a \r", {"1|a|"}},
+        // A lone carriage return ends a line too; CR LF is one line end.
+        {"a x\rb y\r\rc\r\n\nd\n\re", {"1|a|x", "2|b|y", "4|c|", "6|d|", "8|e|"}},
     };
-    for (auto c : cases) {
+    for (const auto &c : cases) {
         std::vector<std::string> got;
-        portslot::audit::for_each_entry(c.text, [&](const portslot::audit::inventory_entry &e) {
-            got.push_back(std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" +
-                          std::string(e.label));
-            EXPECT_EQ(e.mac[e.mac_size], '\0');
-        });
+        portslot::audit::for_each_entry(
+            c.text.data(), c.text.size(), [&](const portslot::audit::entry &e) {
+                got.push_back(std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" +
+                              std::string(e.label, e.label_size));
+            });
         EXPECT_EQ(got, c.entries) << testing::PrintToString(c.text);
     }
 }
@@ -87,11 +99,15 @@ TEST(inventory, reads_a_stream_longer_than_its_first_guess)
 {
     std::FILE *pipe = popen("head -c 300000 /dev/zero", "r");
     ASSERT_NE(pipe, nullptr);
-    std::string text;
-    EXPECT_EQ(portslot::audit::read_all(fileno(pipe), text), 0);
+    portslot::output diagnostics(2);
+    char *text = nullptr;
+    std::size_t size = 0;
+    EXPECT_EQ(portslot::audit::read_all(fileno(pipe), text, size, diagnostics), 0);
     pclose(pipe);
-    EXPECT_EQ(text, std::string(300000, '\0'));
-    EXPECT_EQ(portslot::audit::read_all(-1, text), EBADF);
+    EXPECT_EQ(std::string(text, size), std::string(300000, '\0'));
+    std::free(text);
+    EXPECT_EQ(portslot::audit::read_all(-1, text, size, diagnostics), EBADF);
+    EXPECT_EQ(text, nullptr);
 }
 
 } // namespace

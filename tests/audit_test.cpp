@@ -102,14 +102,31 @@ INSTANTIATE_TEST_SUITE_P(
                    "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",
                    "",
                    0},
-        // Files in turn; the same address in two files shares with itself.
-        audit_case{"two_files_and_joined_options",
-                   {"--port-min=40000", "@a", "--port-max", "41000", "@b"},
-                   {{"a", "aa:bb:cc:dd:ee:ff x\n"}, {"b", "AABBCCDDEEFF y\n"}},
-                   "40556-40558\taa:bb:cc:dd:ee:ff\tx\n40556-40558\tAABBCCDDEEFF\ty\n"
+        // Files in turn. The same device listed twice (colons dropped, case
+        // ignored) is one device, not sharing: the later entry is reported.
+        audit_case{
+            "two_files_and_joined_options",
+            {"--port-min=40000", "@a", "--all", "--port-max", "41000", "@b"},
+            {{"a", "aa:bb:cc:dd:ee:ff x\n00:00:00:00:00:8b z\n"}, {"b", "\nAABB:CCDDEEFF y\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\tx\n40556-40558\t00:00:00:00:00:8b\tz\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@b:2: duplicate of @a:1\n",
+            1},
+        audit_case{
+            "duplicate_alone_is_no_sharing",
+            {"@a"},
+            {{"a", "aa:bb:cc:dd:ee:ff x\n00:00:00:00:00:01\n::AABBCCDDEEFF y\naabbccddeeff\n"}},
+            "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",
+            "@a:3: duplicate of @a:1\n@a:4: duplicate of @a:1\n",
+            0},
+        // A lone carriage return ends a line; CR LF is one line end.
+        audit_case{"carriage_return_line_ends",
+                   {"@cr"},
+                   {{"cr", "aa:bb:cc:dd:ee:ff a\r00:00:00:00:00:8b b\r\nzz c\r"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\ta\n40556-40558\t00:00:00:00:00:8b\tb\n"
                    "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
-                   "",
-                   1},
+                   "@cr:3: no port for \"zz\"\n",
+                   2},
         audit_case{"standard_input", {}, {}, shared_lines + fleet_summary, "", 1, fleet},
         audit_case{"dash_is_standard_input", {"-"}, {}, shared_lines + fleet_summary, "", 1, fleet},
         // A bad line is reported and the rest is still audited.
@@ -131,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
         audit_case{"unreadable_file",
                    {"/nonexistent/inventory", "@a"},
                    {{"a", "aa:bb:cc:dd:ee:ff\n"}},
-                   "1 devices, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
                    "portslot-audit: /nonexistent/inventory: No such file or directory\n",
                    2},
         audit_case{"directory_as_file",
@@ -153,10 +170,34 @@ INSTANTIATE_TEST_SUITE_P(
             {{"a", "00:00:00:00:00:01\n00:00:00:00:00:02\n00:00:00:00:00:03\n"}},
             "40000-40002\t00:00:00:00:00:01\t\n40000-40002\t00:00:00:00:00:02\t\n"
             "40000-40002\t00:00:00:00:00:03\t\n"
-            "3 devices, 1 of 1 blocks in use, 1 shared by 3 devices\n"
-            "more devices than blocks: at least 2 devices must share, whatever the addresses are\n",
+            "3 devices, 1 of 1 block in use, 1 shared by 3 devices\n"
+            "more devices than blocks: at least 3 devices must share, whatever the addresses are\n",
             "",
             1},
+        audit_case{"as_many_devices_as_blocks",
+                   {"--port-max", "40002", "@a"},
+                   {{"a", "00:00:00:00:00:01\n"}},
+                   "1 device, 1 of 1 block in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        // Port 0 is a port; a range reaching below 0 is refused.
+        audit_case{"first_port_zero",
+                   {"--port-min", "-1", "--port-max", "9", "--port-count", "1", "--all", "@z"},
+                   {{"z", "00:00:00:00:00:00 zero\n00:00:00:00:00:03 three"}},
+                   "0-0\t00:00:00:00:00:00\tzero\n6-6\t00:00:00:00:00:03\tthree\n"
+                   "2 devices, 2 of 5 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{"range_below_zero",
+                   {"--port-min", "-10", "--port-max", "10", "--port-count", "1"},
+                   {},
+                   "",
+                   "portslot-audit: --port-min -10 gives ports below 0, which are never usable\n" +
+                       try_help,
+                   2},
+        // Standard input named twice is read once; it is never closed.
+        audit_case{
+            "standard_input_twice", {"-", "-"}, {}, shared_lines + fleet_summary, "", 1, fleet},
         audit_case{"unknown_option",
                    {"--port-num", "1"},
                    {},
@@ -172,10 +213,10 @@ INSTANTIATE_TEST_SUITE_P(
                        try_help,
                    2},
         audit_case{"out_of_range",
-                   {"--port-max=99999999999"},
+                   {"--port-max=11000000000"},
                    {},
                    "",
-                   "portslot-audit: invalid value '99999999999' for --port-max: not a whole number "
+                   "portslot-audit: invalid value '11000000000' for --port-max: not a whole number "
                    "from -2147483648 to 2147483647\n" +
                        try_help,
                    2},
@@ -207,24 +248,80 @@ INSTANTIATE_TEST_SUITE_P(
                    2},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
 
+// Output that cannot be written fails the run: the plan (longer than the
+// output buffer, so that writing fails before the end), help and version.
 TEST(audit_output, write_error_fails_the_run)
 {
-    // Longer than the output buffer, so that writing fails before the end.
-    std::string inventory;
-    for (int i = 0; i < 3000; ++i)
-        inventory += fleet + std::string("\n");
-    const std::string path = write_file("full", inventory);
-    const tool_run run =
-        run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "-"}, "/dev/full", path.c_str());
+    std::ostringstream inventory;
+    for (unsigned i = 0; i < 10000; ++i)
+        inventory << "00:00:00:" << std::hex << std::setw(6) << std::setfill('0') << i << '\n';
+    const std::string path = write_file("full", inventory.str());
+    for (const char *option : {"--all", "--help", "--version"}) {
+        const tool_run run =
+            run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", option}, "/dev/full", path.c_str());
+        EXPECT_EQ(run.err, "portslot-audit: write error: No space left on device\n") << option;
+        EXPECT_EQ(run.status, 2) << option;
+    }
     std::remove(path.c_str());
-    EXPECT_EQ(run.err, "portslot-audit: write error: No space left on device\n");
-    EXPECT_EQ(run.status, 2);
 }
 
 TEST(audit_help, prints_usage_and_succeeds)
 {
     const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--help"});
     EXPECT_EQ(run.out.rfind("Usage: portslot-audit [OPTION]... [FILE]...\n", 0), 0u);
+    EXPECT_EQ(run.status, 0);
+}
+
+// Under the limits of a small machine: memory that runs out is an error like
+// any other, a slow pipe costs no more memory than its bytes, and every file
+// is closed once read.
+TEST(audit_limits, are_met_or_reported)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(PORTSLOT_EMULATED)
+    GTEST_SKIP() << "address-space limits do not apply under a sanitizer or an emulator";
+#endif
+    const std::string big = write_file("big", std::string(8 << 20, 'a'));
+    const std::string one = write_file("one", "aa:bb:cc:dd:ee:ff\n");
+    std::string many;
+    for (int i = 0; i < 40; ++i)
+        many += " \"$1\"";
+    const struct {
+        const char *name;
+        std::string script; // $0 is portslot-audit, $1 a file
+        std::string file, out, err;
+        int status;
+    } cases[] = {
+        {"out_of_memory", "ulimit -v 6000; exec \"$0\" \"$1\"", big, "",
+         "portslot-audit: " + big + ": Cannot allocate memory\n", 2},
+        {"slow_pipe",
+         "for i in $(seq 10 40); do echo 00:00:00:00:00:$i; sleep 0.01; done |"
+         " (ulimit -v 6000; exec \"$0\")",
+         one, "31 devices, 31 of 250 blocks in use, 0 shared by 0 devices\n", "", 0},
+        {"many_files", "ulimit -n 12; exec \"$0\"" + many + " 2>/dev/null", one,
+         "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n", "", 0},
+    };
+    for (const auto &c : cases) {
+        const tool_run run =
+            run_tool("/bin/sh", {"sh", "-c", c.script, PORTSLOT_AUDIT_PATH, c.file});
+        EXPECT_EQ(run.out, c.out) << c.name;
+        EXPECT_EQ(run.err, c.err) << c.name;
+        EXPECT_EQ(run.status, c.status) << c.name;
+    }
+    std::remove(big.c_str());
+    std::remove(one.c_str());
+}
+
+// The last line of a file that fills whole pages, without a line end: nothing
+// past the file may be read.
+TEST(audit_reading, stops_at_the_end_of_a_whole_page)
+{
+    std::string text = "aa:bb:cc:dd:ee:ff ";
+    text += std::string(4096 - text.size(), 'x');
+    const std::string path = write_file("page", text);
+    const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", path});
+    std::remove(path.c_str());
+    EXPECT_EQ(run.out, "40556-40558\taa:bb:cc:dd:ee:ff\t" + text.substr(18) +
+                           "\n1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n");
     EXPECT_EQ(run.status, 0);
 }
 

@@ -1,9 +1,5 @@
 #include "audit_options.h"
 
-#include <algorithm>
-#include <charconv>
-#include <iterator>
-
 namespace portslot::audit {
 
 const char usage_text[] =
@@ -11,8 +7,9 @@ const char usage_text[] =
     "Find the devices of an inventory that portslot would give the same ports.\n"
     "\n"
     "Each line of an inventory holds a MAC address, then an optional label;\n"
-    "blank lines and lines starting with '#' are skipped. With no FILE, or\n"
-    "when FILE is -, read standard input.\n"
+    "blank lines and lines starting with '#' are skipped. The same address\n"
+    "listed twice is one device, and its later entries are reported. With no\n"
+    "FILE, or when FILE is -, read standard input.\n"
     "\n"
     "  --port-min N     lowest port of the range (default 40000)\n"
     "  --port-max N     highest port of the range (default 41000)\n"
@@ -26,81 +23,140 @@ const char usage_text[] =
 
 namespace {
 
-// A whole number, all of the text, within 32 bits.
-bool parse_number(const std::string &text, std::int32_t &value)
+bool same(const char *text, size_t size, const char *word)
 {
-    const char *first = text.data();
-    const char *last = first + text.size();
-    // from_chars takes a "-" but not a "+"; allow one "+" before a digit.
-    if (last - first >= 2 && first[0] == '+' && first[1] >= '0' && first[1] <= '9')
-        ++first;
-    const auto [end, error] = std::from_chars(first, last, value);
-    return error == std::errc() && end == last;
+    size_t i = 0;
+    for (; i < size; ++i)
+        if (word[i] != text[i])
+            return false;
+    return word[i] == '\0';
+}
+
+// A whole number, all of the text, within 32 bits: one optional sign, then
+// decimal digits and nothing else.
+bool parse_number(const char *text, int32_t &value)
+{
+    const bool negative = *text == '-';
+    if (*text == '+' || *text == '-')
+        ++text;
+    if (*text == '\0')
+        return false;
+    int64_t magnitude = 0;
+    for (; *text != '\0'; ++text) {
+        if (*text < '0' || *text > '9')
+            return false;
+        magnitude = magnitude * 10 + (*text - '0');
+        if (magnitude > int64_t{INT32_MAX} + 1)
+            return false;
+    }
+    const int64_t signed_value = negative ? -magnitude : magnitude;
+    if (signed_value > INT32_MAX)
+        return false;
+    value = static_cast<int32_t>(signed_value);
+    return true;
 }
 
 } // namespace
 
-parsed_command parse_command(const std::vector<std::string> &args)
+parsed_command parse_command(int count, const char *const *args, const char **files)
 {
     parsed_command command;
     audit_options &options = command.options;
-    const auto fail = [&](std::string message) {
+    options.files = files;
+    const auto fail = [&](auto kind, const char *name, size_t name_size, const char *value) {
         command.action = parsed_command::error;
-        command.message = std::move(message);
+        command.error_kind = kind;
+        command.name = name;
+        command.name_size = name_size;
+        command.value = value;
         return command;
     };
 
     const struct {
         const char *name;
-        std::int32_t audit_options::*field;
+        int32_t audit_options::*field;
     } numbers[] = {{"--port-min", &audit_options::port_min},
                    {"--port-max", &audit_options::port_max},
                    {"--port-count", &audit_options::port_count}};
 
     bool options_ended = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
-            options.files.push_back(arg);
+    for (int i = 0; i < count; ++i) {
+        const char *arg = args[i];
+        if (options_ended || arg[0] != '-' || arg[1] == '\0') { // "", "-" and names
+            files[options.file_count++] = arg;
             continue;
         }
-        if (arg == "--") {
+        if (arg[1] == '-' && arg[2] == '\0') {
             options_ended = true;
             continue;
         }
-        const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        const bool joined = equals != std::string::npos;
+        size_t name_size = 0;
+        while (arg[name_size] != '\0' && arg[name_size] != '=')
+            ++name_size;
+        const char *joined = arg[name_size] == '=' ? arg + name_size + 1 : nullptr;
 
-        if (name == "--help" || name == "--version" || name == "--all") {
-            if (joined)
-                return fail("option '" + name + "' takes no value");
-            if (name == "--all") {
+        const bool help = same(arg, name_size, "--help");
+        const bool version = same(arg, name_size, "--version");
+        if (help || version || same(arg, name_size, "--all")) {
+            if (joined != nullptr)
+                return fail(parsed_command::takes_no_value, arg, name_size, nullptr);
+            if (!help && !version) {
                 options.all = true;
                 continue;
             }
-            command.action = name == "--help" ? parsed_command::help : parsed_command::version;
+            command.action = help ? parsed_command::help : parsed_command::version;
             return command;
         }
 
-        const auto number = std::find_if(std::begin(numbers), std::end(numbers),
-                                         [&](const auto &n) { return name == n.name; });
-        if (number == std::end(numbers))
-            return fail("unknown option '" + arg + "'");
-        std::string value;
-        if (joined)
-            value = arg.substr(equals + 1);
-        else if (i + 1 < args.size())
+        int32_t audit_options::*field = nullptr;
+        for (const auto &number : numbers)
+            if (same(arg, name_size, number.name))
+                field = number.field;
+        if (field == nullptr)
+            return fail(parsed_command::unknown_option, arg, name_size, arg);
+        const char *value = joined;
+        if (value == nullptr && i + 1 < count)
             value = args[++i];
-        else
-            return fail("option '" + name + "' needs a value");
-        if (!parse_number(value, options.*(number->field)))
-            return fail("invalid value '" + value + "' for " + name +
-                        ": not a whole number from -2147483648 to 2147483647");
+        if (value == nullptr)
+            return fail(parsed_command::needs_value, arg, name_size, nullptr);
+        if (!parse_number(value, options.*field))
+            return fail(parsed_command::not_a_number, arg, name_size, value);
     }
-    if (options.files.empty())
-        options.files.push_back("-");
+    if (options.file_count == 0)
+        files[options.file_count++] = "-";
     return command;
+}
+
+void write_try_help(output &err)
+{
+    err.text("\nTry 'portslot-audit --help' for more information.\n");
+}
+
+void write_command_error(const parsed_command &command, output &err)
+{
+    err.text("portslot-audit: ");
+    switch (command.error_kind) {
+    case parsed_command::unknown_option:
+        err.text("unknown option '");
+        err.text(command.value);
+        err.text("'");
+        break;
+    case parsed_command::takes_no_value:
+    case parsed_command::needs_value:
+        err.text("option '");
+        err.bytes(command.name, command.name_size);
+        err.text(command.error_kind == parsed_command::needs_value ? "' needs a value"
+                                                                   : "' takes no value");
+        break;
+    case parsed_command::not_a_number:
+        err.text("invalid value '");
+        err.text(command.value);
+        err.text("' for ");
+        err.bytes(command.name, command.name_size);
+        err.text(": not a whole number from -2147483648 to 2147483647");
+        break;
+    }
+    write_try_help(err);
 }
 
 } // namespace portslot::audit

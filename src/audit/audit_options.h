@@ -2,31 +2,45 @@
 #ifndef PORTSLOT_AUDIT_OPTIONS_H
 #define PORTSLOT_AUDIT_OPTIONS_H
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include <stddef.h>
+#include <stdint.h>
+
+#include "output.h"
 
 namespace portslot::audit {
 
 struct audit_options {
-    std::int32_t port_min = 40000;
-    std::int32_t port_max = 41000;
-    std::int32_t port_count = 2;
-    bool all = false;               // list every device, not only those that share
-    std::vector<std::string> files; // "-" is standard input; none means standard input
+    int32_t port_min = 40000;
+    int32_t port_max = 41000;
+    int32_t port_count = 2;
+    bool all = false;   // list every device, not only those that share
+    const char **files; // "-" is standard input; at least one
+    size_t file_count = 0;
 };
 
 // What the command line asks for: an audit, help or the version; or it is
-// wrong, and `error` says how.
+// wrong, and the error fields say how.
 struct parsed_command {
     enum { run, help, version, error } action = run;
+    enum { unknown_option, takes_no_value, needs_value, not_a_number } error_kind{};
+    const char *name = nullptr; // the option as written, up to any "="
+    size_t name_size = 0;
+    const char *value = nullptr; // the offending value or argument
     audit_options options;
-    std::string message; // with `error`: what is wrong, one line
 };
 
-// Reads the arguments after the program name. Options may come before or
-// after the files, as "--name value" or "--name=value"; "--" ends them.
-parsed_command parse_command(const std::vector<std::string> &args);
+// Reads the `count` arguments after the program name. Options may come
+// before or after the files, as "--name value" or "--name=value"; "--" ends
+// them. `files` must have room for `count` + 1 names; the options point into
+// it and into `args`.
+parsed_command parse_command(int count, const char *const *args, const char **files);
+
+// "portslot-audit: " and the message of a wrong command line, with the hint
+// to try --help.
+void write_command_error(const parsed_command &command, output &err);
+
+// Ends a message about the command line: the line end and the hint.
+void write_try_help(output &err);
 
 extern const char usage_text[];
 

@@ -1,84 +1,120 @@
 #include "inventory.h"
 
-#include <cerrno>
-#include <cstring>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace portslot::audit {
 
-namespace {
-
-// White space within a line.
-bool is_blank(char c)
+int read_all(int fd, char *&text, size_t &size, output &diagnostics)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-} // namespace
-
-int read_all(int fd, std::string &text)
-{
-    struct stat info {};
-    std::size_t capacity = 1 << 16;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        capacity = static_cast<std::size_t>(info.st_size) + 1;
-    text.clear();
+    // The buffer doubles when full, and nothing is written to it but what is
+    // read: a slow pipe costs no more than its bytes.
+    size_t capacity = 0;
+    size = 0;
+    text = nullptr;
     for (;;) {
-        if (text.size() == capacity)
-            capacity *= 2;
-        const std::size_t used = text.size();
-        text.resize(capacity);
-        const ssize_t got = ::read(fd, text.data() + used, capacity - used);
-        text.resize(used + (got > 0 ? static_cast<std::size_t>(got) : 0));
-        if (got > 0)
+        if (size == capacity) {
+            const size_t grown = capacity == 0 ? size_t{1} << 16 : capacity * 2;
+            char *bigger = grown > capacity ? static_cast<char *>(realloc(text, grown)) : nullptr;
+            if (bigger == nullptr) {
+                free(text);
+                text = nullptr;
+                return ENOMEM;
+            }
+            text = bigger;
+            capacity = grown;
+        }
+        diagnostics.flush(); // the read may wait for a slow writer
+        const ssize_t got = ::read(fd, text + size, capacity - size);
+        if (got > 0) {
+            size += static_cast<size_t>(got);
             continue;
+        }
         if (got == 0)
             return 0;
-        if (errno != EINTR)
-            return errno;
+        if (errno != EINTR) {
+            const int error = errno;
+            free(text);
+            text = nullptr;
+            return error;
+        }
     }
 }
 
-void for_each_entry(std::string &text, const std::function<void(const inventory_entry &)> &visit)
+int load_inventory(inventory &inv, output &diagnostics)
 {
-    // A spare terminator, so that the last MAC field can be ended in place
-    // even when the text does not end with a line end.
-    const std::size_t size = text.size();
-    text.push_back('\0');
-    char *data = text.data();
-
-    std::uint64_t line = 0;
-    for (std::size_t start = 0; start < size;) {
-        ++line;
-        const void *newline = std::memchr(data + start, '\n', size - start);
-        const std::size_t end =
-            newline ? static_cast<std::size_t>(static_cast<const char *>(newline) - data) : size;
-        const std::size_t next = end + 1;
-
-        std::size_t i = start;
-        while (i < end && is_blank(data[i]))
-            ++i;
-        if (i == end || data[i] == '#') {
-            start = next;
-            continue;
+    const bool is_stdin = inv.name[0] == '-' && inv.name[1] == '\0';
+    const int fd = is_stdin ? 0 : open(inv.name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    struct stat info {};
+    // Standard input may have been read in part already (or be named twice):
+    // what is left of it is what counts, as it would be for a pipe.
+    const off_t position = lseek(fd, 0, SEEK_CUR);
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && position >= 0 &&
+        info.st_size > position && static_cast<uint64_t>(info.st_size) <= SIZE_MAX) {
+        const long page = sysconf(_SC_PAGESIZE);
+        const off_t start = page > 0 ? position - position % page : 0;
+        inv.map_size = static_cast<size_t>(info.st_size - start);
+        void *map = mmap(nullptr, inv.map_size, PROT_READ, MAP_PRIVATE, fd, start);
+        if (map == MAP_FAILED) {
+            error = errno;
+        } else {
+            madvise(map, inv.map_size, MADV_SEQUENTIAL);
+            inv.map = map;
+            inv.text = static_cast<const char *>(map) + (position - start);
+            inv.size = static_cast<size_t>(info.st_size - position);
+            inv.mapped = true;
+            lseek(fd, info.st_size, SEEK_SET);
         }
-        const std::size_t mac_start = i;
-        while (i < end && !is_blank(data[i]))
-            ++i;
-        const std::size_t mac_end = i;
+    } else {
+        // Pipes, terminals, and files whose size says nothing (/proc).
+        char *text = nullptr;
+        error = read_all(fd, text, inv.size, diagnostics);
+        inv.text = text;
+    }
+    if (!is_stdin)
+        close(fd);
+    return error;
+}
 
-        std::size_t label_end = end;
-        while (label_end > i && is_blank(data[label_end - 1]))
-            --label_end;
-        while (i < label_end && is_blank(data[i]))
-            ++i;
+void release_pages(const inventory &inv)
+{
+    if (inv.mapped)
+        madvise(inv.map, inv.map_size, MADV_DONTNEED);
+}
 
-        // The byte after the field is white space or the line end: no longer needed.
-        data[mac_end] = '\0';
-        visit(inventory_entry{data + mac_start, mac_end - mac_start,
-                              std::string_view(data + i, label_end - i), line});
-        start = next;
+void free_inventory(inventory &inv)
+{
+    if (inv.mapped)
+        munmap(inv.map, inv.map_size);
+    else
+        free(const_cast<char *>(inv.text));
+    inv.text = nullptr;
+    inv.mapped = false;
+}
+
+void line_numbers(const char *text, size_t size, uint64_t base, const uint64_t *offsets,
+                  size_t count, uint64_t *lines)
+{
+    using namespace detail;
+    const char *p = text;
+    const char *const end = text + size;
+    uint64_t line = 1;
+    for (size_t i = 0; i < count; ++i) {
+        for (;;) {
+            const char *next = past_line_end(find_line_end(p, end), end);
+            if (offsets[i] - base < static_cast<uint64_t>(next - text) || next == end)
+                break;
+            p = next;
+            ++line;
+        }
+        lines[i] = line;
     }
 }
 

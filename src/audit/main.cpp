@@ -1,116 +1,240 @@
 // portslot-audit: finds the devices of an inventory that portslot would give
 // the same ports, before they are deployed.
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <deque>
-#include <fcntl.h>
-#include <string>
-#include <unistd.h>
-#include <vector>
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include <portslot/port_derivation.h>
 
 #include "audit_options.h"
 #include "inventory.h"
+#include "output.h"
 #include "port_plan.h"
 
 namespace {
 
 using namespace portslot::audit;
+using portslot::output;
 
-constexpr const char program[] = "portslot-audit";
+// Diagnostics and the plan are buffered; diagnostics are flushed before
+// anything that may wait (a read from a pipe, writing the plan) and at exit.
+char err_buffer[1 << 16];
+char out_buffer[1 << 18];
 
-// Reads one inventory and adds its devices; false when anything in it went
-// wrong (the rest of it is still audited).
-bool audit_file(const std::string &name, const port_range &range, std::deque<std::string> &texts,
-                std::vector<device> &devices)
+void write_failure(output &err, const char *subject, int error)
 {
-    const bool is_stdin = name == "-";
-    const int fd = is_stdin ? 0 : open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    std::string &text = texts.emplace_back();
-    const int error = fd < 0 ? errno : read_all(fd, text);
-    if (!is_stdin && fd >= 0)
-        close(fd);
+    err.text("portslot-audit: ");
+    if (subject != nullptr) {
+        err.text(subject);
+        err.text(": ");
+    }
+    err.text(strerror(error));
+    err.text("\n");
+}
+
+// Writes what is buffered for standard output; 0, or 2 after saying why not.
+int finish_output(output &out, output &err)
+{
+    if (out.flush())
+        return 0;
+    err.text("portslot-audit: write error: ");
+    err.text(strerror(out.error()));
+    err.text("\n");
+    return 2;
+}
+
+// What a run holds: freed at every exit, so that leak checkers stay quiet.
+struct run_state {
+    const char **files = nullptr;
+    inventory *inventories = nullptr;
+    uint64_t *bases = nullptr;
+    size_t loaded = 0;
+    growing_array<uint64_t> devices;
+    growing_array<duplicate> duplicates;
+
+    ~run_state()
+    {
+        for (size_t i = 0; i < loaded; ++i)
+            free_inventory(inventories[i]);
+        free(inventories);
+        free(bases);
+        free(files);
+    }
+};
+
+// Reads one inventory and adds its devices. False when a line gives no
+// port or the file cannot be read (the rest is still audited); `fatal` when
+// memory runs out, which ends the run.
+bool audit_inventory(run_state &run, const port_range &range, uint64_t base, output &err,
+                     bool &fatal)
+{
+    inventory &inv = run.inventories[run.loaded];
+    const int error = load_inventory(inv, err);
     if (error != 0) {
-        std::fprintf(stderr, "%s: %s: %s\n", program, name.c_str(), std::strerror(error));
+        write_failure(err, inv.name, error);
+        fatal = error == ENOMEM;
+        return false;
+    }
+    ++run.loaded;
+    if (inv.size > max_offset - base) {
+        err.text("portslot-audit: ");
+        err.text(inv.name);
+        err.text(": inventories of more than 8 GiB in all are too large to audit\n");
+        fatal = true;
         return false;
     }
 
     bool ok = true;
-    for_each_entry(text, [&](const inventory_entry &entry) {
-        // A NUL byte in the address could never reach portslot as an argument.
-        std::int32_t first = -1;
-        if (std::strlen(entry.mac) == entry.mac_size)
-            first = portslot::compute_port(entry.mac, range.port_min, range.port_max,
-                                           range.port_count, 1);
+    const char *const end = inv.text + inv.size;
+    for_each_entry(inv.text, inv.size, [&](const entry &e) {
+        if (fatal)
+            return;
+        // An address longer than 17 bytes gives no port; so does a NUL byte
+        // in it, which no argument could carry to portslot.
+        char mac[24];
+        const size_t n = e.mac_size < 18 ? e.mac_size : 18;
+        if (end - e.mac >= 24)
+            memcpy(mac, e.mac, 24); // a fixed size: a few moves, not a call
+        else
+            memcpy(mac, e.mac, n);
+        mac[n] = '\0';
+        const int32_t first =
+            e.has_nul
+                ? -1
+                : portslot::compute_port(mac, range.port_min, range.port_max, range.port_count, 1);
         if (first >= 0) {
-            devices.push_back(device{first, entry.mac, entry.label});
+            const uint64_t offset = base + static_cast<uint64_t>(e.mac - inv.text);
+            if (!run.devices.push(make_device(first, offset))) {
+                write_failure(err, inv.name, ENOMEM);
+                fatal = true;
+            }
             return;
         }
         ok = false;
-        std::fprintf(stderr, "%s:%llu: no port for \"", name.c_str(),
-                     static_cast<unsigned long long>(entry.line));
-        std::fwrite(entry.mac, 1, entry.mac_size, stderr);
-        std::fputs("\"\n", stderr);
+        err.text(inv.name);
+        err.text(":");
+        err.number(static_cast<int64_t>(e.line));
+        err.text(": no port for \"");
+        err.bytes(e.mac, e.mac_size);
+        err.text("\"\n");
     });
-    return ok;
+    // The plan reads back only the lines it lists.
+    release_pages(inv);
+    return ok && !fatal;
 }
 
-int fail(const std::string &message)
+// Ends the message about a wrong command line that the caller wrote.
+int fail(output &err)
 {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program,
-                 message.c_str(), program);
+    write_try_help(err);
+    err.flush();
     return 2;
+}
+
+int audit(const audit_options &options, run_state &run, output &out, output &err)
+{
+    const port_range range{options.port_min, options.port_max, options.port_count};
+    if (range.port_count < 1) {
+        err.text("portslot-audit: --port-count must be at least 1, not ");
+        err.number(range.port_count);
+        return fail(err);
+    }
+    // A port below 0 is never usable: refuse a range that would hand one out.
+    if (range.port_min < -1) {
+        err.text("portslot-audit: --port-min ");
+        err.number(range.port_min);
+        err.text(" gives ports below 0, which are never usable");
+        return fail(err);
+    }
+    const int64_t blocks =
+        portslot::port_block_count(range.port_min, range.port_max, range.port_count);
+    if (blocks == 0) {
+        err.text("portslot-audit: the range ");
+        err.number(range.port_min);
+        err.text(" to ");
+        err.number(range.port_max);
+        err.text(" holds no whole block of ");
+        err.number(range.port_count);
+        err.text(" even ports");
+        return fail(err);
+    }
+
+    run.inventories = static_cast<inventory *>(calloc(options.file_count, sizeof(inventory)));
+    run.bases = static_cast<uint64_t *>(calloc(options.file_count, sizeof(uint64_t)));
+    if (run.inventories == nullptr || run.bases == nullptr) {
+        write_failure(err, nullptr, ENOMEM);
+        err.flush();
+        return 2;
+    }
+    bool ok = true;
+    bool fatal = false;
+    uint64_t base = 0;
+    for (size_t i = 0; i < options.file_count && !fatal; ++i) {
+        run.inventories[run.loaded].name = options.files[i];
+        run.bases[run.loaded] = base;
+        const size_t before = run.loaded;
+        ok = audit_inventory(run, range, base, err, fatal) && ok;
+        if (run.loaded > before)
+            base += run.inventories[before].size;
+    }
+    if (!fatal && !sort_by_block(run.devices)) {
+        write_failure(err, nullptr, ENOMEM);
+        fatal = true;
+    }
+    if (!err.flush() || fatal)
+        return 2;
+
+    // Devices listed twice are found while the plan is written, and reported
+    // after it.
+    const fleet inventories{run.inventories, run.bases, run.loaded};
+    plan_summary summary;
+    if (!write_plan(run.devices, inventories, range, options.all, out, summary, run.duplicates) ||
+        !write_duplicates(run.duplicates, inventories, err)) {
+        out.flush();
+        write_failure(err, nullptr, ENOMEM);
+        err.flush();
+        return 2;
+    }
+    write_summary(summary, blocks, out);
+    const int status = finish_output(out, err);
+    err.flush();
+    if (status != 0 || !ok)
+        return 2;
+    return summary.shared_blocks > 0 ? 1 : 0;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const parsed_command command =
-        parse_command(std::vector<std::string>(argv + (argc > 0), argv + argc));
+    output out(1, out_buffer, sizeof out_buffer);
+    output err(2, err_buffer, sizeof err_buffer);
+    run_state run;
+    const int count = argc > 0 ? argc - 1 : 0;
+    run.files =
+        static_cast<const char **>(malloc((static_cast<size_t>(count) + 1) * sizeof(char *)));
+    if (run.files == nullptr) {
+        write_failure(err, nullptr, ENOMEM);
+        err.flush();
+        return 2;
+    }
+    const parsed_command command = parse_command(count, argv + (argc > 0), run.files);
     switch (command.action) {
     case parsed_command::help:
-        std::fputs(usage_text, stdout);
-        return std::fflush(stdout) == 0 ? 0 : 2;
-    case parsed_command::version:
-        std::printf("%s %s\n", program, PORTSLOT_VERSION);
-        return std::fflush(stdout) == 0 ? 0 : 2;
-    case parsed_command::error:
-        return fail(command.message);
-    case parsed_command::run:
+        out.text(usage_text);
         break;
-    }
-
-    const audit_options &options = command.options;
-    const port_range range{options.port_min, options.port_max, options.port_count};
-    if (range.port_count < 1)
-        return fail("--port-count must be at least 1, not " + std::to_string(range.port_count));
-    const std::int64_t blocks =
-        portslot::port_block_count(range.port_min, range.port_max, range.port_count);
-    if (blocks == 0)
-        return fail("the range " + std::to_string(range.port_min) + " to " +
-                    std::to_string(range.port_max) + " holds no whole block of " +
-                    std::to_string(range.port_count) + " even ports");
-
-    static char buffer[1 << 16];
-    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-
-    std::deque<std::string> texts; // the inventories, which the devices point into
-    std::vector<device> devices;
-    bool ok = true;
-    for (const std::string &name : options.files)
-        ok = audit_file(name, range, texts, devices) && ok;
-
-    const plan_summary summary = write_plan(devices, range, options.all, stdout);
-    write_summary(summary, blocks, stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "%s: write error: %s\n", program, std::strerror(errno));
+    case parsed_command::version:
+        out.text("portslot-audit " PORTSLOT_VERSION "\n");
+        break;
+    case parsed_command::error:
+        write_command_error(command, err);
+        err.flush();
         return 2;
+    case parsed_command::run:
+        return audit(command.options, run, out, err);
     }
-    if (!ok)
-        return 2;
-    return summary.shared_blocks > 0 ? 1 : 0;
+    const int status = finish_output(out, err);
+    err.flush();
+    return status;
 }

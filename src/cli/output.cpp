@@ -21,17 +21,31 @@ void output::write_out(const char *data, size_t size)
 
 void output::bytes(const char *data, size_t size)
 {
-    if (size > sizeof buffer_ - used_) {
+    if (size > capacity_ - used_) {
         flush();
         // Too long to buffer at all: straight through.
-        if (size >= sizeof buffer_) {
+        if (size >= capacity_) {
             write_out(data, size);
             return;
         }
     }
-    for (size_t i = 0; i < size; ++i)
-        buffer_[used_ + i] = data[i];
+    // Eight bytes at a time: a fixed-size copy is a load and a store, not a
+    // call of memcpy.
+    char *to = buffer_ + used_;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8)
+        __builtin_memcpy(to + i, data + i, 8);
+    for (; i < size; ++i)
+        to[i] = data[i];
     used_ += size;
+}
+
+char *output::make_room(size_t size)
+{
+    if (size > capacity_)
+        return nullptr;
+    flush();
+    return buffer_ + used_;
 }
 
 void output::text(const char *text)
@@ -42,13 +56,14 @@ void output::text(const char *text)
     bytes(text, size);
 }
 
-void output::number(int32_t value)
+void output::number(int64_t value)
 {
-    // Digits from the right; the magnitude in 64 bits, as -INT32_MIN does not
-    // fit in 32.
-    char digits[12];
+    // Digits from the right, of the magnitude as an unsigned number: the
+    // magnitude of INT64_MIN has no signed value.
+    char digits[21];
     char *start = digits + sizeof digits;
-    int64_t magnitude = value < 0 ? -int64_t{value} : value;
+    uint64_t magnitude =
+        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     do {
         *--start = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;

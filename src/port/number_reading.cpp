@@ -21,17 +21,6 @@ bool skip_to_digits(const char *&text)
     return negative;
 }
 
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 int32_t read_decimal(const char *text)
@@ -54,16 +43,18 @@ int32_t read_decimal(const char *text)
 
 uint64_t read_hex(const char *text)
 {
-    const bool negative = skip_to_digits(text);
+    // White space and a sign are rare before a MAC text's digits: look for
+    // them only when the text does not start with one.
+    const bool negative = hex_digit(*text) < 0 && skip_to_digits(text);
     if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X') && hex_digit(text[2]) >= 0)
         text += 2;
     uint64_t value = 0;
-    bool overflow = false;
+    uint64_t overflow = 0;
     for (int digit; (digit = hex_digit(*text)) >= 0; ++text) {
-        overflow = overflow || value >> 60 != 0;
+        overflow |= value >> 60;
         value = value << 4 | static_cast<uint64_t>(digit);
     }
-    if (overflow)
+    if (overflow != 0)
         return UINT64_MAX;
     return negative ? 0 - value : value;
 }

@@ -8,6 +8,30 @@
 
 namespace portslot {
 
+// The value of each byte as a hexadecimal digit, or -1.
+struct hex_table {
+    signed char value[256];
+};
+constexpr hex_table make_hex_table()
+{
+    hex_table table{};
+    for (int c = 0; c < 256; ++c)
+        table.value[c] = -1;
+    for (int c = '0'; c <= '9'; ++c)
+        table.value[c] = static_cast<signed char>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) {
+        table.value[c] = static_cast<signed char>(c - 'a' + 10);
+        table.value[c - 'a' + 'A'] = static_cast<signed char>(c - 'a' + 10);
+    }
+    return table;
+}
+inline constexpr hex_table hex_digits = make_hex_table();
+
+inline int hex_digit(char c)
+{
+    return hex_digits.value[static_cast<unsigned char>(c)];
+}
+
 // The value strtol(text, nullptr, 10) gives, clamped to the 32-bit range:
 // leading white space, one sign, decimal digits up to the first other byte;
 // no digits gives 0. In range it is exactly atoi's reading.

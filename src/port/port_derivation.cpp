@@ -4,6 +4,7 @@
 #include "number_reading.h"
 
 #include <stddef.h>
+#include <stdint.h>
 
 namespace portslot {
 
@@ -22,6 +23,17 @@ bool longer_than(const char *text, size_t limit)
         if (text[i] == '\0')
             return false;
     return true;
+}
+
+// True for the usual form of a MAC text, "aa:bb:cc:dd:ee:ff": two bytes
+// that are neither colons nor the end, then a colon, six times over, and
+// then the end. Each byte is looked at in order, none past the end.
+bool usual_form(const char *m)
+{
+    for (size_t i = 0; i < mac_text_max; ++i)
+        if (i % 3 == 2 ? m[i] != ':' : m[i] == '\0' || m[i] == ':')
+            return false;
+    return m[mac_text_max] == '\0';
 }
 
 // Odd bounds round inwards; oddness is the lowest bit, so a negative odd
@@ -60,26 +72,43 @@ uint64_t mac_tail_value(const char *text)
 {
     if (text == nullptr || !longer_than(text, tail_offset - 1))
         return 0;
-    // strtoul's own rules decide what a tail that is not plain hexadecimal
-    // gives: white space, a sign (a "-" negates modulo 2^64), "0x", no digits.
-    return read_hex(text + tail_offset);
+    const char *tail = text + tail_offset;
+    // The usual tail, six hexadecimal digits and no seventh, is read here;
+    // strtoul's own rules decide what any other tail gives: white space, a
+    // sign (a "-" negates modulo 2^64), "0x", no digits.
+    uint64_t value = 0;
+    for (size_t i = 0; i < 6; ++i) {
+        const int digit = hex_digit(tail[i]);
+        if (digit < 0)
+            return read_hex(tail);
+        value = value << 4 | static_cast<uint64_t>(digit);
+    }
+    return hex_digit(tail[6]) < 0 ? value : read_hex(tail);
 }
 
 int32_t compute_port(const char *mac_address, int32_t port_min, int32_t port_max,
                      int32_t port_count, int32_t port_num)
 {
-    char buffer[mac_text_max + 1] = {};
-
-    // The length check keeps the copy within the buffer.
-    if (mac_address == nullptr || longer_than(mac_address, mac_text_max))
+    if (mac_address == nullptr || port_num <= 0 || port_num > port_count)
         return -1;
-    remove_char(buffer, mac_address, ':');
-    if (longer_than(buffer, mac_digits) || !longer_than(buffer, mac_digits - 1))
-        return -1;
+    char buffer[mac_text_max + 1];
+    if (usual_form(mac_address)) {
+        for (size_t i = 0; i < 6; ++i) {
+            buffer[2 * i] = mac_address[3 * i];
+            buffer[2 * i + 1] = mac_address[3 * i + 1];
+        }
+        buffer[mac_digits] = '\0';
+    } else {
+        // At most 17 bytes (looked at no further), which keeps the copy
+        // within the buffer, and 12 once colons are dropped.
+        if (longer_than(mac_address, mac_text_max))
+            return -1;
+        remove_char(buffer, mac_address, ':');
+        if (longer_than(buffer, mac_digits) || !longer_than(buffer, mac_digits - 1))
+            return -1;
+    }
     const uint64_t key = mac_tail_value(buffer);
 
-    if (port_num <= 0 || port_num > port_count)
-        return -1;
     const int64_t blocks = port_block_count(port_min, port_max, port_count);
     if (blocks == 0)
         return -1;
