@@ -11,6 +11,10 @@
 #include "audit_options.h"
 #include "inventory.h"
 #include "output.h"
+#include "suggest.h"
+
+#include <map>
+#include <random>
 
 namespace {
 
@@ -108,6 +112,44 @@ TEST(inventory, reads_a_stream_longer_than_its_first_guess)
     std::free(text);
     EXPECT_EQ(portslot::audit::read_all(-1, text, size, diagnostics), EBADF);
     EXPECT_EQ(text, nullptr);
+}
+
+// The search finds exactly what trying every number of blocks finds: the
+// fewest devices sharing, and the fewest blocks that give it.
+TEST(suggest, agrees_with_trying_every_number_of_blocks)
+{
+    std::mt19937_64 random(20261207);
+    for (int fleet = 0; fleet < 3000; ++fleet) {
+        // Now and then more blocks than can be counted in place, for a few
+        // devices with distinct keys, so that a range without sharing ends it.
+        const bool many_blocks = fleet % 100 == 0;
+        std::vector<std::uint64_t> keys(random() % (many_blocks ? 10 : 40));
+        const std::uint64_t spread = std::uint64_t{1} << (many_blocks ? 40 : random() % 26);
+        for (std::uint64_t &key : keys)
+            key = random() % 8 == 0 ? ~(random() % 1000) : random() % spread; // some past 2^32
+        const std::int64_t max_blocks = many_blocks ? (std::int64_t{1} << 21) + 3
+                                                    : 1 + static_cast<std::int64_t>(random() % 400);
+
+        std::int64_t want_blocks = 0;
+        std::uint64_t want_sharing = UINT64_MAX;
+        for (std::int64_t blocks = 1; blocks <= max_blocks; ++blocks) {
+            std::map<std::uint64_t, std::uint64_t> held;
+            for (std::uint64_t key : keys)
+                ++held[key % static_cast<std::uint64_t>(blocks)];
+            std::uint64_t sharing = 0;
+            for (const auto &[block, devices] : held)
+                sharing += devices > 1 ? devices : 0;
+            if (sharing < want_sharing) {
+                want_sharing = sharing;
+                want_blocks = blocks;
+            }
+            if (sharing == 0)
+                break;
+        }
+        const auto got = portslot::audit::search_blocks(keys.data(), keys.size(), max_blocks);
+        ASSERT_EQ(got.blocks, want_blocks) << "fleet " << fleet;
+        ASSERT_EQ(got.sharing, want_sharing) << "fleet " << fleet;
+    }
 }
 
 } // namespace

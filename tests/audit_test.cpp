@@ -246,6 +246,34 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "portslot-audit: option '--all' takes no value\n" + try_help,
                    2},
+        // --suggest: the smallest range from --port-min up without sharing,
+        // or, where none is, the one with the fewest devices sharing.
+        audit_case{"suggest_smallest_range_without_sharing",
+                   {"--suggest", "@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff gw\n00:00:00:00:00:8b cam\n00:00:00:00:00:01 pr\n"}},
+                   "--port-min 40000 --port-max 40026 --port-count 2\n"
+                   "3 devices, 3 of 7 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{"suggest_cannot_avoid_sharing",
+                   {"--suggest", "--all", "--port-min=40001", "--port-max", "40007", "@a"},
+                   {{"a", "00:00:00:00:00:01\n00:00:00:00:00:02\n00:00:00:00:00:03\n"
+                          "00:00:00:00:00:04\n"}},
+                   "--port-min 40001 --port-max 40004 --port-count 2\n"
+                   "40002-40004\t00:00:00:00:00:01\t\n40002-40004\t00:00:00:00:00:02\t\n"
+                   "40002-40004\t00:00:00:00:00:03\t\n40002-40004\t00:00:00:00:00:04\t\n"
+                   "4 devices, 1 of 1 block in use, 1 shared by 4 devices\n"
+                   "more devices than blocks: at least 4 devices must share, whatever the "
+                   "addresses are\n",
+                   "",
+                   1},
+        audit_case{"suggest_one_device_listed_twice",
+                   {"--suggest", "--port-count", "3", "@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff\nAABBCCDDEEFF\n"}},
+                   "--port-min 40000 --port-max 40004 --port-count 3\n"
+                   "1 device, 1 of 1 block in use, 0 shared by 0 devices\n",
+                   "@a:2: duplicate of @a:1\n",
+                   0},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
 
 // Output that cannot be written fails the run: the plan (longer than the

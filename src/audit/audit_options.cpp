@@ -15,10 +15,14 @@ const char usage_text[] =
     "  --port-max N     highest port of the range (default 41000)\n"
     "  --port-count N   ports each device takes (default 2)\n"
     "  --all            list every device, not only those that share a block\n"
+    "  --suggest        find the smallest range from --port-min up to --port-max\n"
+    "                   (default 65535) with the fewest devices sharing a block,\n"
+    "                   and print its options, then its audit\n"
     "  --help           print this help and exit\n"
     "  --version        print the version and exit\n"
     "\n"
-    "Exit status: 0 when no block is shared, 1 when some block is shared,\n"
+    "Exit status: 0 when no block is shared (with --suggest: in the range found),\n"
+    "1 when some block is shared,\n"
     "2 when a line gives no port, a file cannot be read or an option is wrong.\n";
 
 namespace {
@@ -97,11 +101,14 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
 
         const bool help = same(arg, name_size, "--help");
         const bool version = same(arg, name_size, "--version");
-        if (help || version || same(arg, name_size, "--all")) {
+        bool audit_options::*flag = same(arg, name_size, "--all")       ? &audit_options::all
+                                    : same(arg, name_size, "--suggest") ? &audit_options::suggest
+                                                                        : nullptr;
+        if (help || version || flag != nullptr) {
             if (joined != nullptr)
                 return fail(parsed_command::takes_no_value, arg, name_size, nullptr);
-            if (!help && !version) {
-                options.all = true;
+            if (flag != nullptr) {
+                options.*flag = true;
                 continue;
             }
             command.action = help ? parsed_command::help : parsed_command::version;
@@ -121,7 +128,11 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
             return fail(parsed_command::needs_value, arg, name_size, nullptr);
         if (!parse_number(value, options.*field))
             return fail(parsed_command::not_a_number, arg, name_size, value);
+        options.port_max_given = options.port_max_given || field == &audit_options::port_max;
     }
+    // A search goes as high as a port can: up to the last port number.
+    if (options.suggest && !options.port_max_given)
+        options.port_max = 65535;
     if (options.file_count == 0)
         files[options.file_count++] = "-";
     return command;

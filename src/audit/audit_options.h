@@ -13,8 +13,10 @@ struct audit_options {
     int32_t port_min = 40000;
     int32_t port_max = 41000;
     int32_t port_count = 2;
-    bool all = false;   // list every device, not only those that share
-    const char **files; // "-" is standard input; at least one
+    bool port_max_given = false;
+    bool all = false;     // list every device, not only those that share
+    bool suggest = false; // search for the smallest range with the least sharing
+    const char **files;   // "-" is standard input; at least one
     size_t file_count = 0;
 };
 

@@ -82,7 +82,6 @@ inline const char *past_line_end(const char *p, const char *end)
 
 } // namespace detail
 
-
 // True when one of the eight bytes of `word` is below `limit` (at most 0x80).
 inline bool has_byte_below(uint64_t word, uint64_t limit)
 {

@@ -11,6 +11,7 @@
 #include "inventory.h"
 #include "output.h"
 #include "port_plan.h"
+#include "suggest.h"
 
 namespace {
 
@@ -132,6 +133,47 @@ int fail(output &err)
     return 2;
 }
 
+int64_t rounded_min(const port_range &range)
+{
+    return int64_t{range.port_min} + (range.port_min & 1);
+}
+
+// Searches the ranges from range.port_min up to range.port_max (which holds
+// `max_blocks` blocks) for the one with the fewest devices sharing, and
+// among those the smallest; writes its options, and gives the devices their
+// blocks in it (`found`, of `blocks` blocks). False after reporting that
+// memory ran out. Devices listed twice are reported here.
+bool suggest_range(run_state &run, const fleet &inventories, const port_range &range,
+                   int64_t max_blocks, output &out, output &err, port_range &found, int64_t &blocks)
+{
+    growing_array<uint64_t> keys;
+    if (!distinct_keys(run.devices, inventories, run.duplicates, keys) ||
+        !write_duplicates(run.duplicates, inventories, err)) {
+        write_failure(err, nullptr, ENOMEM);
+        err.flush();
+        return false;
+    }
+    run.duplicates.size = 0;
+    blocks = search_blocks(keys.items, keys.size, max_blocks).blocks;
+    // The smallest maximum that gives this many blocks: the last port of the
+    // last block.
+    found = range;
+    found.port_max = static_cast<int32_t>(rounded_min(range) + 2 * (blocks * range.port_count - 1));
+    if (blocks == 0 || !place_devices(run.devices, inventories, found)) {
+        write_failure(err, nullptr, ENOMEM);
+        err.flush();
+        return false;
+    }
+    out.text("--port-min ");
+    out.number(found.port_min);
+    out.text(" --port-max ");
+    out.number(found.port_max);
+    out.text(" --port-count ");
+    out.number(found.port_count);
+    out.text("\n");
+    return true;
+}
+
 int audit(const audit_options &options, run_state &run, output &out, output &err)
 {
     const port_range range{options.port_min, options.port_max, options.port_count};
@@ -185,18 +227,26 @@ int audit(const audit_options &options, run_state &run, output &out, output &err
     if (!err.flush() || fatal)
         return 2;
 
-    // Devices listed twice are found while the plan is written, and reported
-    // after it.
     const fleet inventories{run.inventories, run.bases, run.loaded};
+    port_range plan = range;
+    int64_t plan_blocks = blocks;
+    growing_array<duplicate> found_again; // by the plan, after the search reported them
+    if (options.suggest &&
+        !suggest_range(run, inventories, range, blocks, out, err, plan, plan_blocks))
+        return 2;
+
+    // Without --suggest, devices listed twice are found while the plan is
+    // written, and reported after it.
     plan_summary summary;
-    if (!write_plan(run.devices, inventories, range, options.all, out, summary, run.duplicates) ||
+    if (!write_plan(run.devices, inventories, plan, options.all, out, summary,
+                    options.suggest ? found_again : run.duplicates) ||
         !write_duplicates(run.duplicates, inventories, err)) {
         out.flush();
         write_failure(err, nullptr, ENOMEM);
         err.flush();
         return 2;
     }
-    write_summary(summary, blocks, out);
+    write_summary(summary, plan_blocks, out);
     const int status = finish_output(out, err);
     err.flush();
     if (status != 0 || !ok)

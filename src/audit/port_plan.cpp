@@ -8,6 +8,8 @@
 
 #include <portslot/port_derivation.h>
 
+#include "mac_text.h"
+
 namespace portslot::audit {
 
 void prefer_large_pages(void *start, size_t size)
@@ -311,75 +313,144 @@ size_t block_ports(int32_t first, const entry &e, const port_range &range, char 
 
 } // namespace
 
+namespace {
+
+// Calls `visit(entry, position)` for each device of the block
+// devices[begin, end), in order, counting them from 0: the first entry of
+// each device, while every later one goes to `duplicates`. False when out of
+// memory.
+template <class Visit>
+bool each_distinct(block_work &work, const growing_array<uint64_t> &devices, size_t begin,
+                   size_t end, const fleet &inventories, growing_array<duplicate> &duplicates,
+                   Visit &&visit)
+{
+    if (end - begin == 1) {
+        visit(entry_at(inventories, offset_of(devices.items[begin])), size_t{0});
+        return true;
+    }
+    if (!work.make_room(end - begin))
+        return false;
+    constexpr size_t ahead = 64; // lines fetched ahead, as blocks visit them out of order
+    size_t kept = 0;
+    for (size_t i = begin; i < end; ++i) {
+        if (i + ahead < devices.size) {
+            // A line may cross into the next cache line.
+            const char *line = text_at(inventories, offset_of(devices.items[i + ahead]));
+            __builtin_prefetch(line);
+            __builtin_prefetch(line + 48);
+        }
+        const uint64_t offset = offset_of(devices.items[i]);
+        const entry e = entry_at(inventories, offset);
+        work.addresses.items[kept] = address_of(e);
+        work.offsets.items[kept] = offset;
+        const size_t original = work.first_of(kept);
+        if (original != kept) {
+            if (!duplicates.push(duplicate{offset, work.offsets.items[original]}))
+                return false;
+            continue;
+        }
+        visit(e, kept++);
+    }
+    return true;
+}
+
+// The end of the block that starts at `begin`.
+size_t block_end(const growing_array<uint64_t> &devices, size_t begin)
+{
+    const int32_t first = first_port_of(devices.items[begin]);
+    size_t end = begin + 1;
+    while (end < devices.size && first_port_of(devices.items[end]) == first)
+        ++end;
+    return end;
+}
+
+bool by_later(const duplicate &a, const duplicate &b)
+{
+    return a.later < b.later;
+}
+
+} // namespace
+
 bool write_plan(const growing_array<uint64_t> &devices, const fleet &inventories,
                 const port_range &range, bool all, output &out, plan_summary &summary,
                 growing_array<duplicate> &duplicates)
 {
     block_work work;
-    constexpr size_t ahead = 64; // lines fetched ahead, as blocks visit them out of order
     char ports[24];
-    for (size_t begin = 0; begin < devices.size;) {
+    for (size_t begin = 0, end; begin < devices.size; begin = end) {
+        end = block_end(devices, begin);
         const int32_t first = first_port_of(devices.items[begin]);
-        size_t end = begin + 1;
-        while (end < devices.size && first_port_of(devices.items[end]) == first)
-            ++end;
-        ++summary.blocks_in_use;
-        if (end - begin == 1) {
+        if (end - begin == 1 && !all) { // a device alone, not listed: its line is not read
+            ++summary.blocks_in_use;
             ++summary.devices;
-            if (all) {
-                const entry e = entry_at(inventories, offset_of(devices.items[begin]));
-                write_row(out, ports, block_ports(first, e, range, ports), e);
-            }
-            begin = end;
             continue;
         }
-
         // Each line is read once: a device is written as soon as it is known
         // not to be listed twice, except that without --all the block's first
         // device waits until a second one shows that the block is shared.
-        if (!work.make_room(end - begin))
-            return false;
         size_t kept = 0, n = 0;
         entry waiting{};
-        for (size_t i = begin; i < end; ++i) {
-            if (i + ahead < devices.size) {
-                // A line may cross into the next cache line.
-                const char *line = text_at(inventories, offset_of(devices.items[i + ahead]));
-                __builtin_prefetch(line);
-                __builtin_prefetch(line + 48);
-            }
-            const uint64_t offset = offset_of(devices.items[i]);
-            const entry e = entry_at(inventories, offset);
-            work.addresses.items[kept] = address_of(e);
-            work.offsets.items[kept] = offset;
-            const size_t original = work.first_of(kept);
-            if (original != kept) {
-                if (!duplicates.push(duplicate{offset, work.offsets.items[original]}))
-                    return false;
-                continue;
-            }
-            if (kept == 0)
-                n = block_ports(first, e, range, ports);
-            if (all || kept > 1) {
-                write_row(out, ports, n, e);
-            } else if (kept == 0) {
-                waiting = e;
-            } else {
-                write_row(out, ports, n, waiting);
-                write_row(out, ports, n, e);
-            }
-            ++kept;
-        }
+        const bool ok = each_distinct(work, devices, begin, end, inventories, duplicates,
+                                      [&](const entry &e, size_t position) {
+                                          kept = position + 1;
+                                          if (position == 0)
+                                              n = block_ports(first, e, range, ports);
+                                          if (all || position > 1) {
+                                              write_row(out, ports, n, e);
+                                          } else if (position == 0) {
+                                              waiting = e;
+                                          } else {
+                                              write_row(out, ports, n, waiting);
+                                              write_row(out, ports, n, e);
+                                          }
+                                      });
+        if (!ok)
+            return false;
+        ++summary.blocks_in_use;
         summary.devices += kept;
         if (kept > 1) {
             ++summary.shared_blocks;
             summary.sharing_devices += kept;
         }
-        begin = end;
     }
-    std::sort(duplicates.items, duplicates.items + duplicates.size,
-              [](const duplicate &a, const duplicate &b) { return a.later < b.later; });
+    std::sort(duplicates.items, duplicates.items + duplicates.size, by_later);
     return true;
+}
+
+bool distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventories,
+                   growing_array<duplicate> &duplicates, growing_array<uint64_t> &keys)
+{
+    block_work work;
+    bool ok = true;
+    for (size_t begin = 0, end; begin < devices.size && ok; begin = end) {
+        end = block_end(devices, begin);
+        ok = each_distinct(work, devices, begin, end, inventories, duplicates,
+                           [&](const entry &e, size_t) {
+                               // The key as the derivation reads it: colons
+                               // dropped, then the tail. (Only addresses that
+                               // gave a port get here: at most 17 bytes.)
+                               char mac[18] = {}, digits[18];
+                               std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
+                               ok = ok && keys.push(mac_tail_value(remove_char(digits, mac, ':')));
+                           }) &&
+             ok;
+    }
+    std::sort(duplicates.items, duplicates.items + duplicates.size, by_later);
+    return ok;
+}
+
+bool place_devices(growing_array<uint64_t> &devices, const fleet &inventories,
+                   const port_range &range)
+{
+    for (size_t i = 0; i < devices.size; ++i) {
+        const uint64_t offset = offset_of(devices.items[i]);
+        const entry e = entry_at(inventories, offset);
+        char mac[18] = {};
+        std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
+        devices.items[i] = make_device(
+            compute_port(mac, range.port_min, range.port_max, range.port_count, 1), offset);
+    }
+    return sort_by_block(devices);
 }
 
 void write_summary(const plan_summary &summary, int64_t blocks, output &out)

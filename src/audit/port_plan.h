@@ -105,6 +105,17 @@ bool write_plan(const growing_array<uint64_t> &devices, const fleet &inventories
                 const port_range &range, bool all, output &out, plan_summary &summary,
                 growing_array<duplicate> &duplicates);
 
+// The keys of the distinct devices of the sorted `devices`, each as the
+// derivation reads it from the address, with every later entry of a device
+// listed twice in `duplicates` as for write_plan. False when out of memory.
+bool distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventories,
+                   growing_array<duplicate> &duplicates, growing_array<uint64_t> &keys);
+
+// Gives every device the block that `range` gives it, and sorts them by
+// block. False when out of memory.
+bool place_devices(growing_array<uint64_t> &devices, const fleet &inventories,
+                   const port_range &range);
+
 // "D devices, U of B blocks in use, S shared by K devices", and when there
 // are more devices than blocks a second line with the sharing that no choice
 // of addresses avoids.

@@ -1,0 +1,163 @@
+#include "suggest.h"
+
+#include <stdlib.h>
+
+namespace portslot::audit {
+
+namespace {
+
+// Remainders by one number of blocks, by multiplication rather than
+// division: the estimated quotient is at most two short for a key below 2^32.
+class divisor {
+  public:
+    explicit divisor(uint64_t d) : d_(d), m_(d <= UINT32_MAX ? UINT32_MAX / d : 0) {}
+    uint64_t remainder(uint64_t key) const
+    {
+        if (key > UINT32_MAX || m_ == 0)
+            return key % d_; // keys from tails such as "-00001"
+        const uint64_t q = (key * m_) >> 32;
+        uint64_t r = key - q * d_;
+        if (r >= d_)
+            r -= d_;
+        if (r >= d_)
+            r -= d_;
+        return r;
+    }
+
+  private:
+    uint64_t d_, m_;
+};
+
+// How many keys each block holds, as none, one or more, for one number of
+// blocks at a time. Blocks are counted in place when there are few enough
+// of them, else in a hash table as large as the fleet needs.
+class block_counter {
+  public:
+    block_counter() = default;
+    block_counter(const block_counter &) = delete;
+    block_counter &operator=(const block_counter &) = delete;
+    ~block_counter()
+    {
+        free(seen_);
+        free(twice_);
+        free(blocks_);
+    }
+
+    bool init(int64_t max_blocks, size_t keys)
+    {
+        constexpr int64_t in_place = int64_t{1} << 20;
+        hashed_ = max_blocks > in_place && static_cast<uint64_t>(max_blocks) > 2 * keys;
+        if (hashed_) {
+            bits_ = 4;
+            while ((size_t{1} << bits_) < 2 * keys)
+                ++bits_;
+            size_ = size_t{1} << bits_;
+        } else {
+            size_ = static_cast<size_t>(max_blocks);
+        }
+        seen_ = static_cast<uint32_t *>(calloc(size_, sizeof(uint32_t)));
+        twice_ = static_cast<uint32_t *>(calloc(size_, sizeof(uint32_t)));
+        blocks_ = hashed_ ? static_cast<uint64_t *>(calloc(size_, sizeof(uint64_t))) : nullptr;
+        return seen_ != nullptr && twice_ != nullptr && (!hashed_ || blocks_ != nullptr);
+    }
+
+    // Forgets every count, in constant time but once in 2^32 calls.
+    void start()
+    {
+        if (++round_ != 0)
+            return;
+        for (size_t i = 0; i < size_; ++i)
+            seen_[i] = twice_[i] = 0;
+        round_ = 1;
+    }
+
+    // Counts a key in `block`: 0 when it is the block's first, 1 when its
+    // second, 2 when a later one.
+    int add(uint64_t block)
+    {
+        size_t slot = static_cast<size_t>(block);
+        if (hashed_) {
+            slot = static_cast<size_t>((block * 0x9e3779b97f4a7c15u) >> (64 - bits_));
+            while (seen_[slot] == round_ && blocks_[slot] != block)
+                slot = (slot + 1) & (size_ - 1);
+            blocks_[slot] = block;
+        }
+        if (seen_[slot] != round_) {
+            seen_[slot] = round_;
+            return 0;
+        }
+        if (twice_[slot] != round_) {
+            twice_[slot] = round_;
+            return 1;
+        }
+        return 2;
+    }
+
+  private:
+    uint32_t *seen_ = nullptr, *twice_ = nullptr; // the round in which it held one, two
+    uint64_t *blocks_ = nullptr;                  // hashed: the block each slot counts
+    size_t size_ = 0;
+    int bits_ = 0;
+    bool hashed_ = false;
+    uint32_t round_ = 0;
+};
+
+// The devices in shared blocks with `blocks` blocks; or, once it is clear
+// that there are at least `limit`, a number from `limit` up that is no more.
+uint64_t count_sharing(const uint64_t *keys, size_t count, int64_t blocks, uint64_t limit,
+                       block_counter &counter)
+{
+    const divisor by(static_cast<uint64_t>(blocks));
+    counter.start();
+    uint64_t sharing = 0, shared_blocks = 0;
+    for (size_t i = 0; i < count; ++i) {
+        switch (counter.add(by.remainder(keys[i]))) {
+        case 0:
+            continue;
+        case 1: {
+            sharing += 2;
+            // Blocks already shared hold no device alone, so at most the
+            // others do, and every other device shares.
+            const uint64_t alone_at_most = static_cast<uint64_t>(blocks) - ++shared_blocks;
+            if (alone_at_most == 0)
+                return count;
+            if (count > alone_at_most && count - alone_at_most >= limit)
+                return count - alone_at_most;
+            break;
+        }
+        default:
+            sharing += 1;
+        }
+        if (sharing >= limit)
+            return sharing;
+    }
+    return sharing;
+}
+
+} // namespace
+
+suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks)
+{
+    block_counter counter;
+    if (max_blocks < 1 || !counter.init(max_blocks, count))
+        return suggestion{0, 0};
+    suggestion best{0, UINT64_MAX};
+    for (int64_t blocks = 1; blocks <= max_blocks; ++blocks) {
+        // With more devices than blocks, at least devices - blocks + 1 share;
+        // a range that cannot beat the best so far is not counted, and a tie
+        // goes to the smaller range, found first.
+        const auto b = static_cast<uint64_t>(blocks);
+        const uint64_t least = count > b ? count - b + 1 : 0;
+        if (least >= best.sharing)
+            continue;
+        const uint64_t sharing = count_sharing(keys, count, blocks, best.sharing, counter);
+        if (sharing < best.sharing) {
+            best = suggestion{blocks, sharing};
+            if (sharing == 0)
+                break;
+        }
+    }
+    return best;
+}
+
+} // namespace portslot::audit

@@ -1,0 +1,23 @@
+// The search behind --suggest: the number of blocks under which a fleet
+// leaves the fewest devices sharing, and among those the smallest.
+#ifndef PORTSLOT_AUDIT_SUGGEST_H
+#define PORTSLOT_AUDIT_SUGGEST_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace portslot::audit {
+
+struct suggestion {
+    int64_t blocks;   // 0 when memory ran out
+    uint64_t sharing; // devices in shared blocks
+};
+
+// Over every number of blocks from 1 to `max_blocks`, for the distinct
+// devices whose keys are `keys`: a device's block is its key modulo the
+// number of blocks, as in the derivation.
+suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks);
+
+} // namespace portslot::audit
+
+#endif
