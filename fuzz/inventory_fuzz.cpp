@@ -42,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (!label.empty() && (blank(label.front()) || blank(label.back())))
             std::abort();
         last_line = e.line;
+        return true;
     });
 
     // The same bytes as a command line, split at NUL bytes.

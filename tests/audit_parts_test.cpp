@@ -10,8 +10,13 @@
 
 #include "audit_options.h"
 #include "inventory.h"
+#include "memory.h"
 #include "output.h"
+#include "port_plan.h"
 #include "suggest.h"
+
+#include <functional>
+#include <portslot/port_derivation.h>
 
 #include <map>
 #include <random>
@@ -85,6 +90,7 @@ TEST(inventory, splits_lines_into_address_and_label)
         {"\v\fa\tb  c \r\n", {"1|a|b  c"}},
         {"a#b c#d\n#\nx", {"1|a#b|c#d", "3|x|"}},
         {"a \r", {"1|a|"}},
+        {"a\n \t", {"1|a|"}},
         // A lone carriage return ends a line too; CR LF is one line end.
         {"a x\rb y\r\rc\r\n\nd\n\re", {"1|a|x", "2|b|y", "4|c|", "6|d|", "8|e|"}},
     };
@@ -94,6 +100,7 @@ TEST(inventory, splits_lines_into_address_and_label)
             c.text.data(), c.text.size(), [&](const portslot::audit::entry &e) {
                 got.push_back(std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" +
                               std::string(e.label, e.label_size));
+                return true;
             });
         EXPECT_EQ(got, c.entries) << testing::PrintToString(c.text);
     }
@@ -112,6 +119,85 @@ TEST(inventory, reads_a_stream_longer_than_its_first_guess)
     std::free(text);
     EXPECT_EQ(portslot::audit::read_all(-1, text, size, diagnostics), EBADF);
     EXPECT_EQ(text, nullptr);
+}
+
+// Running out of memory at any allocation is reported, never a crash, a
+// leak or a wrong answer: each step is run with its first allocation
+// failing, then its second, and so on until it succeeds.
+TEST(audit_memory, every_allocation_may_fail)
+{
+    using namespace portslot::audit;
+    const std::string text = "aa:bb:cc:dd:ee:ff a\n00:00:00:00:00:8b b\nAABBCCDDEEFF c\n"
+                             "00:00:00:00:00:01 d\n";
+    inventory inv;
+    inv.name = "fleet";
+    inv.text = text.data();
+    inv.size = text.size();
+    std::uint64_t base = 0;
+    const fleet inventories{&inv, &base, 1};
+    const port_range range{40000, 41000, 2};
+    const auto place = [&](growing_array<std::uint64_t> &devices) {
+        bool ok = true;
+        for_each_entry(inv.text, inv.size, [&](const entry &e) {
+            const std::string mac(e.mac, e.mac_size);
+            ok = ok &&
+                 devices.push(make_device(portslot::compute_port(mac.c_str(), 40000, 41000, 2, 1),
+                                          static_cast<std::uint64_t>(e.mac - inv.text)));
+            return ok;
+        });
+        return ok && sort_by_block(devices);
+    };
+    char sink[64];
+    const std::function<bool()> steps[] = {
+        [] {
+            std::FILE *pipe = popen("head -c 300000 /dev/zero", "r");
+            portslot::output diagnostics(2);
+            char *read = nullptr;
+            std::size_t size = 0;
+            const int error = read_all(fileno(pipe), read, size, diagnostics);
+            pclose(pipe);
+            std::free(read);
+            return error == 0;
+        },
+        [] { // large enough to ask for large pages
+            growing_array<std::uint64_t> many;
+            for (std::uint64_t i = 0; i < 600000; ++i)
+                if (!many.push(i))
+                    return false;
+            return true;
+        },
+        [&] {
+            growing_array<std::uint64_t> devices;
+            growing_array<duplicate> duplicates;
+            portslot::output out(-1, sink, sizeof sink), err(-1, sink, sizeof sink);
+            plan_summary summary;
+            return place(devices) &&
+                   write_plan(devices, inventories, range, true, out, summary, duplicates) &&
+                   write_duplicates(duplicates, inventories, err) && summary.devices == 3;
+        },
+        [&] {
+            growing_array<std::uint64_t> devices, keys;
+            growing_array<duplicate> duplicates;
+            return place(devices) && distinct_keys(devices, inventories, duplicates, keys) &&
+                   keys.size == 3 && place_devices(devices, inventories, {40000, 40006, 2});
+        },
+        [] {
+            const std::uint64_t keys[] = {1, 2, 3, 3 + 4096};
+            return search_blocks(keys, 4, 1 << 22).blocks == 5;
+        },
+    };
+    for (const auto &step : steps) {
+        long granted = 0;
+        for (; granted < 100; ++granted) {
+            fail_allocation_after(granted);
+            const bool done = step();
+            fail_allocation_after(-1);
+            if (done)
+                break;
+        }
+        EXPECT_GT(granted, 0) << "a step that allocates nothing";
+        EXPECT_LT(granted, 100) << "a step that never succeeds";
+    }
 }
 
 // The search finds exactly what trying every number of blocks finds: the

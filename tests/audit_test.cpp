@@ -112,13 +112,13 @@ INSTANTIATE_TEST_SUITE_P(
             "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
             "@b:2: duplicate of @a:1\n",
             1},
-        audit_case{
-            "duplicate_alone_is_no_sharing",
-            {"@a"},
-            {{"a", "aa:bb:cc:dd:ee:ff x\n00:00:00:00:00:01\n::AABBCCDDEEFF y\naabbccddeeff\n"}},
-            "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",
-            "@a:3: duplicate of @a:1\n@a:4: duplicate of @a:1\n",
-            0},
+        audit_case{"duplicate_alone_is_no_sharing",
+                   {"@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff x\n00:00:00:00:00:01\n::AABBCCDDEEFF y\naabbccddeeff\n"
+                          "aabb:cc:dd:ee:ff: z\n"}},
+                   "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@a:3: duplicate of @a:1\n@a:4: duplicate of @a:1\n@a:5: duplicate of @a:1\n",
+                   0},
         // A lone carriage return ends a line; CR LF is one line end.
         audit_case{"carriage_return_line_ends",
                    {"@cr"},
@@ -146,10 +146,11 @@ INSTANTIATE_TEST_SUITE_P(
                    2,
                    "x\n"},
         audit_case{"unreadable_file",
-                   {"/nonexistent/inventory", "@a"},
+                   {"/nonexistent/inventory", "@a", "--", "-nonexistent"},
                    {{"a", "aa:bb:cc:dd:ee:ff\n"}},
                    "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
-                   "portslot-audit: /nonexistent/inventory: No such file or directory\n",
+                   "portslot-audit: /nonexistent/inventory: No such file or directory\n"
+                   "portslot-audit: -nonexistent: No such file or directory\n",
                    2},
         audit_case{"directory_as_file",
                    {"/"},
@@ -310,6 +311,8 @@ TEST(audit_limits, are_met_or_reported)
 #endif
     const std::string big = write_file("big", std::string(8 << 20, 'a'));
     const std::string one = write_file("one", "aa:bb:cc:dd:ee:ff\n");
+    const std::string huge = write_file("huge", ""); // 9 GiB, all of it a hole
+    ASSERT_EQ(truncate(huge.c_str(), off_t{9} << 30), 0);
     std::string many;
     for (int i = 0; i < 40; ++i)
         many += " \"$1\"";
@@ -319,7 +322,7 @@ TEST(audit_limits, are_met_or_reported)
         std::string file, out, err;
         int status;
     } cases[] = {
-        {"out_of_memory", "ulimit -v 6000; exec \"$0\" \"$1\"", big, "",
+        {"out_of_memory", "ulimit -v 6000; exec \"$0\" \"$1\" \"$1\"", big, "",
          "portslot-audit: " + big + ": Cannot allocate memory\n", 2},
         {"slow_pipe",
          "for i in $(seq 10 40); do echo 00:00:00:00:00:$i; sleep 0.01; done |"
@@ -327,6 +330,10 @@ TEST(audit_limits, are_met_or_reported)
          one, "31 devices, 31 of 250 blocks in use, 0 shared by 0 devices\n", "", 0},
         {"many_files", "ulimit -n 12; exec \"$0\"" + many + " 2>/dev/null", one,
          "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n", "", 0},
+        {"too_large", "exec \"$0\" \"$1\" /nonexistent", huge, "",
+         "portslot-audit: " + huge +
+             ": inventories of more than 8 GiB in all are too large to audit\n",
+         2},
     };
     for (const auto &c : cases) {
         const tool_run run =
@@ -335,22 +342,24 @@ TEST(audit_limits, are_met_or_reported)
         EXPECT_EQ(run.err, c.err) << c.name;
         EXPECT_EQ(run.status, c.status) << c.name;
     }
-    std::remove(big.c_str());
-    std::remove(one.c_str());
+    for (const std::string &path : {big, one, huge})
+        std::remove(path.c_str());
 }
 
-// The last line of a file that fills whole pages, without a line end: nothing
-// past the file may be read.
-TEST(audit_reading, stops_at_the_end_of_a_whole_page)
+// A last line without a line end that fills whole pages (nothing past the
+// file may be read), and a label longer than the output buffer.
+TEST(audit_reading, takes_lines_whole)
 {
-    std::string text = "aa:bb:cc:dd:ee:ff ";
-    text += std::string(4096 - text.size(), 'x');
-    const std::string path = write_file("page", text);
-    const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", path});
-    std::remove(path.c_str());
-    EXPECT_EQ(run.out, "40556-40558\taa:bb:cc:dd:ee:ff\t" + text.substr(18) +
-                           "\n1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n");
-    EXPECT_EQ(run.status, 0);
+    for (const std::size_t size : {std::size_t{4096}, std::size_t{1} << 19}) {
+        std::string text = "aa:bb:cc:dd:ee:ff ";
+        text += std::string(size - text.size(), 'x');
+        const std::string path = write_file("page", text);
+        const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", path});
+        std::remove(path.c_str());
+        EXPECT_EQ(run.out, "40556-40558\taa:bb:cc:dd:ee:ff\t" + text.substr(18) +
+                               "\n1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n");
+        EXPECT_EQ(run.status, 0);
+    }
 }
 
 // Every line of --all agrees with what portslot itself prints for the device.

@@ -3,14 +3,7 @@
 # them: any error or warning fails.
 #   cmake -DSOURCE=dir -DWORK=dir -P package_test.cmake
 file(REMOVE_RECURSE "${WORK}")
-function(run)
-  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    list(JOIN ARGN " " command)
-    message(FATAL_ERROR "${command}: ${status}\n${out}")
-  endif()
-  set(out "${out}" PARENT_SCOPE)
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/run_checked.cmake")
 
 run(${CMAKE_COMMAND} -S "${SOURCE}" --preset package -B "${WORK}/build")
 run(${CMAKE_COMMAND} --build "${WORK}/build" -j2)

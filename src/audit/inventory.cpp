@@ -1,5 +1,7 @@
 #include "inventory.h"
 
+#include "memory.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -18,8 +20,10 @@ int read_all(int fd, char *&text, size_t &size, output &diagnostics)
     text = nullptr;
     for (;;) {
         if (size == capacity) {
+            // (Doubling cannot overflow: no buffer of half the address space
+            // was ever granted.)
             const size_t grown = capacity == 0 ? size_t{1} << 16 : capacity * 2;
-            char *bigger = grown > capacity ? static_cast<char *>(realloc(text, grown)) : nullptr;
+            char *bigger = static_cast<char *>(reallocate(text, grown));
             if (bigger == nullptr) {
                 free(text);
                 text = nullptr;
@@ -52,14 +56,17 @@ int load_inventory(inventory &inv, output &diagnostics)
     if (fd < 0)
         return errno;
     int error = 0;
+    // What fstat cannot tell is no regular file: it is read.
     struct stat info {};
+    fstat(fd, &info);
     // Standard input may have been read in part already (or be named twice):
-    // what is left of it is what counts, as it would be for a pipe.
+    // what is left of it is what counts, as it would be for a pipe. (lseek
+    // fails only where there is no position, on what is no regular file.)
     const off_t position = lseek(fd, 0, SEEK_CUR);
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && position >= 0 &&
-        info.st_size > position && static_cast<uint64_t>(info.st_size) <= SIZE_MAX) {
-        const long page = sysconf(_SC_PAGESIZE);
-        const off_t start = page > 0 ? position - position % page : 0;
+    if (S_ISREG(info.st_mode) && info.st_size > position &&
+        static_cast<uint64_t>(info.st_size) <= SIZE_MAX) {
+        const off_t page = static_cast<off_t>(sysconf(_SC_PAGESIZE));
+        const off_t start = position - position % page;
         inv.map_size = static_cast<size_t>(info.st_size - start);
         void *map = mmap(nullptr, inv.map_size, PROT_READ, MAP_PRIVATE, fd, start);
         if (map == MAP_FAILED) {

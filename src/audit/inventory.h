@@ -53,7 +53,7 @@ enum : unsigned char { ordinary, blank, line_end };
 struct byte_classes {
     unsigned char of[256];
 };
-constexpr byte_classes make_byte_classes()
+consteval byte_classes make_byte_classes()
 {
     byte_classes classes{};
     const char blanks[] = " \t\v\f";
@@ -140,14 +140,15 @@ inline const char *read_fields(const char *mac, const char *end, entry &e)
 }
 
 // Calls `visit(entry)` for each line of `text` that names a device, skipping
-// blank lines and lines whose first non-blank byte is '#'.
+// blank lines and lines whose first non-blank byte is '#', until it returns
+// false.
 template <class Visit> void for_each_entry(const char *text, size_t size, Visit &&visit)
 {
     using namespace detail;
     const char *p = text;
     const char *const end = text + size;
     entry e{};
-    while (p != end) {
+    for (bool more = true; p != end && more;) {
         ++e.line;
         while (p != end && class_of(*p) == blank)
             ++p;
@@ -158,7 +159,7 @@ template <class Visit> void for_each_entry(const char *text, size_t size, Visit 
             continue;
         }
         p = read_fields(p, end, e);
-        visit(e);
+        more = visit(e);
     }
 }
 

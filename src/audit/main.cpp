@@ -9,6 +9,7 @@
 
 #include "audit_options.h"
 #include "inventory.h"
+#include "memory.h"
 #include "output.h"
 #include "port_plan.h"
 #include "suggest.h"
@@ -47,12 +48,15 @@ int finish_output(output &out, output &err)
 
 // What a run holds: freed at every exit, so that leak checkers stay quiet.
 struct run_state {
-    const char **files = nullptr;
     inventory *inventories = nullptr;
     uint64_t *bases = nullptr;
     size_t loaded = 0;
     growing_array<uint64_t> devices;
     growing_array<duplicate> duplicates;
+    // Running out of memory ends the run: this says so, of what if known.
+    bool out_of_memory = false;
+    const char *memory_subject = nullptr;
+    bool too_large = false;
 
     ~run_state()
     {
@@ -60,21 +64,21 @@ struct run_state {
             free_inventory(inventories[i]);
         free(inventories);
         free(bases);
-        free(files);
     }
 };
 
 // Reads one inventory and adds its devices. False when a line gives no
-// port or the file cannot be read (the rest is still audited); `fatal` when
-// memory runs out, which ends the run.
-bool audit_inventory(run_state &run, const port_range &range, uint64_t base, output &err,
-                     bool &fatal)
+// port or the file cannot be read (the rest is still audited), or when the
+// run must end.
+bool audit_inventory(run_state &run, const port_range &range, uint64_t base, output &err)
 {
     inventory &inv = run.inventories[run.loaded];
+    run.memory_subject = inv.name;
     const int error = load_inventory(inv, err);
+    run.out_of_memory = error == ENOMEM;
     if (error != 0) {
-        write_failure(err, inv.name, error);
-        fatal = error == ENOMEM;
+        if (!run.out_of_memory) // which is reported as the run ends
+            write_failure(err, inv.name, error);
         return false;
     }
     ++run.loaded;
@@ -82,15 +86,13 @@ bool audit_inventory(run_state &run, const port_range &range, uint64_t base, out
         err.text("portslot-audit: ");
         err.text(inv.name);
         err.text(": inventories of more than 8 GiB in all are too large to audit\n");
-        fatal = true;
+        run.too_large = true;
         return false;
     }
 
     bool ok = true;
     const char *const end = inv.text + inv.size;
     for_each_entry(inv.text, inv.size, [&](const entry &e) {
-        if (fatal)
-            return;
         // An address longer than 17 bytes gives no port; so does a NUL byte
         // in it, which no argument could carry to portslot.
         char mac[24];
@@ -106,11 +108,8 @@ bool audit_inventory(run_state &run, const port_range &range, uint64_t base, out
                 : portslot::compute_port(mac, range.port_min, range.port_max, range.port_count, 1);
         if (first >= 0) {
             const uint64_t offset = base + static_cast<uint64_t>(e.mac - inv.text);
-            if (!run.devices.push(make_device(first, offset))) {
-                write_failure(err, inv.name, ENOMEM);
-                fatal = true;
-            }
-            return;
+            run.out_of_memory = !run.devices.push(make_device(first, offset));
+            return !run.out_of_memory;
         }
         ok = false;
         err.text(inv.name);
@@ -119,10 +118,11 @@ bool audit_inventory(run_state &run, const port_range &range, uint64_t base, out
         err.text(": no port for \"");
         err.bytes(e.mac, e.mac_size);
         err.text("\"\n");
+        return true;
     });
     // The plan reads back only the lines it lists.
     release_pages(inv);
-    return ok && !fatal;
+    return ok && !run.out_of_memory;
 }
 
 // Ends the message about a wrong command line that the caller wrote.
@@ -141,37 +141,31 @@ int64_t rounded_min(const port_range &range)
 // Searches the ranges from range.port_min up to range.port_max (which holds
 // `max_blocks` blocks) for the one with the fewest devices sharing, and
 // among those the smallest; writes its options, and gives the devices their
-// blocks in it (`found`, of `blocks` blocks). False after reporting that
-// memory ran out. Devices listed twice are reported here.
+// blocks in it (`found`, of `blocks` blocks). Devices listed twice are
+// reported here. False when memory ran out.
 bool suggest_range(run_state &run, const fleet &inventories, const port_range &range,
                    int64_t max_blocks, output &out, output &err, port_range &found, int64_t &blocks)
 {
     growing_array<uint64_t> keys;
-    if (!distinct_keys(run.devices, inventories, run.duplicates, keys) ||
-        !write_duplicates(run.duplicates, inventories, err)) {
-        write_failure(err, nullptr, ENOMEM);
-        err.flush();
-        return false;
-    }
+    const bool memory = distinct_keys(run.devices, inventories, run.duplicates, keys) &&
+                        write_duplicates(run.duplicates, inventories, err);
     run.duplicates.size = 0;
-    blocks = search_blocks(keys.items, keys.size, max_blocks).blocks;
+    blocks = memory ? search_blocks(keys.items, keys.size, max_blocks).blocks : 0;
     // The smallest maximum that gives this many blocks: the last port of the
     // last block.
     found = range;
     found.port_max = static_cast<int32_t>(rounded_min(range) + 2 * (blocks * range.port_count - 1));
-    if (blocks == 0 || !place_devices(run.devices, inventories, found)) {
-        write_failure(err, nullptr, ENOMEM);
-        err.flush();
-        return false;
+    const bool placed = blocks > 0 && place_devices(run.devices, inventories, found);
+    if (placed) {
+        out.text("--port-min ");
+        out.number(found.port_min);
+        out.text(" --port-max ");
+        out.number(found.port_max);
+        out.text(" --port-count ");
+        out.number(found.port_count);
+        out.text("\n");
     }
-    out.text("--port-min ");
-    out.number(found.port_min);
-    out.text(" --port-max ");
-    out.number(found.port_max);
-    out.text(" --port-count ");
-    out.number(found.port_count);
-    out.text("\n");
-    return true;
+    return placed;
 }
 
 int audit(const audit_options &options, run_state &run, output &out, output &err)
@@ -202,56 +196,45 @@ int audit(const audit_options &options, run_state &run, output &out, output &err
         return fail(err);
     }
 
-    run.inventories = static_cast<inventory *>(calloc(options.file_count, sizeof(inventory)));
-    run.bases = static_cast<uint64_t *>(calloc(options.file_count, sizeof(uint64_t)));
-    if (run.inventories == nullptr || run.bases == nullptr) {
-        write_failure(err, nullptr, ENOMEM);
-        err.flush();
-        return 2;
-    }
+    run.inventories =
+        static_cast<inventory *>(allocate_zeroed(options.file_count, sizeof(inventory)));
+    run.bases = static_cast<uint64_t *>(allocate_zeroed(options.file_count, sizeof(uint64_t)));
+    run.out_of_memory = run.inventories == nullptr || run.bases == nullptr;
     bool ok = true;
-    bool fatal = false;
     uint64_t base = 0;
-    for (size_t i = 0; i < options.file_count && !fatal; ++i) {
+    for (size_t i = 0; i < options.file_count && !run.out_of_memory && !run.too_large; ++i) {
         run.inventories[run.loaded].name = options.files[i];
         run.bases[run.loaded] = base;
         const size_t before = run.loaded;
-        ok = audit_inventory(run, range, base, err, fatal) && ok;
-        if (run.loaded > before)
-            base += run.inventories[before].size;
+        ok = audit_inventory(run, range, base, err) && ok;
+        base += run.loaded > before ? run.inventories[before].size : 0;
     }
-    if (!fatal && !sort_by_block(run.devices)) {
-        write_failure(err, nullptr, ENOMEM);
-        fatal = true;
-    }
-    if (!err.flush() || fatal)
-        return 2;
+    run.memory_subject = run.out_of_memory ? run.memory_subject : nullptr;
 
+    // Without --suggest, devices listed twice are found while the plan is
+    // written, and reported after it.
     const fleet inventories{run.inventories, run.bases, run.loaded};
     port_range plan = range;
     int64_t plan_blocks = blocks;
     growing_array<duplicate> found_again; // by the plan, after the search reported them
-    if (options.suggest &&
-        !suggest_range(run, inventories, range, blocks, out, err, plan, plan_blocks))
-        return 2;
-
-    // Without --suggest, devices listed twice are found while the plan is
-    // written, and reported after it.
     plan_summary summary;
-    if (!write_plan(run.devices, inventories, plan, options.all, out, summary,
-                    options.suggest ? found_again : run.duplicates) ||
-        !write_duplicates(run.duplicates, inventories, err)) {
-        out.flush();
-        write_failure(err, nullptr, ENOMEM);
+    bool memory = !run.out_of_memory && !run.too_large && sort_by_block(run.devices);
+    memory = memory && (!options.suggest || suggest_range(run, inventories, range, blocks, out, err,
+                                                          plan, plan_blocks));
+    const bool diagnostics_written = err.flush();
+    memory = memory && write_plan(run.devices, inventories, plan, options.all, out, summary,
+                                  options.suggest ? found_again : run.duplicates);
+    memory = memory && write_duplicates(run.duplicates, inventories, err);
+    if (run.too_large || !memory || !diagnostics_written) {
+        if (!memory && !run.too_large)
+            write_failure(err, run.memory_subject, ENOMEM);
         err.flush();
         return 2;
     }
     write_summary(summary, plan_blocks, out);
     const int status = finish_output(out, err);
     err.flush();
-    if (status != 0 || !ok)
-        return 2;
-    return summary.shared_blocks > 0 ? 1 : 0;
+    return status != 0 || !ok ? 2 : summary.shared_blocks > 0 ? 1 : 0;
 }
 
 } // namespace
@@ -261,15 +244,11 @@ int main(int argc, char **argv)
     output out(1, out_buffer, sizeof out_buffer);
     output err(2, err_buffer, sizeof err_buffer);
     run_state run;
-    const int count = argc > 0 ? argc - 1 : 0;
-    run.files =
-        static_cast<const char **>(malloc((static_cast<size_t>(count) + 1) * sizeof(char *)));
-    if (run.files == nullptr) {
-        write_failure(err, nullptr, ENOMEM);
-        err.flush();
-        return 2;
-    }
-    const parsed_command command = parse_command(count, argv + (argc > 0), run.files);
+    // The names of the files take the places of the arguments, which they
+    // never outnumber; the vector's closing null gives room for "-".
+    char **args = argv + (argc > 0);
+    const parsed_command command =
+        parse_command(argc > 0 ? argc - 1 : 0, args, const_cast<const char **>(args));
     switch (command.action) {
     case parsed_command::help:
         out.text(usage_text);

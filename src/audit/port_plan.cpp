@@ -66,7 +66,7 @@ struct address {
 struct case_table {
     unsigned char lower[256];
 };
-constexpr case_table make_case_table()
+consteval case_table make_case_table()
 {
     case_table table{};
     for (int c = 0; c < 256; ++c)
@@ -79,8 +79,9 @@ address address_of(const entry &e)
 {
     unsigned char bytes[12] = {};
     const auto *mac = reinterpret_cast<const unsigned char *>(e.mac);
-    if (e.mac_size == 17 && mac[2] == ':' && mac[5] == ':' && mac[8] == ':' && mac[11] == ':' &&
-        mac[14] == ':') {
+    // (One test of all five colons, in the usual form.)
+    if (e.mac_size == 17 && ((mac[2] ^ ':') | (mac[5] ^ ':') | (mac[8] ^ ':') | (mac[11] ^ ':') |
+                             (mac[14] ^ ':')) == 0) {
         // The usual form, "aa:bb:cc:dd:ee:ff".
         for (size_t i = 0; i < 6; ++i) {
             bytes[2 * i] = cases.lower[mac[3 * i]];
@@ -88,7 +89,8 @@ address address_of(const entry &e)
         }
     } else {
         size_t n = 0;
-        for (size_t i = 0; i < e.mac_size && n < sizeof bytes; ++i)
+        // A device's address holds exactly twelve bytes that are not colons.
+        for (size_t i = 0; i < e.mac_size; ++i)
             if (mac[i] != ':')
                 bytes[n++] = cases.lower[mac[i]];
     }
@@ -218,7 +220,7 @@ bool sort_by_block(growing_array<uint64_t> &devices)
     while ((differ >> high & 1) == 0)
         --high;
 
-    uint64_t *scratch = static_cast<uint64_t *>(malloc(n * sizeof(uint64_t)));
+    uint64_t *scratch = static_cast<uint64_t *>(reallocate(nullptr, n * sizeof(uint64_t)));
     if (scratch == nullptr)
         return false;
     prefer_large_pages(scratch, n * sizeof(uint64_t));
@@ -261,7 +263,7 @@ bool write_duplicates(const growing_array<duplicate> &duplicates, const fleet &i
     std::sort(offsets.items, offsets.items + offsets.size);
     offsets.size = static_cast<size_t>(std::unique(offsets.items, offsets.items + offsets.size) -
                                        offsets.items);
-    uint64_t *lines = static_cast<uint64_t *>(malloc(offsets.size * sizeof(uint64_t)));
+    uint64_t *lines = static_cast<uint64_t *>(reallocate(nullptr, offsets.size * sizeof(uint64_t)));
     if (lines == nullptr)
         return false;
     for (size_t begin = 0; begin < offsets.size;) {

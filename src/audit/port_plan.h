@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include "inventory.h"
+#include "memory.h"
 #include "output.h"
 
 namespace portslot::audit {
@@ -64,9 +65,9 @@ template <class T> struct growing_array {
     bool grow()
     {
         const size_t grown = capacity == 0 ? 4096 : capacity * 2;
-        if (grown > SIZE_MAX / sizeof(T))
-            return false;
-        T *bigger = static_cast<T *>(realloc(items, grown * sizeof(T)));
+        T *bigger = grown <= SIZE_MAX / sizeof(T)
+                        ? static_cast<T *>(reallocate(items, grown * sizeof(T)))
+                        : nullptr;
         if (bigger == nullptr)
             return false;
         items = bigger;

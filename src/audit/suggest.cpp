@@ -1,5 +1,7 @@
 #include "suggest.h"
 
+#include "memory.h"
+
 #include <stdlib.h>
 
 namespace portslot::audit {
@@ -7,7 +9,9 @@ namespace portslot::audit {
 namespace {
 
 // Remainders by one number of blocks, by multiplication rather than
-// division: the estimated quotient is at most two short for a key below 2^32.
+// division: for a key below 2^32 the estimated quotient is at most one short
+// (with m = floor((2^32 - 1) / d), key * m / 2^32 > key / d - 1 for d >= 2,
+// and d = 1 gives key - 1 for keys from 1).
 class divisor {
   public:
     explicit divisor(uint64_t d) : d_(d), m_(d <= UINT32_MAX ? UINT32_MAX / d : 0) {}
@@ -17,11 +21,7 @@ class divisor {
             return key % d_; // keys from tails such as "-00001"
         const uint64_t q = (key * m_) >> 32;
         uint64_t r = key - q * d_;
-        if (r >= d_)
-            r -= d_;
-        if (r >= d_)
-            r -= d_;
-        return r;
+        return r >= d_ ? r - d_ : r;
     }
 
   private:
@@ -55,21 +55,16 @@ class block_counter {
         } else {
             size_ = static_cast<size_t>(max_blocks);
         }
-        seen_ = static_cast<uint32_t *>(calloc(size_, sizeof(uint32_t)));
-        twice_ = static_cast<uint32_t *>(calloc(size_, sizeof(uint32_t)));
-        blocks_ = hashed_ ? static_cast<uint64_t *>(calloc(size_, sizeof(uint64_t))) : nullptr;
+        seen_ = static_cast<uint32_t *>(allocate_zeroed(size_, sizeof(uint32_t)));
+        twice_ = static_cast<uint32_t *>(allocate_zeroed(size_, sizeof(uint32_t)));
+        blocks_ =
+            hashed_ ? static_cast<uint64_t *>(allocate_zeroed(size_, sizeof(uint64_t))) : nullptr;
         return seen_ != nullptr && twice_ != nullptr && (!hashed_ || blocks_ != nullptr);
     }
 
-    // Forgets every count, in constant time but once in 2^32 calls.
-    void start()
-    {
-        if (++round_ != 0)
-            return;
-        for (size_t i = 0; i < size_; ++i)
-            seen_[i] = twice_[i] = 0;
-        round_ = 1;
-    }
+    // Forgets every count, in constant time: a round is one number of blocks,
+    // and there are fewer than 2^32 of them.
+    void start() { ++round_; }
 
     // Counts a key in `block`: 0 when it is the block's first, 1 when its
     // second, 2 when a later one.
@@ -143,13 +138,8 @@ suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks)
         return suggestion{0, 0};
     suggestion best{0, UINT64_MAX};
     for (int64_t blocks = 1; blocks <= max_blocks; ++blocks) {
-        // With more devices than blocks, at least devices - blocks + 1 share;
-        // a range that cannot beat the best so far is not counted, and a tie
+        // Counting stops once the range cannot beat the best so far; a tie
         // goes to the smaller range, found first.
-        const auto b = static_cast<uint64_t>(blocks);
-        const uint64_t least = count > b ? count - b + 1 : 0;
-        if (least >= best.sharing)
-            continue;
         const uint64_t sharing = count_sharing(keys, count, blocks, best.sharing, counter);
         if (sharing < best.sharing) {
             best = suggestion{blocks, sharing};

@@ -12,7 +12,7 @@ namespace portslot {
 struct hex_table {
     signed char value[256];
 };
-constexpr hex_table make_hex_table()
+consteval hex_table make_hex_table()
 {
     hex_table table{};
     for (int c = 0; c < 256; ++c)

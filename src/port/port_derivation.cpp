@@ -36,6 +36,22 @@ bool usual_form(const char *m)
     return m[mac_text_max] == '\0';
 }
 
+// The key that the tail of a MAC text gives. The usual tail, six hexadecimal
+// digits and no seventh, is read here; strtoul's own rules decide what any
+// other tail gives: white space, a sign (a "-" negates modulo 2^64), "0x", no
+// digits.
+uint64_t tail_value(const char *tail)
+{
+    uint64_t value = 0;
+    for (size_t i = 0; i < 6; ++i) {
+        const int digit = hex_digit(tail[i]);
+        if (digit < 0)
+            return read_hex(tail);
+        value = value << 4 | static_cast<uint64_t>(digit);
+    }
+    return hex_digit(tail[6]) < 0 ? value : read_hex(tail);
+}
+
 // Odd bounds round inwards; oddness is the lowest bit, so a negative odd
 // minimum moves up as well (-3 becomes -2).
 int64_t round_up_to_even(int32_t value)
@@ -72,18 +88,7 @@ uint64_t mac_tail_value(const char *text)
 {
     if (text == nullptr || !longer_than(text, tail_offset - 1))
         return 0;
-    const char *tail = text + tail_offset;
-    // The usual tail, six hexadecimal digits and no seventh, is read here;
-    // strtoul's own rules decide what any other tail gives: white space, a
-    // sign (a "-" negates modulo 2^64), "0x", no digits.
-    uint64_t value = 0;
-    for (size_t i = 0; i < 6; ++i) {
-        const int digit = hex_digit(tail[i]);
-        if (digit < 0)
-            return read_hex(tail);
-        value = value << 4 | static_cast<uint64_t>(digit);
-    }
-    return hex_digit(tail[6]) < 0 ? value : read_hex(tail);
+    return tail_value(text + tail_offset);
 }
 
 int32_t compute_port(const char *mac_address, int32_t port_min, int32_t port_max,
@@ -107,7 +112,8 @@ int32_t compute_port(const char *mac_address, int32_t port_min, int32_t port_max
         if (longer_than(buffer, mac_digits) || !longer_than(buffer, mac_digits - 1))
             return -1;
     }
-    const uint64_t key = mac_tail_value(buffer);
+    // (The buffer holds twelve characters: its tail starts within it.)
+    const uint64_t key = tail_value(buffer + tail_offset);
 
     const int64_t blocks = port_block_count(port_min, port_max, port_count);
     if (blocks == 0)
