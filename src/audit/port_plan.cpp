@@ -124,8 +124,9 @@ struct block_work {
         return true;
     }
 
-    // The position of the first entry with the same address as entry `i`,
-    // which is then forgotten; else `i`, now remembered.
+    // The position of an earlier entry with the same address as entry `i`
+    // (the first, as only first entries are remembered); else `i`, which is
+    // remembered from now on.
     size_t first_of(size_t i)
     {
         const size_t mask = (size_t{1} << slot_bits) - 1;
