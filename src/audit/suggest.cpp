@@ -11,13 +11,14 @@ namespace {
 // Remainders by one number of blocks, by multiplication rather than
 // division: for a key below 2^32 the estimated quotient is at most one short
 // (with m = floor((2^32 - 1) / d), key * m / 2^32 > key / d - 1 for d >= 2,
-// and d = 1 gives key - 1 for keys from 1).
+// and d = 1 gives key - 1 for keys from 1). A range holds fewer than 2^31
+// blocks, so d is below 2^32.
 class divisor {
   public:
-    explicit divisor(uint64_t d) : d_(d), m_(d <= UINT32_MAX ? UINT32_MAX / d : 0) {}
+    explicit divisor(uint64_t d) : d_(d), m_(UINT32_MAX / d) {}
     uint64_t remainder(uint64_t key) const
     {
-        if (key > UINT32_MAX || m_ == 0)
+        if (key > UINT32_MAX)
             return key % d_; // keys from tails such as "-00001"
         const uint64_t q = (key * m_) >> 32;
         uint64_t r = key - q * d_;
