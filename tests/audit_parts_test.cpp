@@ -172,7 +172,7 @@ TEST(audit_memory, every_allocation_may_fail)
             portslot::output out(-1, sink, sizeof sink), err(-1, sink, sizeof sink);
             plan_summary summary;
             return place(devices) &&
-                   write_plan(devices, inventories, range, true, out, summary, duplicates) &&
+                   write_plan(devices, inventories, range, true, false, out, summary, duplicates) &&
                    write_duplicates(duplicates, inventories, err) && summary.devices == 3;
         },
         [&] {

@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"@nul"},
                    {{"nul", std::string("aa:bb:cc:dd:ee:f\0f x\n", 21)}},
                    "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
-                   std::string("@nul:1: no port for \"aa:bb:cc:dd:ee:f\0f\"\n", 41),
+                   "@nul:1: no port for \"aa:bb:cc:dd:ee:f\\x00f\"\n",
                    2},
         audit_case{
             "more_devices_than_blocks",

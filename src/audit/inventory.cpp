@@ -49,6 +49,43 @@ int read_all(int fd, char *&text, size_t &size, output &diagnostics)
     }
 }
 
+namespace {
+
+void note_identity(inventory &inv, const struct stat &info)
+{
+    inv.regular = S_ISREG(info.st_mode);
+    inv.device = static_cast<uint64_t>(info.st_dev);
+    inv.inode = static_cast<uint64_t>(info.st_ino);
+    inv.modified_s = static_cast<int64_t>(info.st_mtim.tv_sec);
+    inv.modified_ns = static_cast<int64_t>(info.st_mtim.tv_nsec);
+    inv.file_size = static_cast<int64_t>(info.st_size);
+}
+
+// Maps the regular file `fd` from `position` to its end; false when it
+// cannot be mapped (sysfs and the like), with `error` set only when memory
+// ran out.
+bool map_inventory(inventory &inv, int fd, const struct stat &info, off_t position, int &error)
+{
+    const off_t page = static_cast<off_t>(sysconf(_SC_PAGESIZE));
+    const off_t start = position - position % page;
+    const size_t map_size = static_cast<size_t>(info.st_size - start);
+    void *map = mmap(nullptr, map_size, PROT_READ, MAP_PRIVATE, fd, start);
+    if (map == MAP_FAILED) {
+        error = errno == ENOMEM ? ENOMEM : 0;
+        return false;
+    }
+    madvise(map, map_size, MADV_SEQUENTIAL);
+    inv.map = map;
+    inv.map_size = map_size;
+    inv.text = static_cast<const char *>(map) + (position - start);
+    inv.size = static_cast<size_t>(info.st_size - position);
+    inv.mapped = true;
+    lseek(fd, info.st_size, SEEK_SET);
+    return true;
+}
+
+} // namespace
+
 int load_inventory(inventory &inv, output &diagnostics)
 {
     const bool is_stdin = inv.name[0] == '-' && inv.name[1] == '\0';
@@ -59,28 +96,16 @@ int load_inventory(inventory &inv, output &diagnostics)
     // What fstat cannot tell is no regular file: it is read.
     struct stat info {};
     fstat(fd, &info);
+    note_identity(inv, info);
     // Standard input may have been read in part already (or be named twice):
     // what is left of it is what counts, as it would be for a pipe. (lseek
     // fails only where there is no position, on what is no regular file.)
     const off_t position = lseek(fd, 0, SEEK_CUR);
-    if (S_ISREG(info.st_mode) && info.st_size > position &&
-        static_cast<uint64_t>(info.st_size) <= SIZE_MAX) {
-        const off_t page = static_cast<off_t>(sysconf(_SC_PAGESIZE));
-        const off_t start = position - position % page;
-        inv.map_size = static_cast<size_t>(info.st_size - start);
-        void *map = mmap(nullptr, inv.map_size, PROT_READ, MAP_PRIVATE, fd, start);
-        if (map == MAP_FAILED) {
-            error = errno;
-        } else {
-            madvise(map, inv.map_size, MADV_SEQUENTIAL);
-            inv.map = map;
-            inv.text = static_cast<const char *>(map) + (position - start);
-            inv.size = static_cast<size_t>(info.st_size - position);
-            inv.mapped = true;
-            lseek(fd, info.st_size, SEEK_SET);
-        }
-    } else {
-        // Pipes, terminals, and files whose size says nothing (/proc).
+    const bool mappable = S_ISREG(info.st_mode) && info.st_size > position &&
+                          static_cast<uint64_t>(info.st_size) <= SIZE_MAX;
+    if (!(mappable && map_inventory(inv, fd, info, position, error)) && error == 0) {
+        // Pipes, terminals, files whose size says nothing (/proc), and files
+        // that cannot be mapped (/sys).
         char *text = nullptr;
         error = read_all(fd, text, inv.size, diagnostics);
         inv.text = text;
@@ -88,6 +113,23 @@ int load_inventory(inventory &inv, output &diagnostics)
     if (!is_stdin)
         close(fd);
     return error;
+}
+
+bool changed_since_loaded(const inventory &inv)
+{
+    if (!inv.mapped)
+        return false; // what was read is a copy
+    struct stat info {};
+    const bool is_stdin = inv.name[0] == '-' && inv.name[1] == '\0';
+    if ((is_stdin ? fstat(0, &info) : stat(inv.name, &info)) != 0)
+        return false; // removed: the mapping keeps the text it had
+    inventory now;
+    note_identity(now, info);
+    // Another file under the name (one put in its place) leaves the mapped
+    // one as it was.
+    return same_file(now, inv) &&
+           (now.file_size != inv.file_size || now.modified_s != inv.modified_s ||
+            now.modified_ns != inv.modified_ns);
 }
 
 void release_pages(const inventory &inv)

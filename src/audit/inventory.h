@@ -21,6 +21,11 @@ struct inventory {
     bool mapped = false;
     void *map = nullptr; // the whole mapping, which may start before `text`
     size_t map_size = 0;
+    // Which file it is, and when it was last written: a regular file that is
+    // written while the audit reads it no longer matches its mapping.
+    bool regular = false;
+    uint64_t device = 0, inode = 0;
+    int64_t modified_s = 0, modified_ns = 0, file_size = 0;
 };
 
 // Opens and takes in `inv.name`, from its current position to its end, and
@@ -28,6 +33,16 @@ struct inventory {
 // `diagnostics` is flushed before every read that may wait. Returns 0 or the
 // errno of what failed (ENOMEM when the text does not fit in memory).
 int load_inventory(inventory &inv, output &diagnostics);
+
+// True when `inv` was mapped and its file has been written since, or has
+// another size: what was read of it may mix old and new text.
+bool changed_since_loaded(const inventory &inv);
+
+// True when `a` and `b` were taken from the same regular file.
+inline bool same_file(const inventory &a, const inventory &b)
+{
+    return a.regular && b.regular && a.device == b.device && a.inode == b.inode;
+}
 
 // Reads all of `fd` into a buffer from the heap, which the caller frees.
 int read_all(int fd, char *&text, size_t &size, output &diagnostics);

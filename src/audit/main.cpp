@@ -4,14 +4,17 @@
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <portslot/port_derivation.h>
 
 #include "audit_options.h"
+#include "fatal.h"
 #include "inventory.h"
 #include "memory.h"
 #include "output.h"
 #include "port_plan.h"
+#include "shown_text.h"
 #include "suggest.h"
 
 namespace {
@@ -28,7 +31,7 @@ void write_failure(output &err, const char *subject, int error)
 {
     err.text("portslot-audit: ");
     if (subject != nullptr) {
-        err.text(subject);
+        write_name(err, subject);
         err.text(": ");
     }
     err.text(strerror(error));
@@ -81,10 +84,29 @@ bool audit_inventory(run_state &run, const port_range &range, uint64_t base, out
             write_failure(err, inv.name, error);
         return false;
     }
+    for (size_t i = 0; i < run.loaded; ++i) {
+        // (Standard input named again goes on from where it stopped.)
+        const bool both_stdin =
+            strcmp(inv.name, "-") == 0 && strcmp(run.inventories[i].name, "-") == 0;
+        if (both_stdin || !same_file(run.inventories[i], inv))
+            continue;
+        // Its devices would all be listed twice: it is read once.
+        err.text("portslot-audit: ");
+        write_name(err, inv.name);
+        if (strcmp(run.inventories[i].name, inv.name) == 0) {
+            err.text(": named more than once; read once\n");
+        } else {
+            err.text(": the same file as ");
+            write_name(err, run.inventories[i].name);
+            err.text("; read once\n");
+        }
+        free_inventory(inv);
+        return true;
+    }
     ++run.loaded;
     if (inv.size > max_offset - base) {
         err.text("portslot-audit: ");
-        err.text(inv.name);
+        write_name(err, inv.name);
         err.text(": inventories of more than 8 GiB in all are too large to audit\n");
         run.too_large = true;
         return false;
@@ -112,11 +134,11 @@ bool audit_inventory(run_state &run, const port_range &range, uint64_t base, out
             return !run.out_of_memory;
         }
         ok = false;
-        err.text(inv.name);
+        write_escaped(err, inv.name, strlen(inv.name));
         err.text(":");
         err.number(static_cast<int64_t>(e.line));
         err.text(": no port for \"");
-        err.bytes(e.mac, e.mac_size);
+        write_cut(err, e.mac, e.mac_size, 64);
         err.text("\"\n");
         return true;
     });
@@ -138,6 +160,36 @@ int64_t rounded_min(const port_range &range)
     return int64_t{range.port_min} + (range.port_min & 1);
 }
 
+// The smallest maximum that gives `blocks` blocks: the last port of the last
+// block.
+int32_t last_port(const port_range &range, int64_t blocks)
+{
+    return static_cast<int32_t>(rounded_min(range) + 2 * (blocks * range.port_count - 1));
+}
+
+// One line, rewritten in place, on how far the search has come; cleared
+// when it is done (`tried` 0).
+void write_progress(output &err, const port_range &range, int64_t tried, int64_t last,
+                    suggestion best)
+{
+    err.text("\r");
+    if (tried != 0) {
+        err.text("portslot-audit: searching: ");
+        err.number(tried);
+        err.text(" of ");
+        err.number(last);
+        err.text(" block counts (");
+        err.number(tried * 100 / last);
+        err.text("%), best so far --port-max ");
+        err.number(last_port(range, best.blocks));
+        err.text(" with ");
+        err.number(static_cast<int64_t>(best.sharing));
+        err.text(" devices sharing");
+    }
+    err.text("\x1b[K");
+    err.flush();
+}
+
 // Searches the ranges from range.port_min up to range.port_max (which holds
 // `max_blocks` blocks) for the one with the fewest devices sharing, and
 // among those the smallest; writes its options, and gives the devices their
@@ -150,11 +202,22 @@ bool suggest_range(run_state &run, const fleet &inventories, const port_range &r
     const bool memory = distinct_keys(run.devices, inventories, run.duplicates, keys) &&
                         write_duplicates(run.duplicates, inventories, err);
     run.duplicates.size = 0;
-    blocks = memory ? search_blocks(keys.items, keys.size, max_blocks).blocks : 0;
-    // The smallest maximum that gives this many blocks: the last port of the
-    // last block.
+    struct progress_context {
+        output &err;
+        const port_range &range;
+    } context{err, range};
+    const search_progress progress{[](void *c, int64_t tried, int64_t last, suggestion best) {
+                                       auto &[err, range] = *static_cast<progress_context *>(c);
+                                       write_progress(err, range, tried, last, best);
+                                   },
+                                   &context};
+    // Progress is for a person watching: only on a terminal.
+    blocks = memory ? search_blocks(keys.items, keys.size, max_blocks,
+                                    isatty(2) == 1 ? &progress : nullptr)
+                          .blocks
+                    : 0;
     found = range;
-    found.port_max = static_cast<int32_t>(rounded_min(range) + 2 * (blocks * range.port_count - 1));
+    found.port_max = last_port(range, blocks);
     const bool placed = blocks > 0 && place_devices(run.devices, inventories, found);
     if (placed) {
         out.text("--port-min ");
@@ -192,7 +255,7 @@ int audit(const audit_options &options, run_state &run, output &out, output &err
         err.number(range.port_max);
         err.text(" holds no whole block of ");
         err.number(range.port_count);
-        err.text(" even ports");
+        err.text(range.port_count == 1 ? " even port" : " even ports");
         return fail(err);
     }
 
@@ -202,7 +265,9 @@ int audit(const audit_options &options, run_state &run, output &out, output &err
     run.out_of_memory = run.inventories == nullptr || run.bases == nullptr;
     bool ok = true;
     uint64_t base = 0;
+    watch_mappings(err, &run.inventories, &run.loaded);
     for (size_t i = 0; i < options.file_count && !run.out_of_memory && !run.too_large; ++i) {
+        run.inventories[run.loaded] = inventory{};
         run.inventories[run.loaded].name = options.files[i];
         run.bases[run.loaded] = base;
         const size_t before = run.loaded;
@@ -221,20 +286,27 @@ int audit(const audit_options &options, run_state &run, output &out, output &err
     bool memory = !run.out_of_memory && !run.too_large && sort_by_block(run.devices);
     memory = memory && (!options.suggest || suggest_range(run, inventories, range, blocks, out, err,
                                                           plan, plan_blocks));
-    const bool diagnostics_written = err.flush();
-    memory = memory && write_plan(run.devices, inventories, plan, options.all, out, summary,
-                                  options.suggest ? found_again : run.duplicates);
+    err.flush(); // before the plan, which may wait for its reader
+    memory = memory && write_plan(run.devices, inventories, plan, options.all, isatty(1) == 1, out,
+                                  summary, options.suggest ? found_again : run.duplicates);
     memory = memory && write_duplicates(run.duplicates, inventories, err);
-    if (run.too_large || !memory || !diagnostics_written) {
+    if (run.too_large || !memory) {
         if (!memory && !run.too_large)
             write_failure(err, run.memory_subject, ENOMEM);
         err.flush();
         return 2;
     }
+    // Every line the plan needed has been read: a file written meanwhile may
+    // have given some of them old text and others new.
+    for (size_t i = 0; i < run.loaded; ++i)
+        if (changed_since_loaded(run.inventories[i]))
+            fatal(err, run.inventories[i].name, "changed while being read");
     write_summary(summary, plan_blocks, out);
     const int status = finish_output(out, err);
-    err.flush();
-    return status != 0 || !ok ? 2 : summary.shared_blocks > 0 ? 1 : 0;
+    // Standard output does not depend on standard error, but a diagnostic
+    // that could not be written fails the run.
+    const bool diagnostics_written = err.flush();
+    return status != 0 || !ok || !diagnostics_written ? 2 : summary.shared_blocks > 0 ? 1 : 0;
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <portslot/port_derivation.h>
 
 #include "mac_text.h"
+#include "shown_text.h"
 
 namespace portslot::audit {
 
@@ -170,16 +171,23 @@ constexpr int digit_bits = 11;
 
 // "first-last<TAB>" (`ports`), the address, a tab, the label and a line end,
 // copied into the output's buffer at once.
-void write_row(output &out, const char (&ports)[24], size_t ports_size, const entry &e)
+// On a terminal (`escape`), control bytes are shown escaped.
+void write_row(output &out, const char (&ports)[24], size_t ports_size, const entry &e, bool escape)
 {
     const size_t size = ports_size + e.mac_size + e.label_size + 2;
     // Room for the fixed-size copies too, which may reach past the row.
-    char *to = out.room(size + sizeof ports);
-    if (to == nullptr) { // a label longer than the buffer
+    char *to = escape ? nullptr : out.room(size + sizeof ports);
+    if (to == nullptr) { // a label longer than the buffer, or a terminal
         out.bytes(ports, ports_size);
-        out.bytes(e.mac, e.mac_size);
-        out.bytes("\t", 1);
-        out.bytes(e.label, e.label_size);
+        if (escape) {
+            write_escaped(out, e.mac, e.mac_size);
+            out.bytes("\t", 1);
+            write_escaped(out, e.label, e.label_size);
+        } else {
+            out.bytes(e.mac, e.mac_size);
+            out.bytes("\t", 1);
+            out.bytes(e.label, e.label_size);
+        }
         out.bytes("\n", 1);
         return;
     }
@@ -282,7 +290,8 @@ bool write_duplicates(const growing_array<duplicate> &duplicates, const fleet &i
         const size_t at = static_cast<size_t>(
             std::lower_bound(offsets.items, offsets.items + offsets.size, offset) - offsets.items);
         char digits[20];
-        err.text(inventories.inventories[inventories.index_of(offset)].name);
+        const char *name = inventories.inventories[inventories.index_of(offset)].name;
+        write_escaped(err, name, strlen(name));
         err.text(":");
         err.bytes(digits, put_decimal(digits, lines[at]));
     };
@@ -375,7 +384,7 @@ bool by_later(const duplicate &a, const duplicate &b)
 } // namespace
 
 bool write_plan(const growing_array<uint64_t> &devices, const fleet &inventories,
-                const port_range &range, bool all, output &out, plan_summary &summary,
+                const port_range &range, bool all, bool escape, output &out, plan_summary &summary,
                 growing_array<duplicate> &duplicates)
 {
     block_work work;
@@ -399,12 +408,12 @@ bool write_plan(const growing_array<uint64_t> &devices, const fleet &inventories
                                           if (position == 0)
                                               n = block_ports(first, e, range, ports);
                                           if (all || position > 1) {
-                                              write_row(out, ports, n, e);
+                                              write_row(out, ports, n, e, escape);
                                           } else if (position == 0) {
                                               waiting = e;
                                           } else {
-                                              write_row(out, ports, n, waiting);
-                                              write_row(out, ports, n, e);
+                                              write_row(out, ports, n, waiting, escape);
+                                              write_row(out, ports, n, e, escape);
                                           }
                                       });
         if (!ok)
@@ -453,6 +462,11 @@ bool place_devices(growing_array<uint64_t> &devices, const fleet &inventories,
         devices.items[i] = make_device(
             compute_port(mac, range.port_min, range.port_max, range.port_count, 1), offset);
     }
+    // The devices are in the order of their old blocks now: back to input
+    // order (ascending offsets) first, so that each new block lists its
+    // devices in input order.
+    std::sort(devices.items, devices.items + devices.size,
+              [](uint64_t a, uint64_t b) { return offset_of(a) < offset_of(b); });
     return sort_by_block(devices);
 }
 

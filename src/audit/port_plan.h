@@ -98,12 +98,13 @@ struct plan_summary {
 
 // Writes one line per device of the sorted `devices`,
 // "first-last<TAB>mac<TAB>label": every device when `all`, else only those
-// that share their block with another device. Two entries are one device
+// that share their block with another device; control bytes escaped when
+// `escape`. Two entries are one device
 // when their addresses are the same text once colons are dropped, letters
 // compared without case: the first is kept, and every later one goes to
 // `duplicates`, in input order. False when out of memory.
 bool write_plan(const growing_array<uint64_t> &devices, const fleet &inventories,
-                const port_range &range, bool all, output &out, plan_summary &summary,
+                const port_range &range, bool all, bool escape, output &out, plan_summary &summary,
                 growing_array<duplicate> &duplicates);
 
 // The keys of the distinct devices of the sorted `devices`, each as the

@@ -3,6 +3,9 @@
 #include "memory.h"
 
 #include <stdlib.h>
+#include <time.h>
+
+#include <algorithm>
 
 namespace portslot::audit {
 
@@ -132,22 +135,75 @@ uint64_t count_sharing(const uint64_t *keys, size_t count, int64_t blocks, uint6
 
 } // namespace
 
-suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks)
+namespace {
+
+// The sharing that no number of blocks avoids: devices whose keys are equal
+// share under every one. UINT64_MAX when memory ran out.
+uint64_t sharing_floor(const uint64_t *keys, size_t count)
+{
+    if (count < 2)
+        return 0;
+    auto *sorted = static_cast<uint64_t *>(reallocate(nullptr, count * sizeof(uint64_t)));
+    if (sorted == nullptr)
+        return UINT64_MAX;
+    for (size_t i = 0; i < count; ++i)
+        sorted[i] = keys[i];
+    std::sort(sorted, sorted + count);
+    uint64_t floor = 0;
+    for (size_t begin = 0, end; begin < count; begin = end) {
+        for (end = begin + 1; end < count && sorted[end] == sorted[begin]; ++end) {
+        }
+        floor += end - begin > 1 ? end - begin : 0;
+    }
+    free(sorted);
+    return floor;
+}
+
+int64_t now_ms()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+} // namespace
+
+suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks,
+                         const search_progress *progress)
 {
     block_counter counter;
-    if (max_blocks < 1 || !counter.init(max_blocks, count))
+    const uint64_t floor = sharing_floor(keys, count);
+    if (max_blocks < 1 || floor == UINT64_MAX || !counter.init(max_blocks, count))
         return suggestion{0, 0};
+    // With more blocks than the keys span, distinct keys never share: every
+    // larger number gives the floor, so none need be tried.
+    uint64_t low = UINT64_MAX, high = 0;
+    for (size_t i = 0; i < count; ++i) {
+        low = keys[i] < low ? keys[i] : low;
+        high = keys[i] > high ? keys[i] : high;
+    }
+    const uint64_t span = count == 0 ? 0 : high - low;
+    const int64_t last =
+        span < static_cast<uint64_t>(max_blocks) ? static_cast<int64_t>(span) + 1 : max_blocks;
+    const int64_t start_ms = progress != nullptr ? now_ms() : 0;
+    int64_t next_report_ms = start_ms + 1000;
     suggestion best{0, UINT64_MAX};
-    for (int64_t blocks = 1; blocks <= max_blocks; ++blocks) {
+    for (int64_t blocks = 1; blocks <= last; ++blocks) {
         // Counting stops once the range cannot beat the best so far; a tie
         // goes to the smaller range, found first.
         const uint64_t sharing = count_sharing(keys, count, blocks, best.sharing, counter);
         if (sharing < best.sharing) {
             best = suggestion{blocks, sharing};
-            if (sharing == 0)
-                break;
+            if (sharing == floor)
+                break; // no number of blocks does better
+        }
+        if (progress != nullptr && blocks % 256 == 0 && now_ms() >= next_report_ms) {
+            progress->report(progress->context, blocks, last, best);
+            next_report_ms = now_ms() + 250;
         }
     }
+    if (progress != nullptr && next_report_ms != start_ms + 1000)
+        progress->report(progress->context, 0, last, best); // done: clears the report
     return best;
 }
 

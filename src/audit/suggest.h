@@ -13,10 +13,20 @@ struct suggestion {
     uint64_t sharing; // devices in shared blocks
 };
 
+// How a search that runs for more than a second tells how far it has come:
+// `tried` of the `last` numbers of blocks it may try, and the best so far;
+// once more with `tried` 0 when it is done.
+struct search_progress {
+    void (*report)(void *context, int64_t tried, int64_t last, suggestion best);
+    void *context;
+};
+
 // Over every number of blocks from 1 to `max_blocks`, for the distinct
 // devices whose keys are `keys`: a device's block is its key modulo the
-// number of blocks, as in the derivation.
-suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks);
+// number of blocks, as in the derivation. It stops where no larger number
+// can do better. `progress` may be null.
+suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks,
+                         const search_progress *progress = nullptr);
 
 } // namespace portslot::audit
 

@@ -1,0 +1,65 @@
+#include "shown_text.h"
+
+namespace portslot::audit {
+
+void write_escaped(output &out, const char *text, size_t size)
+{
+    static const char hex[] = "0123456789abcdef";
+    const char *plain = text;
+    const char *const end = text + size;
+    for (const char *p = text; p != end; ++p) {
+        if (!is_control(*p))
+            continue;
+        out.bytes(plain, static_cast<size_t>(p - plain));
+        const auto byte = static_cast<unsigned char>(*p);
+        const char escaped[4] = {'\\', 'x', hex[byte >> 4], hex[byte & 15]};
+        out.bytes(escaped, sizeof escaped);
+        plain = p + 1;
+    }
+    out.bytes(plain, static_cast<size_t>(end - plain));
+}
+
+void write_cut(output &out, const char *text, size_t size, size_t limit)
+{
+    write_escaped(out, text, size < limit ? size : limit);
+    if (size > limit)
+        out.text("...");
+}
+
+namespace {
+
+// Bytes that a shell takes as themselves, and that read plainly in a message.
+bool is_plain(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+           c == '.' || c == '_' || c == '-' || c == '+' || c == ',' || c == ':' || c == '@' ||
+           c == '%' || c == '=' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+} // namespace
+
+void write_name(output &out, const char *name)
+{
+    size_t size = 0;
+    bool plain = true;
+    for (; name[size] != '\0'; ++size)
+        plain = plain && is_plain(name[size]);
+    plain = plain && size != 0;
+    if (plain) {
+        out.bytes(name, size);
+        return;
+    }
+    out.text("'");
+    const char *part = name;
+    for (size_t i = 0; i < size; ++i) {
+        if (name[i] != '\'')
+            continue;
+        write_escaped(out, part, static_cast<size_t>(name + i - part));
+        out.text("'\\''");
+        part = name + i + 1;
+    }
+    write_escaped(out, part, static_cast<size_t>(name + size - part));
+    out.text("'");
+}
+
+} // namespace portslot::audit
