@@ -72,3 +72,21 @@ for devices in 300 100000; do
   sharing=$(grep -E '^[0-9]+ devices?,' <<<"$result" | sed -E 's/.* shared by ([0-9]+) devices?/\1/')
   echo "| $devices devices | $seconds | $((kib / 1024)) | \`$range\` | $sharing |"
 done
+
+echo
+echo "| --suggest, hard cases | median wall time (s) | peak memory (MiB) | range found | devices sharing |"
+echo "|---|---|---|---|---|"
+printf 'aa:bb:cc:00:00:01 a\n11:22:33:00:00:01 b\n' >"$work/equal-keys"
+"$here/make_inventory.sh" 100000 >"$work/fleet-100000"
+suggest_row() { # $1: label, $2: inventory, then options
+  local label=$1 inventory=$2
+  shift 2
+  read -r seconds kib <<<"$(time_and_memory "$inventory" --suggest "$@")"
+  result=$("$audit" --suggest "$@" "$inventory" 2>/dev/null || true)
+  range=$(head -n 1 <<<"$result")
+  sharing=$(grep -E '^[0-9]+ devices?,' <<<"$result" | sed -E 's/.* shared by ([0-9]+) devices?/\1/')
+  echo "| $label | $seconds | $((kib / 1024)) | \`$range\` | $sharing |"
+}
+suggest_row "2 devices, one key, --port-min 0 --port-max 2147483647 --port-count 1" "$work/equal-keys" \
+  --port-min 0 --port-max 2147483647 --port-count 1
+suggest_row "100000 devices, --port-min 1024 --port-count 1" "$work/fleet-100000" --port-min 1024 --port-count 1

@@ -2,6 +2,10 @@
 // inventories.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +28,30 @@
 namespace {
 
 using portslot::audit::parse_command;
+
+// A copy of `text` that ends where a page ends, with an inaccessible page
+// after it: a read past its end crashes the test.
+class guarded_text {
+  public:
+    explicit guarded_text(const std::string &text)
+    {
+        const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        size_ = (text.size() / page + 2) * page;
+        map_ = static_cast<char *>(
+            mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        mprotect(map_ + size_ - page, page, PROT_NONE);
+        data_ = map_ + size_ - page - text.size();
+        std::copy(text.begin(), text.end(), data_);
+    }
+    guarded_text(const guarded_text &) = delete;
+    guarded_text &operator=(const guarded_text &) = delete;
+    ~guarded_text() { munmap(map_, size_); }
+    const char *data() const { return data_; }
+
+  private:
+    char *map_, *data_;
+    std::size_t size_;
+};
 using portslot::audit::parsed_command;
 
 TEST(audit_command, reads_options_and_files)
@@ -93,11 +121,14 @@ TEST(inventory, splits_lines_into_address_and_label)
         {"a\n \t", {"1|a|"}},
         // A lone carriage return ends a line too; CR LF is one line end.
         {"a x\rb y\r\rc\r\n\nd\n\re", {"1|a|x", "2|b|y", "4|c|", "6|d|", "8|e|"}},
+        // A last line without a line end, read to its end and no further.
+        {"aa:bb:cc:dd:ee:ff a\tbcdefghij", {"1|aa:bb:cc:dd:ee:ff|a\tbcdefghij"}},
     };
     for (const auto &c : cases) {
         std::vector<std::string> got;
+        const guarded_text text(c.text);
         portslot::audit::for_each_entry(
-            c.text.data(), c.text.size(), [&](const portslot::audit::entry &e) {
+            text.data(), c.text.size(), [&](const portslot::audit::entry &e) {
                 got.push_back(std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" +
                               std::string(e.label, e.label_size));
                 return true;
@@ -128,10 +159,11 @@ TEST(audit_memory, every_allocation_may_fail)
 {
     using namespace portslot::audit;
     const std::string text = "aa:bb:cc:dd:ee:ff a\n00:00:00:00:00:8b b\nAABBCCDDEEFF c\n"
-                             "00:00:00:00:00:01 d\n";
+                             "00:00:00:00:00:01 d"; // its row ends where the text does
+    const guarded_text guarded(text);
     inventory inv;
     inv.name = "fleet";
-    inv.text = text.data();
+    inv.text = guarded.data();
     inv.size = text.size();
     std::uint64_t base = 0;
     const fleet inventories{&inv, &base, 1};
@@ -197,6 +229,34 @@ TEST(audit_memory, every_allocation_may_fail)
         }
         EXPECT_GT(granted, 0) << "a step that allocates nothing";
         EXPECT_LT(granted, 100) << "a step that never succeeds";
+    }
+}
+
+// On a terminal, rows show the control bytes of addresses and labels
+// escaped; elsewhere they pass unchanged.
+TEST(plan, escapes_rows_for_a_terminal)
+{
+    using namespace portslot::audit;
+    const std::string text = "aa:bb:cc:dd:ee:ff \x1b]0;x\x07 y\n";
+    inventory inv;
+    inv.name = "fleet";
+    inv.text = text.data();
+    inv.size = text.size();
+    std::uint64_t base = 0;
+    const fleet inventories{&inv, &base, 1};
+    for (const bool escape : {false, true}) {
+        growing_array<std::uint64_t> devices;
+        growing_array<duplicate> duplicates;
+        ASSERT_TRUE(devices.push(make_device(40556, 0)));
+        char buffer[128];
+        portslot::output out(-1, buffer, sizeof buffer);
+        plan_summary summary;
+        ASSERT_TRUE(write_plan(devices, inventories, {40000, 41000, 2}, true, escape, out, summary,
+                               duplicates));
+        const std::string row =
+            std::string(buffer, std::find(buffer, buffer + sizeof buffer, '\n'));
+        EXPECT_EQ(row, escape ? "40556-40558\taa:bb:cc:dd:ee:ff\t\\x1b]0;x\\x07 y"
+                              : "40556-40558\taa:bb:cc:dd:ee:ff\t\x1b]0;x\x07 y");
     }
 }
 

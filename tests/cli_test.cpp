@@ -86,6 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "100002",
                  0},
         // A text of any length is reported whole.
+        // Eighteen bytes whose first seventeen are a whole address.
+        cli_case{{"p", "--port-num", "1", "aa:bb:cc:dd:ee:ff:"},
+                 report("40000", "41000", "2", "1", "aa:bb:cc:dd:ee:ff:"),
+                 255},
         cli_case{{"p", "--port-num", "1", long_text},
                  report("40000", "41000", "2", "1", long_text),
                  255}));

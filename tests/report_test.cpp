@@ -2,8 +2,12 @@
 // records and texts the command line cannot make.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <pthread.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "output.h"
@@ -63,6 +67,56 @@ TEST(output, writes_numbers_as_printf_and_texts_of_any_length)
                   out.bytes("d", 1);
               }),
               a + b + c + "d");
+}
+
+// A buffer filled exactly holds what it was given and not a byte more.
+TEST(output, fills_its_buffer_exactly)
+{
+    char buffer[9] = "########";
+    buffer[8] = '!';
+    portslot::output out(-1, buffer, 8);
+    out.bytes("a", 1);
+    out.bytes("bcdefgh", 7);
+    EXPECT_EQ(std::string(buffer, 9), "abcdefgh!");
+}
+
+// Writes that a signal cuts short (a slow reader of a pipe) go on where they
+// stopped: the reader gets every byte, in order.
+TEST(output, resumes_writes_cut_short)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    sigaction(SIGUSR1, &action, nullptr); // without SA_RESTART
+    std::string sent;
+    for (int i = 0; sent.size() < (1u << 20); ++i)
+        sent += std::to_string(i) + ",";
+    std::thread writer_thread;
+    const pthread_t reader = pthread_self();
+    std::string got;
+    std::atomic<bool> done{false};
+    writer_thread = std::thread([&] {
+        char buffer[1 << 18];
+        portslot::output out(fds[1], buffer, sizeof buffer);
+        out.bytes(sent.data(), sent.size() / 2);
+        out.text(sent.c_str() + sent.size() / 2);
+        EXPECT_TRUE(out.flush());
+        done = true;
+        close(fds[1]);
+    });
+    const pthread_t writer = writer_thread.native_handle();
+    char chunk[4096];
+    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) {
+        got.append(chunk, static_cast<std::size_t>(n));
+        if (!done)
+            pthread_kill(writer, SIGUSR1);
+    }
+    (void)reader;
+    writer_thread.join();
+    close(fds[0]);
+    signal(SIGUSR1, SIG_DFL);
+    EXPECT_EQ(got, sent);
 }
 
 TEST(output, keeps_the_first_write_error)
