@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "audit_options.h"
-#include "inventory.h"
+#include "inventory_lines.h"
 
 namespace {
 

@@ -13,10 +13,15 @@
 #include <vector>
 
 #include "audit_options.h"
+#include "block_sort.h"
+#include "duplicate_report.h"
+#include "fleet.h"
 #include "inventory.h"
+#include "inventory_lines.h"
 #include "memory.h"
 #include "output.h"
-#include "port_plan.h"
+#include "placement.h"
+#include "plan_writer.h"
 #include "suggest.h"
 
 #include <functional>
@@ -152,9 +157,9 @@ TEST(inventory, reads_a_stream_longer_than_its_first_guess)
     EXPECT_EQ(text, nullptr);
 }
 
-// Running out of memory at any allocation is reported, never a crash, a
-// leak or a wrong answer: each step is run with its first allocation
-// failing, then its second, and so on until it succeeds.
+// Running out of memory at any allocation ends the run with the documented
+// answer, never a crash or a wrong one: each step is run once to count its
+// allocations, then once with each of them failing.
 TEST(audit_memory, every_allocation_may_fail)
 {
     using namespace portslot::audit;
@@ -169,67 +174,84 @@ TEST(audit_memory, every_allocation_may_fail)
     const fleet inventories{&inv, &base, 1};
     const port_range range{40000, 41000, 2};
     const auto place = [&](growing_array<std::uint64_t> &devices) {
-        bool ok = true;
         for_each_entry(inv.text, inv.size, [&](const entry &e) {
             const std::string mac(e.mac, e.mac_size);
-            ok = ok &&
-                 devices.push(make_device(portslot::compute_port(mac.c_str(), 40000, 41000, 2, 1),
-                                          static_cast<std::uint64_t>(e.mac - inv.text)));
-            return ok;
+            devices.push(make_device(portslot::compute_port(mac.c_str(), 40000, 41000, 2, 1),
+                                     static_cast<std::uint64_t>(e.mac - inv.text)));
+            return true;
         });
-        return ok && sort_by_block(devices);
+        sort_by_block(devices);
     };
     char sink[64];
-    const std::function<bool()> steps[] = {
-        [] {
-            std::FILE *pipe = popen("head -c 300000 /dev/zero", "r");
-            portslot::output diagnostics(2);
-            char *read = nullptr;
-            std::size_t size = 0;
-            const int error = read_all(fileno(pipe), read, size, diagnostics);
-            pclose(pipe);
-            std::free(read);
-            return error == 0;
-        },
-        [] { // large enough to ask for large pages
-            growing_array<std::uint64_t> many;
-            for (std::uint64_t i = 0; i < 600000; ++i)
-                if (!many.push(i))
-                    return false;
-            return true;
-        },
-        [&] {
-            growing_array<std::uint64_t> devices;
-            growing_array<duplicate> duplicates;
-            portslot::output out(-1, sink, sizeof sink), err(-1, sink, sizeof sink);
-            plan_summary summary;
-            return place(devices) &&
-                   write_plan(devices, inventories, range, true, false, out, summary, duplicates) &&
-                   write_duplicates(duplicates, inventories, err) && summary.devices == 3;
-        },
-        [&] {
-            growing_array<std::uint64_t> devices, keys;
-            growing_array<duplicate> duplicates;
-            return place(devices) && distinct_keys(devices, inventories, duplicates, keys) &&
-                   keys.size == 3 && place_devices(devices, inventories, {40000, 40006, 2});
-        },
-        [] {
-            const std::uint64_t keys[] = {1, 2, 3, 3 + 4096};
-            return search_blocks(keys, 4, 1 << 22).blocks == 5;
-        },
+    const struct {
+        const char *subject; // what the message names, if anything
+        std::function<bool()> step;
+    } steps[] = {
+        {"fleet",
+         [] {
+             std::FILE *pipe = popen("head -c 300000 /dev/zero", "r");
+             portslot::output diagnostics(2);
+             char *read = nullptr;
+             std::size_t size = 0;
+             const int error = read_all(fileno(pipe), read, size, diagnostics);
+             pclose(pipe);
+             std::free(read);
+             return error == 0 && size == 300000;
+         }},
+        {nullptr,
+         [] { // large enough to ask for large pages
+             growing_array<std::uint64_t> many;
+             for (std::uint64_t i = 0; i < 600000; ++i)
+                 many.push(i);
+             return many.items[599999] == 599999;
+         }},
+        {nullptr,
+         [&] {
+             growing_array<std::uint64_t> devices;
+             growing_array<duplicate> duplicates;
+             portslot::output out(-1, sink, sizeof sink), err(-1, sink, sizeof sink);
+             place(devices);
+             const plan_summary summary =
+                 write_plan(devices, inventories, range, true, false, out, duplicates);
+             write_duplicates(duplicates, inventories, err);
+             return summary.devices == 3 && duplicates.size == 1;
+         }},
+        {nullptr,
+         [&] {
+             growing_array<std::uint64_t> devices, keys;
+             growing_array<duplicate> duplicates;
+             place(devices);
+             distinct_keys(devices, inventories, duplicates, keys);
+             place_devices(devices, inventories, {40000, 40006, 2});
+             return keys.size == 3 && devices.size == 4;
+         }},
+        {nullptr,
+         [] {
+             const std::uint64_t keys[] = {1, 2, 3, 3 + 4096};
+             return search_blocks(keys, 4, 1 << 22).blocks == 5;
+         }},
     };
-    for (const auto &step : steps) {
-        long granted = 0;
-        for (; granted < 100; ++granted) {
-            fail_allocation_after(granted);
-            const bool done = step();
-            fail_allocation_after(-1);
-            if (done)
-                break;
-        }
-        EXPECT_GT(granted, 0) << "a step that allocates nothing";
-        EXPECT_LT(granted, 100) << "a step that never succeeds";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const auto &[subject, step] : steps) {
+        set_memory_subject(subject);
+        const long before = allocations();
+        ASSERT_TRUE(step());
+        const long count = allocations() - before;
+        EXPECT_GT(count, 0) << "a step that allocates nothing";
+        const std::string message = std::string("^portslot-audit: ") +
+                                    (subject != nullptr ? std::string(subject) + ": " : "") +
+                                    "Cannot allocate memory\n$";
+        for (long granted = 0; granted < count; ++granted)
+            EXPECT_EXIT(
+                {
+                    fail_allocation_after(granted);
+                    step();
+                    std::exit(0);
+                },
+                testing::ExitedWithCode(2), message)
+                << (subject != nullptr ? subject : "-") << " " << granted;
     }
+    set_memory_subject(nullptr);
 }
 
 // On a terminal, rows show the control bytes of addresses and labels
@@ -247,12 +269,10 @@ TEST(plan, escapes_rows_for_a_terminal)
     for (const bool escape : {false, true}) {
         growing_array<std::uint64_t> devices;
         growing_array<duplicate> duplicates;
-        ASSERT_TRUE(devices.push(make_device(40556, 0)));
+        devices.push(make_device(40556, 0));
         char buffer[128];
         portslot::output out(-1, buffer, sizeof buffer);
-        plan_summary summary;
-        ASSERT_TRUE(write_plan(devices, inventories, {40000, 41000, 2}, true, escape, out, summary,
-                               duplicates));
+        write_plan(devices, inventories, {40000, 41000, 2}, true, escape, out, duplicates);
         const std::string row =
             std::string(buffer, std::find(buffer, buffer + sizeof buffer, '\n'));
         EXPECT_EQ(row, escape ? "40556-40558\taa:bb:cc:dd:ee:ff\t\\x1b]0;x\\x07 y"
@@ -296,6 +316,38 @@ TEST(suggest, agrees_with_trying_every_number_of_blocks)
         ASSERT_EQ(got.blocks, want_blocks) << "fleet " << fleet;
         ASSERT_EQ(got.sharing, want_sharing) << "fleet " << fleet;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A long search tells how far it has come, every 256 numbers of blocks once
+// its time is up, then once more when it is done; the line it writes on a
+// terminal names the best range so far, and is cleared at the end.
+TEST(suggest, reports_its_progress)
+{
+    using namespace portslot::audit;
+    std::vector<std::uint64_t> keys(600);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        keys[i] = i; // no sharing before 600 blocks
+    std::vector<std::int64_t> tried;
+    search_progress progress{[](void *c, std::int64_t at, std::int64_t, suggestion) {
+                                 static_cast<std::vector<std::int64_t> *>(c)->push_back(at);
+                             },
+                             &tried, 0};
+    EXPECT_EQ(search_blocks(keys.data(), keys.size(), 1 << 20, &progress).blocks, 600);
+    EXPECT_EQ(tried, (std::vector<std::int64_t>{256, 0})); // the next a quarter second later
+
+    char buffer[256];
+    const auto line = [&](std::int64_t at) {
+        portslot::output err(-1, buffer, sizeof buffer);
+        write_progress(err, {40001, 65535, 2}, at, 600, suggestion{10, 4});
+        return std::string(buffer, std::find(buffer, buffer + sizeof buffer, 'K') + 1);
+    };
+    EXPECT_EQ(line(256), "\rportslot-audit: searching: 256 of 600 block counts (42%), best so far "
+                         "--port-max 40040 with 4 devices sharing\x1b[K");
+    EXPECT_EQ(line(0), "\r\x1b[K");
 }
 
 } // namespace

@@ -447,6 +447,12 @@ TEST(audit_conditions, are_met_or_reported)
         {"duplicate_notice_lost", anywhere,
          "printf 'aa:bb:cc:dd:ee:ff\\nAABBCCDDEEFF\\n' | \"$0\" 2>/dev/full", one,
          "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n", "", 2},
+        {"same_file_under_another_name", anywhere,
+         "exec \"$0\" \"$1\" \"$(dirname \"$1\")/./$(basename \"$1\")\"", one,
+         "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+         "portslot-audit: " + one.substr(0, one.rfind('/')) + "/." + one.substr(one.rfind('/')) +
+             ": the same file as " + one + "; read once\n",
+         0},
         // Files that cannot be mapped are read.
         {"system_file", anywhere, "exec \"$0\" --all /sys/class/net/lo/address", one,
          "40000-40002\t00:00:00:00:00:00\t\n1 device, 1 of 250 blocks in use, 0 shared by 0 "
@@ -456,6 +462,24 @@ TEST(audit_conditions, are_met_or_reported)
          changing + ":1: no port for \"x\"\nportslot-audit: " + changing +
              ": changed while being read\n",
          2},
+        // Removed meanwhile, the file's text stays as it was: nothing mixed.
+        {"removed_while_read", changed, change_while_read("rm \"$1\""), changing, shared,
+         changing + ":1: no port for \"x\"\n", 2},
+        {"grows_while_read", changed, change_while_read("echo 00:00:00:00:00:01 >>\"$1\""),
+         changing, "",
+         changing + ":1: no port for \"x\"\nportslot-audit: " + changing +
+             ": changed while being read\n",
+         2},
+        // On a terminal, rows show control bytes escaped (and the terminal
+        // ends lines with CR LF).
+        {"rows_on_a_terminal", changed,
+         "printf 'aa:bb:cc:dd:ee:ff \\033[2Jx\\n' >\"$1\"; A=$0 F=$1 exec script -qec '\"$A\" "
+         "--suggest --all \"$F\" 2>&1' /dev/null",
+         changing,
+         "--port-min 40000 --port-max 40002 --port-count 2\r\n"
+         "40000-40002\taa:bb:cc:dd:ee:ff\t\\x1b[2Jx\r\n"
+         "1 device, 1 of 1 block in use, 0 shared by 0 devices\r\n",
+         "", 0},
         {"rewritten_while_read", changed,
          change_while_read("printf 'x\\n00:00:00:00:00:01 a\\n00:00:00:00:00:02 b\\n' |"
                            " dd of=\"$1\" conv=notrunc status=none"),

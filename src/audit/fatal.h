@@ -1,6 +1,8 @@
-// What ends a run where it is found: the diagnostics written so far are
-// flushed, the reason is said, and the run ends with status 2. What standard
-// output already received stays; the status says it is incomplete.
+// What ends a run where it is found (memory running out, inventories too
+// large to audit, a file changed while it is read): the diagnostics written
+// so far are flushed, the reason is said, and the run ends with status 2.
+// What standard output already received stays; the status says it is
+// incomplete.
 #ifndef PORTSLOT_AUDIT_FATAL_H
 #define PORTSLOT_AUDIT_FATAL_H
 
@@ -11,14 +13,18 @@
 
 namespace portslot::audit {
 
-// "portslot-audit: SUBJECT: REASON" (or without a subject), then exit(2).
-[[noreturn]] void fatal(output &err, const char *subject, const char *reason);
+// Where fatal() writes: the run's diagnostics. Until this is called, a
+// plain unbuffered standard error.
+void report_fatal_to(output &err);
+
+// "portslot-audit: SUBJECT: REASON" (without a null subject), then exit(2).
+[[noreturn]] void fatal(const char *subject, const char *reason);
 
 // From now on, a mapped inventory whose file shrinks while it is read (its
 // pages gone, which the system reports as a bus error) ends the run with
-// "changed while being read", naming the first `*loaded` of `inventories`
-// that holds the address.
-void watch_mappings(output &err, const inventory *const *inventories, const size_t *loaded);
+// "changed while being read", naming the one of the first `*loaded` of
+// `*inventories` that holds the address.
+void watch_mappings(const inventory *const *inventories, const size_t *loaded);
 
 } // namespace portslot::audit
 

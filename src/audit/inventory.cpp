@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,13 +24,7 @@ int read_all(int fd, char *&text, size_t &size, output &diagnostics)
             // (Doubling cannot overflow: no buffer of half the address space
             // was ever granted.)
             const size_t grown = capacity == 0 ? size_t{1} << 16 : capacity * 2;
-            char *bigger = static_cast<char *>(reallocate(text, grown));
-            if (bigger == nullptr) {
-                free(text);
-                text = nullptr;
-                return ENOMEM;
-            }
-            text = bigger;
+            text = static_cast<char *>(reallocate(text, grown));
             capacity = grown;
         }
         diagnostics.flush(); // the read may wait for a slow writer
@@ -62,18 +57,17 @@ void note_identity(inventory &inv, const struct stat &info)
 }
 
 // Maps the regular file `fd` from `position` to its end; false when it
-// cannot be mapped (sysfs and the like), with `error` set only when memory
-// ran out.
-bool map_inventory(inventory &inv, int fd, const struct stat &info, off_t position, int &error)
+// cannot be mapped (sysfs and the like).
+bool map_inventory(inventory &inv, int fd, const struct stat &info, off_t position)
 {
     const off_t page = static_cast<off_t>(sysconf(_SC_PAGESIZE));
     const off_t start = position - position % page;
     const size_t map_size = static_cast<size_t>(info.st_size - start);
     void *map = mmap(nullptr, map_size, PROT_READ, MAP_PRIVATE, fd, start);
-    if (map == MAP_FAILED) {
-        error = errno == ENOMEM ? ENOMEM : 0;
+    if (map == MAP_FAILED && errno == ENOMEM)
+        out_of_memory();
+    if (map == MAP_FAILED)
         return false;
-    }
     madvise(map, map_size, MADV_SEQUENTIAL);
     inv.map = map;
     inv.map_size = map_size;
@@ -103,7 +97,7 @@ int load_inventory(inventory &inv, output &diagnostics)
     const off_t position = lseek(fd, 0, SEEK_CUR);
     const bool mappable = S_ISREG(info.st_mode) && info.st_size > position &&
                           static_cast<uint64_t>(info.st_size) <= SIZE_MAX;
-    if (!(mappable && map_inventory(inv, fd, info, position, error)) && error == 0) {
+    if (!(mappable && map_inventory(inv, fd, info, position))) {
         // Pipes, terminals, files whose size says nothing (/proc), and files
         // that cannot be mapped (/sys).
         char *text = nullptr;
@@ -120,8 +114,7 @@ bool changed_since_loaded(const inventory &inv)
     if (!inv.mapped)
         return false; // what was read is a copy
     struct stat info {};
-    const bool is_stdin = inv.name[0] == '-' && inv.name[1] == '\0';
-    if ((is_stdin ? fstat(0, &info) : stat(inv.name, &info)) != 0)
+    if ((strcmp(inv.name, "-") == 0 ? fstat(0, &info) : stat(inv.name, &info)) != 0)
         return false; // removed: the mapping keeps the text it had
     inventory now;
     note_identity(now, info);
@@ -146,25 +139,6 @@ void free_inventory(inventory &inv)
         free(const_cast<char *>(inv.text));
     inv.text = nullptr;
     inv.mapped = false;
-}
-
-void line_numbers(const char *text, size_t size, uint64_t base, const uint64_t *offsets,
-                  size_t count, uint64_t *lines)
-{
-    using namespace detail;
-    const char *p = text;
-    const char *const end = text + size;
-    uint64_t line = 1;
-    for (size_t i = 0; i < count; ++i) {
-        for (;;) {
-            const char *next = past_line_end(find_line_end(p, end), end);
-            if (offsets[i] - base < static_cast<uint64_t>(next - text) || next == end)
-                break;
-            p = next;
-            ++line;
-        }
-        lines[i] = line;
-    }
 }
 
 } // namespace portslot::audit

@@ -28,13 +28,23 @@ void write_cut(output &out, const char *text, size_t size, size_t limit)
 
 namespace {
 
-// Bytes that a shell takes as themselves, and that read plainly in a message.
-bool is_plain(char c)
+// Bytes that a shell takes as themselves, and that read plainly in a message:
+// letters, digits, "/._-+,:@%=" and every byte from 0x80 (UTF-8).
+struct plain_bytes {
+    bool of[256];
+};
+consteval plain_bytes make_plain_bytes()
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
-           c == '.' || c == '_' || c == '-' || c == '+' || c == ',' || c == ':' || c == '@' ||
-           c == '%' || c == '=' || static_cast<unsigned char>(c) >= 0x80;
+    plain_bytes plain{};
+    const char marks[] = "/._-+,:@%=";
+    for (int c = 0; c < 256; ++c)
+        plain.of[c] =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c >= 0x80;
+    for (const char *c = marks; *c != '\0'; ++c)
+        plain.of[static_cast<unsigned char>(*c)] = true;
+    return plain;
 }
+constexpr plain_bytes plain_in_names = make_plain_bytes();
 
 } // namespace
 
@@ -43,7 +53,7 @@ void write_name(output &out, const char *name)
     size_t size = 0;
     bool plain = true;
     for (; name[size] != '\0'; ++size)
-        plain = plain && is_plain(name[size]);
+        plain = plain && plain_in_names.of[static_cast<unsigned char>(name[size])];
     plain = plain && size != 0;
     if (plain) {
         out.bytes(name, size);

@@ -47,7 +47,7 @@ class block_counter {
         free(blocks_);
     }
 
-    bool init(int64_t max_blocks, size_t keys)
+    void init(int64_t max_blocks, size_t keys)
     {
         constexpr int64_t in_place = int64_t{1} << 20;
         hashed_ = max_blocks > in_place && static_cast<uint64_t>(max_blocks) > 2 * keys;
@@ -63,7 +63,6 @@ class block_counter {
         twice_ = static_cast<uint32_t *>(allocate_zeroed(size_, sizeof(uint32_t)));
         blocks_ =
             hashed_ ? static_cast<uint64_t *>(allocate_zeroed(size_, sizeof(uint64_t))) : nullptr;
-        return seen_ != nullptr && twice_ != nullptr && (!hashed_ || blocks_ != nullptr);
     }
 
     // Forgets every count, in constant time: a round is one number of blocks,
@@ -103,8 +102,10 @@ class block_counter {
 
 // The devices in shared blocks with `blocks` blocks; or, once it is clear
 // that there are at least `limit`, a number from `limit` up that is no more.
-uint64_t count_sharing(const uint64_t *keys, size_t count, int64_t blocks, uint64_t limit,
-                       block_counter &counter)
+// (Out of line: inlined, it shares registers with the search around it,
+// and its loop, where the time goes, spills them.)
+[[gnu::noinline]] uint64_t count_sharing(const uint64_t *keys, size_t count, int64_t blocks,
+                                         uint64_t limit, block_counter &counter)
 {
     const divisor by(static_cast<uint64_t>(blocks));
     counter.start();
@@ -138,14 +139,12 @@ uint64_t count_sharing(const uint64_t *keys, size_t count, int64_t blocks, uint6
 namespace {
 
 // The sharing that no number of blocks avoids: devices whose keys are equal
-// share under every one. UINT64_MAX when memory ran out.
+// share under every one.
 uint64_t sharing_floor(const uint64_t *keys, size_t count)
 {
     if (count < 2)
         return 0;
     auto *sorted = static_cast<uint64_t *>(reallocate(nullptr, count * sizeof(uint64_t)));
-    if (sorted == nullptr)
-        return UINT64_MAX;
     for (size_t i = 0; i < count; ++i)
         sorted[i] = keys[i];
     std::sort(sorted, sorted + count);
@@ -173,8 +172,7 @@ suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks,
 {
     block_counter counter;
     const uint64_t floor = sharing_floor(keys, count);
-    if (max_blocks < 1 || floor == UINT64_MAX || !counter.init(max_blocks, count))
-        return suggestion{0, 0};
+    counter.init(max_blocks, count);
     // With more blocks than the keys span, distinct keys never share: every
     // larger number gives the floor, so none need be tried.
     uint64_t low = UINT64_MAX, high = 0;
@@ -185,8 +183,9 @@ suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks,
     const uint64_t span = count == 0 ? 0 : high - low;
     const int64_t last =
         span < static_cast<uint64_t>(max_blocks) ? static_cast<int64_t>(span) + 1 : max_blocks;
-    const int64_t start_ms = progress != nullptr ? now_ms() : 0;
-    int64_t next_report_ms = start_ms + 1000;
+    const int64_t start_ms = now_ms();
+    int64_t next_report_ms = start_ms + (progress != nullptr ? progress->after_ms : 0);
+    bool reported = false;
     suggestion best{0, UINT64_MAX};
     for (int64_t blocks = 1; blocks <= last; ++blocks) {
         // Counting stops once the range cannot beat the best so far; a tie
@@ -200,11 +199,44 @@ suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks,
         if (progress != nullptr && blocks % 256 == 0 && now_ms() >= next_report_ms) {
             progress->report(progress->context, blocks, last, best);
             next_report_ms = now_ms() + 250;
+            reported = true;
         }
     }
-    if (progress != nullptr && next_report_ms != start_ms + 1000)
+    if (reported)
         progress->report(progress->context, 0, last, best); // done: clears the report
     return best;
+}
+
+void write_progress(output &err, const port_range &range, int64_t tried, int64_t last,
+                    suggestion best)
+{
+    err.text("\r");
+    if (tried != 0) {
+        err.text("portslot-audit: searching: ");
+        err.number(tried);
+        err.text(" of ");
+        err.number(last);
+        err.text(" block counts (");
+        err.number(tried * 100 / last);
+        err.text("%), best so far --port-max ");
+        err.number(int64_t{range.port_min} + (range.port_min & 1) +
+                   2 * (best.blocks * range.port_count - 1));
+        err.text(" with ");
+        err.number(static_cast<int64_t>(best.sharing));
+        err.text(" devices sharing");
+    }
+    err.text("\x1b[K");
+    err.flush();
+}
+
+terminal_progress::terminal_progress(output &to, const port_range &over)
+    : err(to),
+      range(over), progress{[](void *context, int64_t tried, int64_t last, suggestion best) {
+                                const auto *self = static_cast<const terminal_progress *>(context);
+                                write_progress(self->err, self->range, tried, last, best);
+                            },
+                            this}
+{
 }
 
 } // namespace portslot::audit

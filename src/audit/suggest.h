@@ -6,22 +6,42 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "fleet.h"
+#include "output.h"
+
 namespace portslot::audit {
 
 struct suggestion {
-    int64_t blocks;   // 0 when memory ran out
+    int64_t blocks;
     uint64_t sharing; // devices in shared blocks
 };
 
-// How a search that runs for more than a second tells how far it has come:
-// `tried` of the `last` numbers of blocks it may try, and the best so far;
-// once more with `tried` 0 when it is done.
+// How a search that runs for longer than `after_ms` (about a second) tells
+// how far it has come: `tried` of the `last` numbers of blocks it may try,
+// and the best so far; once more with `tried` 0 when it is done.
 struct search_progress {
     void (*report)(void *context, int64_t tried, int64_t last, suggestion best);
     void *context;
+    int64_t after_ms = 1000;
 };
 
-// Over every number of blocks from 1 to `max_blocks`, for the distinct
+// The line that a search over `range` shows on a terminal, rewritten in
+// place; cleared when `tried` is 0.
+void write_progress(output &err, const port_range &range, int64_t tried, int64_t last,
+                    suggestion best);
+
+// Progress that writes that line to `err`, both of which must outlive the
+// search.
+struct terminal_progress {
+    output &err;
+    const port_range &range;
+    search_progress progress;
+
+    terminal_progress(output &to, const port_range &over);
+    terminal_progress(const terminal_progress &) = delete;
+};
+
+// Over every number of blocks from 1 to `max_blocks` (at least 1), for the distinct
 // devices whose keys are `keys`: a device's block is its key modulo the
 // number of blocks, as in the derivation. It stops where no larger number
 // can do better. `progress` may be null.

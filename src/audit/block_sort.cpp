@@ -1,0 +1,63 @@
+#include "block_sort.h"
+
+#include <stdlib.h>
+
+#include <utility>
+
+#include "fleet.h"
+
+namespace portslot::audit {
+
+namespace {
+
+constexpr int digit_bits = 11;
+
+} // namespace
+
+void sort_by_block(growing_array<uint64_t> &devices)
+{
+    const size_t n = devices.size;
+    if (n < 2)
+        return;
+    // Only the bits in which first ports differ need sorting; a stable
+    // radix pass per 11 of them keeps input order within a block.
+    const uint64_t first = devices.items[0] >> offset_bits;
+    uint64_t differ = 0;
+    for (size_t i = 0; i < n; ++i)
+        differ |= (devices.items[i] >> offset_bits) ^ first;
+    if (differ == 0)
+        return;
+    int low = 0;
+    while ((differ >> low & 1) == 0)
+        ++low;
+    int high = 63;
+    while ((differ >> high & 1) == 0)
+        --high;
+
+    uint64_t *scratch = static_cast<uint64_t *>(reallocate(nullptr, n * sizeof(uint64_t)));
+    prefer_large_pages(scratch, n * sizeof(uint64_t));
+    uint64_t *from = devices.items, *to = scratch;
+    for (int shift = offset_bits + low; shift <= offset_bits + high; shift += digit_bits) {
+        size_t counts[size_t{1} << digit_bits] = {};
+        const uint64_t mask = (uint64_t{1} << digit_bits) - 1;
+        for (size_t i = 0; i < n; ++i)
+            ++counts[from[i] >> shift & mask];
+        size_t total = 0;
+        for (size_t &count : counts) {
+            const size_t here = count;
+            count = total;
+            total += here;
+        }
+        for (size_t i = 0; i < n; ++i)
+            to[counts[from[i] >> shift & mask]++] = from[i];
+        std::swap(from, to);
+    }
+    // The sorted devices stay where the last pass put them.
+    if (from != devices.items) {
+        std::swap(devices.items, scratch);
+        devices.capacity = n;
+    }
+    free(scratch);
+}
+
+} // namespace portslot::audit

@@ -1,0 +1,170 @@
+// Which entries are one device: two entries are one device when their
+// addresses are the same text once colons are dropped, letters compared
+// without case. Found block by block, as the plan is written.
+#ifndef PORTSLOT_AUDIT_DEVICE_IDENTITY_H
+#define PORTSLOT_AUDIT_DEVICE_IDENTITY_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
+
+#include "fleet.h"
+#include "growing_array.h"
+#include "inventory_lines.h"
+
+namespace portslot::audit {
+
+// A later entry of a device listed twice.
+struct duplicate {
+    uint64_t later, first; // offsets of the two entries' addresses
+};
+
+// A device's address as one value: the twelve bytes that are not colons, ASCII
+// letters in lower case. (Only addresses that gave a port get here, and those
+// hold exactly twelve.)
+struct address {
+    uint64_t high;
+    uint32_t low;
+
+    bool operator==(const address &other) const { return high == other.high && low == other.low; }
+    size_t hash(int bits) const
+    {
+        const uint64_t mixed = (high ^ (uint64_t{low} << 17)) * 0x9e3779b97f4a7c15u;
+        return static_cast<size_t>(mixed >> (64 - bits));
+    }
+};
+
+// Each byte in lower case, where it is an ASCII letter.
+struct case_table {
+    unsigned char lower[256];
+};
+consteval case_table make_case_table()
+{
+    case_table table{};
+    for (int c = 0; c < 256; ++c)
+        table.lower[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return table;
+}
+constexpr case_table letter_cases = make_case_table();
+
+inline address address_of(const entry &e)
+{
+    unsigned char bytes[12] = {};
+    const auto *mac = reinterpret_cast<const unsigned char *>(e.mac);
+    // (One test of all five colons, in the usual form.)
+    if (e.mac_size == 17 && ((mac[2] ^ ':') | (mac[5] ^ ':') | (mac[8] ^ ':') | (mac[11] ^ ':') |
+                             (mac[14] ^ ':')) == 0) {
+        // The usual form, "aa:bb:cc:dd:ee:ff".
+        for (size_t i = 0; i < 6; ++i) {
+            bytes[2 * i] = letter_cases.lower[mac[3 * i]];
+            bytes[2 * i + 1] = letter_cases.lower[mac[3 * i + 1]];
+        }
+    } else {
+        size_t n = 0;
+        // A device's address holds exactly twelve bytes that are not colons.
+        for (size_t i = 0; i < e.mac_size; ++i)
+            if (mac[i] != ':')
+                bytes[n++] = letter_cases.lower[mac[i]];
+    }
+    address a{};
+    memcpy(&a.high, bytes, 8);
+    memcpy(&a.low, bytes + 8, 4);
+    return a;
+}
+
+// One block's entries while they are checked for devices listed twice.
+struct block_work {
+    growing_array<address> addresses;
+    growing_array<uint64_t> offsets;
+    growing_array<uint32_t> slots; // a hash table of positions + 1; 0 is empty
+    int slot_bits = 0;
+
+    // Room for `size` entries.
+    void make_room(size_t size)
+    {
+        while (addresses.capacity < size) {
+            addresses.grow();
+            offsets.grow();
+        }
+        slot_bits = 1;
+        while ((size_t{1} << slot_bits) < 2 * size)
+            ++slot_bits;
+        while (slots.capacity < (size_t{1} << slot_bits))
+            slots.grow();
+        for (size_t i = 0; i < (size_t{1} << slot_bits); ++i)
+            slots.items[i] = 0;
+    }
+
+    // The position of an earlier entry with the same address as entry `i`
+    // (the first, as only first entries are remembered); else `i`, which is
+    // remembered from now on.
+    size_t first_of(size_t i)
+    {
+        const size_t mask = (size_t{1} << slot_bits) - 1;
+        for (size_t slot = addresses.items[i].hash(slot_bits);; slot = (slot + 1) & mask) {
+            const uint32_t held = slots.items[slot];
+            if (held == 0) {
+                slots.items[slot] = static_cast<uint32_t>(i + 1);
+                return i;
+            }
+            if (addresses.items[held - 1] == addresses.items[i])
+                return held - 1;
+        }
+    }
+};
+
+// Calls `visit(entry, position)` for each device of the block
+// devices[begin, end), in order, counting them from 0: the first entry of
+// each device, while every later one goes to `duplicates`.
+template <class Visit>
+void each_distinct(block_work &work, const growing_array<uint64_t> &devices, size_t begin,
+                   size_t end, const fleet &inventories, growing_array<duplicate> &duplicates,
+                   Visit &&visit)
+{
+    if (end - begin == 1) {
+        visit(entry_at(inventories, offset_of(devices.items[begin])), size_t{0});
+        return;
+    }
+    work.make_room(end - begin);
+    constexpr size_t ahead = 64; // lines fetched ahead, as blocks visit them out of order
+    size_t kept = 0;
+    for (size_t i = begin; i < end; ++i) {
+        if (i + ahead < devices.size) {
+            // A line may cross into the next cache line.
+            const char *line = text_at(inventories, offset_of(devices.items[i + ahead]));
+            __builtin_prefetch(line);
+            __builtin_prefetch(line + 48);
+        }
+        const uint64_t offset = offset_of(devices.items[i]);
+        const entry e = entry_at(inventories, offset);
+        work.addresses.items[kept] = address_of(e);
+        work.offsets.items[kept] = offset;
+        const size_t original = work.first_of(kept);
+        if (original != kept) {
+            duplicates.push(duplicate{offset, work.offsets.items[original]});
+            continue;
+        }
+        visit(e, kept++);
+    }
+}
+
+// The end of the block that starts at `begin`.
+inline size_t block_end(const growing_array<uint64_t> &devices, size_t begin)
+{
+    const int32_t first = first_port_of(devices.items[begin]);
+    size_t end = begin + 1;
+    while (end < devices.size && first_port_of(devices.items[end]) == first)
+        ++end;
+    return end;
+}
+
+// Duplicates in input order, as they are reported.
+inline void sort_by_later(growing_array<duplicate> &duplicates)
+{
+    std::sort(duplicates.items, duplicates.items + duplicates.size,
+              [](const duplicate &a, const duplicate &b) { return a.later < b.later; });
+}
+
+} // namespace portslot::audit
+
+#endif

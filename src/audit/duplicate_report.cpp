@@ -1,0 +1,58 @@
+#include "duplicate_report.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "decimal.h"
+#include "shown_text.h"
+
+namespace portslot::audit {
+
+void write_duplicates(const growing_array<duplicate> &duplicates, const fleet &inventories,
+                      output &err)
+{
+    if (duplicates.size == 0)
+        return;
+    // Line numbers are counted only now, in one pass over each inventory,
+    // for the entries that need them.
+    growing_array<uint64_t> offsets;
+    for (size_t i = 0; i < duplicates.size; ++i) {
+        offsets.push(duplicates.items[i].later);
+        offsets.push(duplicates.items[i].first);
+    }
+    std::sort(offsets.items, offsets.items + offsets.size);
+    offsets.size = static_cast<size_t>(std::unique(offsets.items, offsets.items + offsets.size) -
+                                       offsets.items);
+    uint64_t *lines = static_cast<uint64_t *>(reallocate(nullptr, offsets.size * sizeof(uint64_t)));
+    for (size_t begin = 0; begin < offsets.size;) {
+        const size_t i = inventories.index_of(offsets.items[begin]);
+        const uint64_t base = inventories.bases[i];
+        const inventory &inv = inventories.inventories[i];
+        size_t end = begin;
+        while (end < offsets.size && offsets.items[end] - base < inv.size)
+            ++end;
+        line_numbers(inv.text, inv.size, base, offsets.items + begin, end - begin, lines + begin);
+        begin = end;
+    }
+
+    const auto put_place = [&](uint64_t offset) {
+        const size_t at = static_cast<size_t>(
+            std::lower_bound(offsets.items, offsets.items + offsets.size, offset) - offsets.items);
+        char digits[20];
+        const char *name = inventories.inventories[inventories.index_of(offset)].name;
+        write_escaped(err, name, strlen(name));
+        err.text(":");
+        err.bytes(digits, put_decimal(digits, lines[at]));
+    };
+    for (size_t i = 0; i < duplicates.size; ++i) {
+        put_place(duplicates.items[i].later);
+        err.text(": duplicate of ");
+        put_place(duplicates.items[i].first);
+        err.text("\n");
+    }
+    free(lines);
+}
+
+} // namespace portslot::audit

@@ -1,0 +1,73 @@
+// A run's fleet: its inventories one after another, the range the devices
+// are given blocks in, and a device as the plan keeps it.
+#ifndef PORTSLOT_AUDIT_FLEET_H
+#define PORTSLOT_AUDIT_FLEET_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <algorithm>
+
+#include "inventory.h"
+#include "inventory_lines.h"
+
+namespace portslot::audit {
+
+struct port_range {
+    int32_t port_min, port_max, port_count;
+};
+
+// All inventories of a run, one after another: a device's place is an offset
+// into their concatenation.
+struct fleet {
+    inventory *inventories;
+    uint64_t *bases; // where each inventory starts
+    size_t count;
+
+    // The inventory holding `offset`.
+    size_t index_of(uint64_t offset) const
+    {
+        if (count == 1)
+            return 0;
+        // The last inventory that starts at or before the offset.
+        return static_cast<size_t>(std::upper_bound(bases, bases + count, offset) - bases) - 1;
+    }
+};
+
+// The fields of the entry whose address stands at `offset`, and its text.
+// (Inline: the plan calls them once a device.)
+inline entry entry_at(const fleet &inventories, uint64_t offset)
+{
+    const size_t i = inventories.index_of(offset);
+    const inventory &inv = inventories.inventories[i];
+    entry e{};
+    read_fields(inv.text + (offset - inventories.bases[i]), inv.text + inv.size, e);
+    return e;
+}
+inline const char *text_at(const fleet &inventories, uint64_t offset)
+{
+    const size_t i = inventories.index_of(offset);
+    return inventories.inventories[i].text + (offset - inventories.bases[i]);
+}
+
+// A device as the plan keeps it, in eight bytes: the first port of its block
+// (what portslot --port-num 1 prints; never negative) above the offset of its
+// address among the fleet's inventories.
+constexpr int offset_bits = 33;
+constexpr uint64_t max_offset = (uint64_t{1} << offset_bits) - 1;
+inline uint64_t make_device(int32_t first_port, uint64_t offset)
+{
+    return uint64_t(uint32_t(first_port)) << offset_bits | offset;
+}
+inline int32_t first_port_of(uint64_t device)
+{
+    return int32_t(device >> offset_bits);
+}
+inline uint64_t offset_of(uint64_t device)
+{
+    return device & max_offset;
+}
+
+} // namespace portslot::audit
+
+#endif

@@ -1,0 +1,141 @@
+#include "fleet_loading.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <portslot/port_derivation.h>
+
+#include "fatal.h"
+#include "inventory_lines.h"
+#include "memory.h"
+#include "shown_text.h"
+
+namespace portslot::audit {
+
+namespace {
+
+// "portslot-audit: NAME: REASON", for a file that cannot be read.
+void write_failure(output &err, const char *name, int error)
+{
+    err.text("portslot-audit: ");
+    write_name(err, name);
+    err.text(": ");
+    err.text(strerror(error));
+    err.text("\n");
+}
+
+// An inventory loaded earlier from the same file as `inv`, or null. (Standard
+// input named again goes on from where it stopped: it is never the same.)
+const inventory *loaded_before(const loaded_fleet &loaded, const inventory &inv)
+{
+    for (size_t i = 0; i < loaded.count; ++i) {
+        const inventory &earlier = loaded.inventories[i];
+        const bool both_stdin = strcmp(inv.name, "-") == 0 && strcmp(earlier.name, "-") == 0;
+        if (!both_stdin && same_file(earlier, inv))
+            return &earlier;
+    }
+    return nullptr;
+}
+
+void write_read_once(output &err, const inventory &inv, const inventory &earlier)
+{
+    err.text("portslot-audit: ");
+    write_name(err, inv.name);
+    if (strcmp(earlier.name, inv.name) == 0) {
+        err.text(": named more than once; read once\n");
+    } else {
+        err.text(": the same file as ");
+        write_name(err, earlier.name);
+        err.text("; read once\n");
+    }
+}
+
+// Adds the devices of `inv`, whose text starts at `base` in the fleet.
+// False when a line gives no port.
+bool add_devices(const inventory &inv, uint64_t base, const port_range &range,
+                 growing_array<uint64_t> &devices, output &err)
+{
+    bool ok = true;
+    const char *const end = inv.text + inv.size;
+    for_each_entry(inv.text, inv.size, [&](const entry &e) {
+        // An address longer than 17 bytes gives no port; so does a NUL byte
+        // in it, which no argument could carry to portslot.
+        char mac[24];
+        const size_t n = e.mac_size < 18 ? e.mac_size : 18;
+        if (end - e.mac >= 24)
+            memcpy(mac, e.mac, 24); // a fixed size: a few moves, not a call
+        else
+            memcpy(mac, e.mac, n);
+        mac[n] = '\0';
+        const int32_t first =
+            e.has_nul
+                ? -1
+                : portslot::compute_port(mac, range.port_min, range.port_max, range.port_count, 1);
+        if (first >= 0) {
+            devices.push(make_device(first, base + static_cast<uint64_t>(e.mac - inv.text)));
+            return true;
+        }
+        ok = false;
+        write_escaped(err, inv.name, strlen(inv.name));
+        err.text(":");
+        err.number(static_cast<int64_t>(e.line));
+        err.text(": no port for \"");
+        write_cut(err, e.mac, e.mac_size, 64);
+        err.text("\"\n");
+        return true;
+    });
+    return ok;
+}
+
+} // namespace
+
+loaded_fleet::~loaded_fleet()
+{
+    for (size_t i = 0; i < count; ++i)
+        free_inventory(inventories[i]);
+    free(inventories);
+    free(bases);
+}
+
+void load_fleet(const char *const *files, size_t file_count, const port_range &range,
+                loaded_fleet &loaded, output &err)
+{
+    loaded.inventories = static_cast<inventory *>(allocate_zeroed(file_count, sizeof(inventory)));
+    loaded.bases = static_cast<uint64_t *>(allocate_zeroed(file_count, sizeof(uint64_t)));
+    watch_mappings(&loaded.inventories, &loaded.count);
+    uint64_t base = 0;
+    for (size_t i = 0; i < file_count; ++i) {
+        inventory &inv = loaded.inventories[loaded.count];
+        inv = inventory{};
+        inv.name = files[i];
+        set_memory_subject(inv.name);
+        if (const int error = load_inventory(inv, err); error != 0) {
+            write_failure(err, inv.name, error);
+            loaded.complete = false;
+            continue;
+        }
+        if (const inventory *earlier = loaded_before(loaded, inv)) {
+            // Its devices would all be listed twice.
+            write_read_once(err, inv, *earlier);
+            free_inventory(inv);
+            continue;
+        }
+        loaded.bases[loaded.count++] = base;
+        if (inv.size > max_offset - base)
+            fatal(inv.name, "inventories of more than 8 GiB in all are too large to audit");
+        loaded.complete = add_devices(inv, base, range, loaded.devices, err) && loaded.complete;
+        base += inv.size;
+        // The plan reads back only the lines it lists.
+        release_pages(inv);
+    }
+    set_memory_subject(nullptr);
+}
+
+void check_unchanged(const loaded_fleet &loaded)
+{
+    for (size_t i = 0; i < loaded.count; ++i)
+        if (changed_since_loaded(loaded.inventories[i]))
+            fatal(loaded.inventories[i].name, "changed while being read");
+}
+
+} // namespace portslot::audit

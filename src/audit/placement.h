@@ -1,0 +1,27 @@
+// Giving the devices of a fleet their blocks in another range, for the
+// search: the keys of the distinct devices, and their places again.
+#ifndef PORTSLOT_AUDIT_PLACEMENT_H
+#define PORTSLOT_AUDIT_PLACEMENT_H
+
+#include <stdint.h>
+
+#include "device_identity.h"
+#include "fleet.h"
+#include "growing_array.h"
+
+namespace portslot::audit {
+
+// The keys of the distinct devices of the sorted `devices`, each as the
+// derivation reads it from the address, with every later entry of a device
+// listed twice in `duplicates`, in input order.
+void distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventories,
+                   growing_array<duplicate> &duplicates, growing_array<uint64_t> &keys);
+
+// Gives every device the block that `range` gives it, and sorts them by
+// block, in input order within a block.
+void place_devices(growing_array<uint64_t> &devices, const fleet &inventories,
+                   const port_range &range);
+
+} // namespace portslot::audit
+
+#endif
