@@ -342,7 +342,9 @@ TEST(suggest, reports_its_progress)
     char buffer[256];
     const auto line = [&](std::int64_t at) {
         portslot::output err(-1, buffer, sizeof buffer);
-        write_progress(err, {40001, 65535, 2}, at, 600, suggestion{10, 4});
+        const port_range range{40001, 65535, 2};
+        const terminal_progress on_terminal(err, range);
+        on_terminal.progress.report(on_terminal.progress.context, at, 600, suggestion{10, 4});
         return std::string(buffer, std::find(buffer, buffer + sizeof buffer, 'K') + 1);
     };
     EXPECT_EQ(line(256), "\rportslot-audit: searching: 256 of 600 block counts (42%), best so far "
