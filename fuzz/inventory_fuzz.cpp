@@ -1,12 +1,16 @@
 // Drives the audit's reading of inventories and of its command line with
 // arbitrary bytes, and checks what every entry must satisfy.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "audit_options.h"
 #include "inventory_lines.h"
+#include "inventory_records.h"
+#include "json_text.h"
 
 namespace {
 
@@ -45,6 +49,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return true;
     });
 
+    // In the other formats every field read lies within the text, and
+    // records come on later lines.
+    portslot::audit::inventory inv;
+    inv.text = text.data();
+    inv.size = text.size();
+    const char *const end = text.data() + text.size();
+    const auto within = [&](const char *p, std::size_t n) {
+        return p >= text.data() && p <= end && n <= static_cast<std::size_t>(end - p);
+    };
+    for (const char delimiter : {'\0', ',', '\t'}) {
+        inv.format.kind = delimiter == ',' ? portslot::audit::record_format::csv
+                                           : portslot::audit::record_format::fields;
+        inv.format.delimiter = delimiter;
+        inv.format.field = size > 0 ? 1 + data[0] % 4 : 2;
+        std::uint64_t previous = 0;
+        portslot::audit::for_each_record(
+            inv, inv.text, 1, [&](const portslot::audit::entry &e, const char *record) {
+                if (!within(e.mac, e.mac_size) || !within(e.label, e.label_size) ||
+                    !within(e.before, e.before_size) || !within(record, 0) || e.line <= previous)
+                    std::abort();
+                previous = e.line;
+                return true;
+            });
+    }
+
+    // As a JSON string: no control byte is left.
+    char json[1 << 12] = {}; // room for 512 bytes, six for each at most
+    portslot::output out(-1, json, sizeof json);
+    portslot::audit::write_json_chars(out, text.data(), std::min(text.size(), sizeof json / 8));
+    for (const char byte : json)
+        if (byte != '\0' && static_cast<unsigned char>(byte) < 0x20)
+            std::abort();
+
     // The same bytes as a command line, split at NUL bytes.
     std::vector<std::string> args(1);
     for (std::size_t i = 0; i < size; ++i) {
@@ -54,10 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             args.back() += static_cast<char>(data[i]);
     }
     std::vector<const char *> argv, files(args.size() + 1);
+    std::vector<std::int32_t> ports(args.size());
     for (const std::string &arg : args)
         argv.push_back(arg.c_str());
-    const auto command =
-        portslot::audit::parse_command(static_cast<int>(argv.size()), argv.data(), files.data());
+    const auto command = portslot::audit::parse_command(static_cast<int>(argv.size()), argv.data(),
+                                                        files.data(), ports.data());
     if (command.action == portslot::audit::parsed_command::run &&
         (command.options.file_count == 0 || command.options.file_count > args.size()))
         std::abort();

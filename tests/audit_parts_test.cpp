@@ -92,10 +92,11 @@ TEST(audit_command, reads_options_and_files)
     };
     for (const auto &c : cases) {
         std::vector<const char *> args, files(c.args.size() + 1);
+        std::vector<std::int32_t> ports(c.args.size());
         for (const std::string &arg : c.args)
             args.push_back(arg.c_str());
         const parsed_command got =
-            parse_command(static_cast<int>(args.size()), args.data(), files.data());
+            parse_command(static_cast<int>(args.size()), args.data(), files.data(), ports.data());
         SCOPED_TRACE(testing::PrintToString(c.args));
         EXPECT_EQ(got.action, c.action);
         if (c.action == parsed_command::error)
@@ -212,7 +213,7 @@ TEST(audit_memory, every_allocation_may_fail)
              portslot::output out(-1, sink, sizeof sink), err(-1, sink, sizeof sink);
              place(devices);
              const plan_summary summary =
-                 write_plan(devices, inventories, range, true, false, out, duplicates);
+                 write_plan(devices, inventories, range, {true, false, nullptr}, out, duplicates);
              write_duplicates(duplicates, inventories, err);
              return summary.devices == 3 && duplicates.size == 1;
          }},
@@ -272,7 +273,8 @@ TEST(plan, escapes_rows_for_a_terminal)
         devices.push(make_device(40556, 0));
         char buffer[128];
         portslot::output out(-1, buffer, sizeof buffer);
-        write_plan(devices, inventories, {40000, 41000, 2}, true, escape, out, duplicates);
+        write_plan(devices, inventories, {40000, 41000, 2}, {true, escape, nullptr}, out,
+                   duplicates);
         const std::string row =
             std::string(buffer, std::find(buffer, buffer + sizeof buffer, '\n'));
         EXPECT_EQ(row, escape ? "40556-40558\taa:bb:cc:dd:ee:ff\t\\x1b]0;x\\x07 y"

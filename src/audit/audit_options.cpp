@@ -11,18 +11,27 @@ const char usage_text[] =
     "listed twice is one device, and its later entries are reported. With no\n"
     "FILE, or when FILE is -, read standard input.\n"
     "\n"
-    "  --port-min N     lowest port of the range (default 40000)\n"
-    "  --port-max N     highest port of the range (default 41000)\n"
-    "  --port-count N   ports each device takes (default 2)\n"
-    "  --all            list every device, not only those that share a block\n"
-    "  --suggest        find the smallest range from --port-min up to --port-max\n"
-    "                   (default 65535) with the fewest devices sharing a block,\n"
-    "                   and print its options, then its audit\n"
-    "  --help           print this help and exit\n"
-    "  --version        print the version and exit\n"
+    "  --port-min N      lowest port of the range (default 40000)\n"
+    "  --port-max N      highest port of the range (default 41000)\n"
+    "  --port-count N    ports each device takes (default 2)\n"
+    "  --all             list every device, not only those that share a block\n"
+    "  --suggest         find the smallest range from --port-min up to --port-max\n"
+    "                    (default 65535) with the fewest devices sharing a block,\n"
+    "                    and print its options, then its audit\n"
+    "  --port P          list only the devices whose block holds port P (may be\n"
+    "                    given more than once)\n"
+    "  --field N         take the address from field N (default 1); with --csv,\n"
+    "                    N may be a column's name\n"
+    "  --delimiter C     split fields at every C, not at runs of blanks\n"
+    "  --csv             read CSV with a header; the address column is found by\n"
+    "                    its name (mac, mac address, hwaddr) unless --field names it\n"
+    "  --json            write the plan as JSON Lines\n"
+    "  --help            print this help and exit\n"
+    "  --version         print the version and exit\n"
     "\n"
-    "Exit status: 0 when no block is shared (with --suggest: in the range found),\n"
-    "1 when some block is shared,\n"
+    "Exit status: 0 when no block is shared (with --suggest: in the range found;\n"
+    "with --port: when each port is held by exactly one device),\n"
+    "1 when some block is shared (with --port: a port held by none or by several),\n"
     "2 when a line gives no port, a file cannot be read or an option is wrong.\n";
 
 namespace {
@@ -60,13 +69,41 @@ bool parse_number(const char *text, int32_t &value)
     return true;
 }
 
+// A field number from 1, or with --csv a column's name.
+bool parse_field(const char *text, audit_options &options)
+{
+    int32_t number = 0;
+    if ((*text >= '0' && *text <= '9') || *text == '-' || *text == '+') {
+        if (!parse_number(text, number) || number < 1)
+            return false;
+        options.field = static_cast<uint32_t>(number);
+        options.field_name = nullptr;
+        return true;
+    }
+    if (*text == '\0')
+        return false;
+    options.field = 0;
+    options.field_name = text;
+    return true;
+}
+
+// One byte, and none that ends a line or quotes a CSV field.
+bool parse_delimiter(const char *text, char &delimiter)
+{
+    if (text[0] == '\0' || text[1] != '\0' || text[0] == '\n' || text[0] == '\r' || text[0] == '"')
+        return false;
+    delimiter = text[0];
+    return true;
+}
+
 } // namespace
 
-parsed_command parse_command(int count, const char *const *args, const char **files)
+parsed_command parse_command(int count, const char *const *args, const char **files, int32_t *ports)
 {
     parsed_command command;
     audit_options &options = command.options;
     options.files = files;
+    options.ports = ports;
     const auto fail = [&](auto kind, const char *name, size_t name_size, const char *value) {
         command.action = parsed_command::error;
         command.error_kind = kind;
@@ -103,6 +140,8 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
         const bool version = same(arg, name_size, "--version");
         bool audit_options::*flag = same(arg, name_size, "--all")       ? &audit_options::all
                                     : same(arg, name_size, "--suggest") ? &audit_options::suggest
+                                    : same(arg, name_size, "--csv")     ? &audit_options::csv
+                                    : same(arg, name_size, "--json")    ? &audit_options::json
                                                                         : nullptr;
         if (help || version || flag != nullptr) {
             if (joined != nullptr)
@@ -119,17 +158,38 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
         for (const auto &number : numbers)
             if (same(arg, name_size, number.name))
                 field = number.field;
-        if (field == nullptr)
+        const bool port = same(arg, name_size, "--port");
+        const bool field_option = same(arg, name_size, "--field");
+        const bool delimiter = same(arg, name_size, "--delimiter");
+        if (field == nullptr && !port && !field_option && !delimiter)
             return fail(parsed_command::unknown_option, arg, name_size, arg);
         const char *value = joined;
         if (value == nullptr && i + 1 < count)
             value = args[++i];
         if (value == nullptr)
             return fail(parsed_command::needs_value, arg, name_size, nullptr);
-        if (!parse_number(value, options.*field))
+        if (field_option) {
+            if (!parse_field(value, options))
+                return fail(parsed_command::not_a_field, arg, name_size, value);
+            continue;
+        }
+        if (delimiter) {
+            if (!parse_delimiter(value, options.delimiter))
+                return fail(parsed_command::not_a_delimiter, arg, name_size, value);
+            continue;
+        }
+        int32_t number = 0;
+        if (!parse_number(value, field != nullptr ? options.*field : number))
             return fail(parsed_command::not_a_number, arg, name_size, value);
+        if (port)
+            ports[options.port_queries++] = number;
         options.port_max_given = options.port_max_given || field == &audit_options::port_max;
     }
+    if (options.field_name != nullptr && !options.csv)
+        return fail(parsed_command::needs_csv, "--field", 7, options.field_name);
+    if (options.port_queries > 0 && (options.suggest || options.all))
+        return fail(parsed_command::conflicts_with_port, "--port", 6,
+                    options.suggest ? "--suggest" : "--all");
     // A search goes as high as a port can: up to the last port number.
     if (options.suggest && !options.port_max_given)
         options.port_max = 65535;
@@ -165,6 +225,25 @@ void write_command_error(const parsed_command &command, output &err)
         err.text("' for ");
         err.bytes(command.name, command.name_size);
         err.text(": not a whole number from -2147483648 to 2147483647");
+        break;
+    case parsed_command::not_a_field:
+        err.text("invalid value '");
+        err.text(command.value);
+        err.text("' for --field: not a field number from 1, nor a column's name");
+        break;
+    case parsed_command::not_a_delimiter:
+        err.text("invalid value '");
+        err.text(command.value);
+        err.text("' for --delimiter: not one byte, or a line end or a double quote");
+        break;
+    case parsed_command::needs_csv:
+        err.text("--field '");
+        err.text(command.value);
+        err.text("' names a column, which only --csv has; give a field number");
+        break;
+    case parsed_command::conflicts_with_port:
+        err.text("--port cannot be used with ");
+        err.text(command.value);
         break;
     }
     write_try_help(err);

@@ -16,15 +16,35 @@ struct audit_options {
     bool port_max_given = false;
     bool all = false;     // list every device, not only those that share
     bool suggest = false; // search for the smallest range with the least sharing
-    const char **files;   // "-" is standard input; at least one
+    bool json = false;    // the plan as JSON Lines
+    // Where a line's address is: field `field` (from 1), or with --csv the
+    // column named `field_name`; fields split at `delimiter`, or at runs of
+    // blanks when it is 0. With --csv and neither, the column is found by
+    // its name.
+    bool csv = false;
+    uint32_t field = 0; // 0: not given
+    const char *field_name = nullptr;
+    char delimiter = 0;
+    const char **files; // "-" is standard input; at least one
     size_t file_count = 0;
+    const int32_t *ports; // --port: only the devices that hold these ports
+    size_t port_queries = 0;
 };
 
 // What the command line asks for: an audit, help or the version; or it is
 // wrong, and the error fields say how.
 struct parsed_command {
     enum { run, help, version, error } action = run;
-    enum { unknown_option, takes_no_value, needs_value, not_a_number } error_kind{};
+    enum {
+        unknown_option,
+        takes_no_value,
+        needs_value,
+        not_a_number,
+        not_a_field,
+        not_a_delimiter,
+        needs_csv,
+        conflicts_with_port,
+    } error_kind{};
     const char *name = nullptr; // the option as written, up to any "="
     size_t name_size = 0;
     const char *value = nullptr; // the offending value or argument
@@ -33,9 +53,10 @@ struct parsed_command {
 
 // Reads the `count` arguments after the program name. Options may come
 // before or after the files, as "--name value" or "--name=value"; "--" ends
-// them. `files` must have room for `count` + 1 names; the options point into
-// it and into `args`.
-parsed_command parse_command(int count, const char *const *args, const char **files);
+// them. `files` must have room for `count` + 1 names, and `ports` for
+// `count` numbers; the options point into them and into `args`.
+parsed_command parse_command(int count, const char *const *args, const char **files,
+                             int32_t *ports);
 
 // "portslot-audit: " and the message of a wrong command line, with the hint
 // to try --help.

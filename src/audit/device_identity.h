@@ -113,7 +113,7 @@ struct block_work {
     }
 };
 
-// Calls `visit(entry, position)` for each device of the block
+// Calls `visit(entry, position, offset)` for each device of the block
 // devices[begin, end), in order, counting them from 0: the first entry of
 // each device, while every later one goes to `duplicates`.
 template <class Visit>
@@ -122,7 +122,8 @@ void each_distinct(block_work &work, const growing_array<uint64_t> &devices, siz
                    Visit &&visit)
 {
     if (end - begin == 1) {
-        visit(entry_at(inventories, offset_of(devices.items[begin])), size_t{0});
+        const uint64_t offset = offset_of(devices.items[begin]);
+        visit(entry_at(inventories, offset), size_t{0}, offset);
         return;
     }
     work.make_room(end - begin);
@@ -144,7 +145,7 @@ void each_distinct(block_work &work, const growing_array<uint64_t> &devices, siz
             duplicates.push(duplicate{offset, work.offsets.items[original]});
             continue;
         }
-        visit(e, kept++);
+        visit(e, kept++, offset);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "decimal.h"
+#include "line_index.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
@@ -26,16 +27,7 @@ void write_duplicates(const growing_array<duplicate> &duplicates, const fleet &i
     offsets.size = static_cast<size_t>(std::unique(offsets.items, offsets.items + offsets.size) -
                                        offsets.items);
     uint64_t *lines = static_cast<uint64_t *>(reallocate(nullptr, offsets.size * sizeof(uint64_t)));
-    for (size_t begin = 0; begin < offsets.size;) {
-        const size_t i = inventories.index_of(offsets.items[begin]);
-        const uint64_t base = inventories.bases[i];
-        const inventory &inv = inventories.inventories[i];
-        size_t end = begin;
-        while (end < offsets.size && offsets.items[end] - base < inv.size)
-            ++end;
-        line_numbers(inv.text, inv.size, base, offsets.items + begin, end - begin, lines + begin);
-        begin = end;
-    }
+    number_lines(inventories, offsets.items, offsets.size, lines);
 
     const auto put_place = [&](uint64_t offset) {
         const size_t at = static_cast<size_t>(

@@ -4,6 +4,8 @@
 #include <stdint.h>
 #include <stdlib.h>
 
+#include <new>
+
 #include "shown_text.h"
 
 namespace portslot::audit {
@@ -11,6 +13,9 @@ namespace portslot::audit {
 namespace {
 
 output *fatal_err = nullptr;
+// Until report_fatal_to() is called, a standard error of its own, made when
+// first needed.
+alignas(output) unsigned char own_err[sizeof(output)];
 const inventory *const *watched = nullptr;
 const size_t *watched_count = nullptr;
 
@@ -38,10 +43,22 @@ void report_fatal_to(output &err)
     fatal_err = &err;
 }
 
+output &fatal_diagnostics()
+{
+    if (fatal_err == nullptr)
+        fatal_err = new (own_err) output(2);
+    return *fatal_err;
+}
+
+void fatal_end()
+{
+    fatal_diagnostics().flush();
+    exit(2);
+}
+
 void fatal(const char *subject, const char *reason)
 {
-    output unbuffered(2);
-    output &err = fatal_err != nullptr ? *fatal_err : unbuffered;
+    output &err = fatal_diagnostics();
     err.text("portslot-audit: ");
     if (subject != nullptr) {
         write_name(err, subject);
@@ -49,8 +66,7 @@ void fatal(const char *subject, const char *reason)
     }
     err.text(reason);
     err.text("\n");
-    err.flush();
-    exit(2);
+    fatal_end();
 }
 
 void watch_mappings(const inventory *const *inventories, const size_t *loaded)

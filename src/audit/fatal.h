@@ -20,6 +20,11 @@ void report_fatal_to(output &err);
 // "portslot-audit: SUBJECT: REASON" (without a null subject), then exit(2).
 [[noreturn]] void fatal(const char *subject, const char *reason);
 
+// For a message that fatal() cannot compose: where to write it, and then the
+// end of the run.
+output &fatal_diagnostics();
+[[noreturn]] void fatal_end();
+
 // From now on, a mapped inventory whose file shrinks while it is read (its
 // pages gone, which the system reports as a bus error) ends the run with
 // "changed while being read", naming the one of the first `*loaded` of

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "inventory.h"
-#include "inventory_lines.h"
+#include "inventory_records.h"
 
 namespace portslot::audit {
 
@@ -34,14 +34,27 @@ struct fleet {
     }
 };
 
-// The fields of the entry whose address stands at `offset`, and its text.
-// (Inline: the plan calls them once a device.)
+// The fields of the record that stands at `offset`, and its text. (Inline:
+// the plan calls them once a device.)
 inline entry entry_at(const fleet &inventories, uint64_t offset)
 {
     const size_t i = inventories.index_of(offset);
     const inventory &inv = inventories.inventories[i];
-    entry e{};
-    read_fields(inv.text + (offset - inventories.bases[i]), inv.text + inv.size, e);
+    const char *record = inv.text + (offset - inventories.bases[i]);
+    entry e;
+    if (inv.format.kind == record_format::plain) {
+        // (Only what the plain format leaves unset, not the whole entry.)
+        e.has_quote = e.no_field = false;
+        e.joiner = 0;
+        e.before = record;
+        e.before_size = 0;
+        e.line = 0;
+        read_fields(record, inv.text + inv.size, e);
+    } else {
+        e.line = 0;
+        uint64_t line_ends = 0;
+        read_record(record, inv.text + inv.size, inv.format, e, line_ends);
+    }
     return e;
 }
 inline const char *text_at(const fleet &inventories, uint64_t offset)
@@ -52,7 +65,7 @@ inline const char *text_at(const fleet &inventories, uint64_t offset)
 
 // A device as the plan keeps it, in eight bytes: the first port of its block
 // (what portslot --port-num 1 prints; never negative) above the offset of its
-// address among the fleet's inventories.
+// record (in the plain format, of its address) among the fleet's inventories.
 constexpr int offset_bits = 33;
 constexpr uint64_t max_offset = (uint64_t{1} << offset_bits) - 1;
 inline uint64_t make_device(int32_t first_port, uint64_t offset)

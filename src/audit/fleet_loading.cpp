@@ -5,8 +5,10 @@
 
 #include <portslot/port_derivation.h>
 
+#include "csv_header.h"
+#include "decimal.h"
 #include "fatal.h"
-#include "inventory_lines.h"
+#include "inventory_records.h"
 #include "memory.h"
 #include "shown_text.h"
 
@@ -50,40 +52,55 @@ void write_read_once(output &err, const inventory &inv, const inventory &earlier
     }
 }
 
+// "FILE:LINE: " for a record of `inv`.
+void write_place(output &err, const inventory &inv, const entry &e)
+{
+    write_escaped(err, inv.name, strlen(inv.name));
+    err.text(":");
+    err.number(static_cast<int64_t>(e.line));
+    err.text(": ");
+}
+
 // Adds the devices of `inv`, whose text starts at `base` in the fleet.
-// False when a line gives no port.
+// False when a record gives no port.
 bool add_devices(const inventory &inv, uint64_t base, const port_range &range,
                  growing_array<uint64_t> &devices, output &err)
 {
     bool ok = true;
     const char *const end = inv.text + inv.size;
-    for_each_entry(inv.text, inv.size, [&](const entry &e) {
-        // An address longer than 17 bytes gives no port; so does a NUL byte
-        // in it, which no argument could carry to portslot.
-        char mac[24];
-        const size_t n = e.mac_size < 18 ? e.mac_size : 18;
-        if (end - e.mac >= 24)
-            memcpy(mac, e.mac, 24); // a fixed size: a few moves, not a call
-        else
-            memcpy(mac, e.mac, n);
-        mac[n] = '\0';
-        const int32_t first =
-            e.has_nul
-                ? -1
-                : portslot::compute_port(mac, range.port_min, range.port_max, range.port_count, 1);
-        if (first >= 0) {
-            devices.push(make_device(first, base + static_cast<uint64_t>(e.mac - inv.text)));
+    for_each_record(
+        inv, inv.text + inv.records, inv.records_line, [&](const entry &e, const char *record) {
+            // An address longer than 17 bytes gives no port; so does a NUL byte
+            // in it, which no argument could carry to portslot, or a quote.
+            char mac[24];
+            const size_t n = e.mac_size < 18 ? e.mac_size : 18;
+            if (end - e.mac >= 24)
+                memcpy(mac, e.mac, 24); // a fixed size: a few moves, not a call
+            else
+                memcpy(mac, e.mac, n);
+            mac[n] = '\0';
+            const int32_t first = e.has_nul || e.has_quote || e.no_field
+                                      ? -1
+                                      : portslot::compute_port(mac, range.port_min, range.port_max,
+                                                               range.port_count, 1);
+            if (first >= 0) {
+                devices.push(make_device(first, base + static_cast<uint64_t>(record - inv.text)));
+                return true;
+            }
+            ok = false;
+            write_place(err, inv, e);
+            if (e.no_field) {
+                char digits[20];
+                err.text("no field ");
+                err.bytes(digits, put_decimal(digits, inv.format.field));
+                err.text("\n");
+                return true;
+            }
+            err.text("no port for \"");
+            write_cut(err, e.mac, e.mac_size, 64);
+            err.text("\"\n");
             return true;
-        }
-        ok = false;
-        write_escaped(err, inv.name, strlen(inv.name));
-        err.text(":");
-        err.number(static_cast<int64_t>(e.line));
-        err.text(": no port for \"");
-        write_cut(err, e.mac, e.mac_size, 64);
-        err.text("\"\n");
-        return true;
-    });
+        });
     return ok;
 }
 
@@ -97,9 +114,10 @@ loaded_fleet::~loaded_fleet()
     free(bases);
 }
 
-void load_fleet(const char *const *files, size_t file_count, const port_range &range,
-                loaded_fleet &loaded, output &err)
+void load_fleet(const fleet_source &source, const port_range &range, loaded_fleet &loaded,
+                output &err)
 {
+    const size_t file_count = source.file_count;
     loaded.inventories = static_cast<inventory *>(allocate_zeroed(file_count, sizeof(inventory)));
     loaded.bases = static_cast<uint64_t *>(allocate_zeroed(file_count, sizeof(uint64_t)));
     watch_mappings(&loaded.inventories, &loaded.count);
@@ -107,7 +125,8 @@ void load_fleet(const char *const *files, size_t file_count, const port_range &r
     for (size_t i = 0; i < file_count; ++i) {
         inventory &inv = loaded.inventories[loaded.count];
         inv = inventory{};
-        inv.name = files[i];
+        inv.name = source.files[i];
+        inv.format = source.format;
         set_memory_subject(inv.name);
         if (const int error = load_inventory(inv, err); error != 0) {
             write_failure(err, inv.name, error);
@@ -123,6 +142,8 @@ void load_fleet(const char *const *files, size_t file_count, const port_range &r
         loaded.bases[loaded.count++] = base;
         if (inv.size > max_offset - base)
             fatal(inv.name, "inventories of more than 8 GiB in all are too large to audit");
+        if (inv.format.kind == record_format::csv)
+            read_csv_header(inv, source.field_name, source.field_given);
         loaded.complete = add_devices(inv, base, range, loaded.devices, err) && loaded.complete;
         base += inv.size;
         // The plan reads back only the lines it lists.

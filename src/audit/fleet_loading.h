@@ -11,6 +11,7 @@
 #include "growing_array.h"
 #include "inventory.h"
 #include "output.h"
+#include "record_format.h"
 
 namespace portslot::audit {
 
@@ -29,11 +30,20 @@ struct loaded_fleet {
     fleet view() const { return fleet{inventories, bases, count}; }
 };
 
-// Loads the `file_count` inventories named in `files` into `loaded`. A file
-// named twice, or under two names, is read once. Inventories too large to
-// audit end the run.
-void load_fleet(const char *const *files, size_t file_count, const port_range &range,
-                loaded_fleet &loaded, output &err);
+// What to load, and how its records hold their addresses.
+struct fleet_source {
+    const char *const *files;
+    size_t file_count;
+    record_format format;
+    const char *field_name; // with CSV: the address column's name, or null
+    bool field_given;       // with CSV: format.field is the column's number
+};
+
+// Loads the inventories of `source` into `loaded`. A file named twice, or
+// under two names, is read once. Inventories too large to audit, and CSV
+// inventories without the address column, end the run.
+void load_fleet(const fleet_source &source, const port_range &range, loaded_fleet &loaded,
+                output &err);
 
 // Ends the run when an inventory has changed since it was loaded: lines
 // read from it since may hold old text and new.

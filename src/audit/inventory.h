@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "output.h"
+#include "record_format.h"
 
 namespace portslot::audit {
 
@@ -24,6 +25,13 @@ struct inventory {
     bool regular = false;
     uint64_t device = 0, inode = 0;
     int64_t modified_s = 0, modified_ns = 0, file_size = 0;
+    // How its records are read; in CSV, the header, and where the records
+    // after it start, and on which line.
+    record_format format;
+    const char *header = nullptr;
+    size_t header_size = 0;
+    size_t records = 0;
+    uint64_t records_line = 1;
 };
 
 // Opens and takes in `inv.name`, from its current position to its end, and

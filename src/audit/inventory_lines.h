@@ -10,15 +10,23 @@
 
 namespace portslot::audit {
 
-// One device line: its address field and its label (the rest of the line,
-// white space trimmed), both pointing into the text.
+// One device line: its address field and its label, pointing into the
+// text. The label is the rest of the line, white space trimmed; where the
+// address is not the first field, it is the text before the address, then
+// `joiner`, then the text after it (`label`), or only the one of them that is
+// there.
 struct entry {
     const char *mac;
     size_t mac_size;
     const char *label;
     size_t label_size;
-    uint64_t line; // 1-based
-    bool has_nul;  // a NUL byte in the address, which no argument could carry
+    uint64_t line;  // 1-based
+    bool has_nul;   // a NUL byte in the address, which no argument could carry
+    bool has_quote; // a double quote in a CSV address, which no address holds
+    bool no_field;  // the line has no field where the address should be
+    char joiner;    // 0 when there is no text both before and after
+    const char *before;
+    size_t before_size;
 };
 
 namespace detail {

@@ -16,9 +16,12 @@
 #include "duplicate_report.h"
 #include "fatal.h"
 #include "fleet_loading.h"
+#include "line_index.h"
+#include "memory.h"
 #include "output.h"
 #include "placement.h"
 #include "plan_writer.h"
+#include "port_query.h"
 #include "suggest.h"
 
 namespace {
@@ -89,17 +92,6 @@ port_range suggest_range(growing_array<uint64_t> &devices, const fleet &inventor
     return found;
 }
 
-void write_options(const port_range &range, output &out)
-{
-    out.text("--port-min ");
-    out.number(range.port_min);
-    out.text(" --port-max ");
-    out.number(range.port_max);
-    out.text(" --port-count ");
-    out.number(range.port_count);
-    out.text("\n");
-}
-
 // Writes what is buffered for standard output; 0, or 2 after saying why not.
 int finish_output(output &out, output &err)
 {
@@ -113,14 +105,31 @@ int finish_output(output &out, output &err)
 
 // 2 when the audit is incomplete: a line gave no port, a file could not be
 // read, the plan or a diagnostic could not be written. Else 1 when devices
-// share a block, and 0 when none do.
-int exit_status(bool complete, const plan_summary &summary, output &out, output &err)
+// share a block (or a port asked is not held), and 0 when none do.
+int exit_status(bool complete, bool shared, output &out, output &err)
 {
     const int status = finish_output(out, err);
     // Standard output does not depend on standard error, but a diagnostic
     // that could not be written fails the run.
     const bool diagnostics_written = err.flush();
-    return status != 0 || !complete || !diagnostics_written ? 2 : summary.shared_blocks > 0 ? 1 : 0;
+    return status != 0 || !complete || !diagnostics_written ? 2 : shared ? 1 : 0;
+}
+
+// Where the addresses are, from the options.
+fleet_source source_of(const audit_options &options)
+{
+    fleet_source source{
+        options.files, options.file_count, {}, options.field_name, options.field != 0};
+    record_format &format = source.format;
+    format.field = options.field != 0 ? options.field : 1;
+    format.delimiter = options.delimiter;
+    if (options.csv) {
+        format.kind = record_format::csv;
+        format.delimiter = options.delimiter != 0 ? options.delimiter : ',';
+    } else if (format.field != 1 || format.delimiter != 0) {
+        format.kind = record_format::fields;
+    }
+    return source;
 }
 
 int audit(const audit_options &options, output &out, output &err)
@@ -134,27 +143,36 @@ int audit(const audit_options &options, output &out, output &err)
     }
 
     loaded_fleet loaded;
-    load_fleet(options.files, options.file_count, range, loaded, err);
+    load_fleet(source_of(options), range, loaded, err);
     const fleet inventories = loaded.view();
+    line_index lines; // JSON rows name their lines
+    if (options.json)
+        index_lines(loaded.devices, inventories, lines);
     sort_by_block(loaded.devices);
 
     port_range plan = range;
     if (options.suggest) {
         plan = suggest_range(loaded.devices, inventories, range, blocks, err);
-        write_options(plan, out);
+        write_range(plan, options.json, out);
     }
+    const bool queries = options.port_queries > 0;
+    const bool all_held = !queries || keep_port_holders(loaded.devices, options.ports,
+                                                        options.port_queries, range, blocks, err);
     err.flush(); // before the plan, which may wait for its reader
+    const plan_style style{options.all || queries, isatty(1) == 1, options.json ? &lines : nullptr};
     growing_array<duplicate> duplicates;
     const plan_summary summary =
-        write_plan(loaded.devices, inventories, plan, options.all, isatty(1) == 1, out, duplicates);
+        write_plan(loaded.devices, inventories, plan, style, out, duplicates);
     if (!options.suggest) // (the search reported them)
         write_duplicates(duplicates, inventories, err);
 
     // Every line the plan needed has been read.
     check_unchanged(loaded);
-    write_summary(summary,
-                  portslot::port_block_count(plan.port_min, plan.port_max, plan.port_count), out);
-    return exit_status(loaded.complete, summary, out, err);
+    if (!queries) // which ask about ports, not the fleet
+        write_summary(summary,
+                      portslot::port_block_count(plan.port_min, plan.port_max, plan.port_count),
+                      options.json, out);
+    return exit_status(loaded.complete, summary.shared_blocks > 0 || !all_held, out, err);
 }
 
 } // namespace
@@ -167,8 +185,11 @@ int main(int argc, char **argv)
     // The names of the files take the places of the arguments, which they
     // never outnumber; the vector's closing null gives room for "-".
     char **args = argv + (argc > 0);
+    const int count = argc > 0 ? argc - 1 : 0;
+    auto *ports =
+        static_cast<int32_t *>(allocate_zeroed(static_cast<size_t>(count) + 1, sizeof(int32_t)));
     const parsed_command command =
-        parse_command(argc > 0 ? argc - 1 : 0, args, const_cast<const char **>(args));
+        parse_command(count, args, const_cast<const char **>(args), ports);
     switch (command.action) {
     case parsed_command::help:
         out.text(usage_text);

@@ -16,7 +16,7 @@ void distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventor
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         each_distinct(work, devices, begin, end, inventories, duplicates,
-                      [&](const entry &e, size_t) {
+                      [&](const entry &e, size_t, uint64_t) {
                           // The key as the derivation reads it: colons
                           // dropped, then the tail. (Only addresses that
                           // gave a port get here: at most 17 bytes.)

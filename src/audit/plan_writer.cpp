@@ -7,6 +7,7 @@
 #include <portslot/port_derivation.h>
 
 #include "decimal.h"
+#include "json_text.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
@@ -23,26 +24,36 @@ void put_count(output &out, uint64_t count, const char *noun)
         out.text("s");
 }
 
+// A row whose label joins text from both sides of the address, or that goes
+// to a terminal (`escape`: control bytes shown escaped), or is longer than
+// the output's buffer: written piece by piece.
+void write_row_in_pieces(output &out, const char *ports, size_t ports_size, const entry &e,
+                         bool escape)
+{
+    const auto put = [&](const char *text, size_t n) {
+        if (escape)
+            write_escaped(out, text, n);
+        else
+            out.bytes(text, n);
+    };
+    out.bytes(ports, ports_size);
+    put(e.mac, e.mac_size);
+    out.bytes("\t", 1);
+    put(e.before, e.before_size);
+    put(&e.joiner, e.joiner != 0);
+    put(e.label, e.label_size);
+    out.bytes("\n", 1);
+}
+
 // "first-last<TAB>" (`ports`), the address, a tab, the label and a line end,
-// copied into the output's buffer at once.
-// On a terminal (`escape`), control bytes are shown escaped.
+// copied into the output's buffer at once where it can be.
 void write_row(output &out, const char (&ports)[24], size_t ports_size, const entry &e, bool escape)
 {
     const size_t size = ports_size + e.mac_size + e.label_size + 2;
     // Room for the fixed-size copies too, which may reach past the row.
-    char *to = escape ? nullptr : out.room(size + sizeof ports);
-    if (to == nullptr) { // a label longer than the buffer, or a terminal
-        out.bytes(ports, ports_size);
-        if (escape) {
-            write_escaped(out, e.mac, e.mac_size);
-            out.bytes("\t", 1);
-            write_escaped(out, e.label, e.label_size);
-        } else {
-            out.bytes(e.mac, e.mac_size);
-            out.bytes("\t", 1);
-            out.bytes(e.label, e.label_size);
-        }
-        out.bytes("\n", 1);
+    char *to = escape || e.before_size + e.joiner != 0 ? nullptr : out.room(size + sizeof ports);
+    if (to == nullptr) {
+        write_row_in_pieces(out, ports, ports_size, e, escape);
         return;
     }
     // Copies of a fixed size are a few moves, not a call.
@@ -61,58 +72,146 @@ void write_row(output &out, const char (&ports)[24], size_t ports_size, const en
     out.commit(size);
 }
 
+// The last port of the block of which `e` is a device, as portslot
+// --port-num <count> gives it.
+int32_t last_port(const entry &e, const port_range &range)
+{
+    char mac[19] = {};
+    std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
+    return compute_port(mac, range.port_min, range.port_max, range.port_count, range.port_count);
+}
+
 // "first-last<TAB>" for the block whose first port is `first` and of which
 // `e` is a device; returns its length.
 size_t block_ports(int32_t first, const entry &e, const port_range &range, char (&ports)[24])
 {
-    // The block's last port, as portslot --port-num <count> gives it.
-    char mac[19] = {};
-    std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
-    const int32_t last =
-        compute_port(mac, range.port_min, range.port_max, range.port_count, range.port_count);
     size_t n = put_decimal(ports, static_cast<uint32_t>(first));
     ports[n++] = '-';
-    n += put_decimal(ports + n, static_cast<uint32_t>(last));
+    n += put_decimal(ports + n, static_cast<uint32_t>(last_port(e, range)));
     ports[n++] = '\t';
     return n;
 }
 
+// The columns of the CSV record at `record` of `inv`, each under its name in
+// the header (or its number, past the header's last), as JSON members.
+void write_csv_fields(output &out, const inventory &inv, const char *record)
+{
+    const char delimiter = inv.format.delimiter;
+    const char *const end = inv.text + inv.size;
+    const char *name = inv.header;
+    const char *const header_end = inv.header + inv.header_size;
+    bool named = inv.header != nullptr;
+    const auto put = [&](const char *text, size_t size) { write_json_chars(out, text, size); };
+    uint64_t line_ends = 0, column = 1;
+    for (const char *p = record;; ++p, ++column) {
+        out.text("\"");
+        if (named) {
+            const char *stop = csv_field_end(name, header_end, delimiter, line_ends);
+            csv_value(name, stop, put);
+            named = stop != header_end;
+            name = stop + named;
+        } else {
+            char digits[20];
+            out.bytes(digits, put_decimal(digits, column));
+        }
+        out.text("\":\"");
+        const char *stop = csv_field_end(p, end, delimiter, line_ends);
+        csv_value(p, stop, put);
+        out.text("\"");
+        p = stop;
+        if (p == end || *p != delimiter)
+            return;
+        out.text(",");
+    }
+}
+
+// A device as one JSON object on a line of its own.
+void write_json_row(output &out, int32_t first, int32_t last, const entry &e, uint64_t offset,
+                    bool shared, const fleet &inventories, const line_index &lines)
+{
+    const size_t i = inventories.index_of(offset);
+    const inventory &inv = inventories.inventories[i];
+    out.text("{\"type\":\"device\",");
+    write_json_number(out, "first", static_cast<uint32_t>(first));
+    out.text(",");
+    write_json_number(out, "last", static_cast<uint32_t>(last));
+    out.text(",\"mac\":");
+    write_json_string(out, e.mac, e.mac_size);
+    out.text(",\"label\":\"");
+    write_json_chars(out, e.before, e.before_size);
+    write_json_chars(out, &e.joiner, e.joiner != 0);
+    write_json_chars(out, e.label, e.label_size);
+    out.text("\",\"file\":");
+    write_json_string(out, inv.name, strlen(inv.name));
+    out.text(",");
+    write_json_number(out, "line", lines.line_of(offset));
+    out.text(shared ? ",\"shared\":true" : ",\"shared\":false");
+    if (inv.format.kind == record_format::csv) {
+        out.text(",\"fields\":{");
+        write_csv_fields(out, inv, inv.text + (offset - inventories.bases[i]));
+        out.text("}");
+    }
+    out.text("}\n");
+}
+
+struct kept_entry {
+    entry e;
+    uint64_t offset;
+};
+
 } // namespace
 
 plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inventories,
-                        const port_range &range, bool all, bool escape, output &out,
+                        const port_range &range, const plan_style &style, output &out,
                         growing_array<duplicate> &duplicates)
 {
     plan_summary summary;
     block_work work;
+    growing_array<kept_entry> kept_entries; // JSON: a block's devices, until it is known shared
     char ports[24];
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         const int32_t first = first_port_of(devices.items[begin]);
-        if (end - begin == 1 && !all) { // a device alone, not listed: its line is not read
+        if (end - begin == 1 && !style.all) { // a device alone, not listed: its line is not read
             ++summary.blocks_in_use;
             ++summary.devices;
             continue;
         }
-        // Each line is read once: a device is written as soon as it is known
-        // not to be listed twice, except that without --all the block's first
-        // device waits until a second one shows that the block is shared.
         size_t kept = 0, n = 0;
-        entry waiting{};
-        each_distinct(work, devices, begin, end, inventories, duplicates,
-                      [&](const entry &e, size_t position) {
-                          kept = position + 1;
-                          if (position == 0)
-                              n = block_ports(first, e, range, ports);
-                          if (all || position > 1) {
-                              write_row(out, ports, n, e, escape);
-                          } else if (position == 0) {
-                              waiting = e;
-                          } else {
-                              write_row(out, ports, n, waiting, escape);
-                              write_row(out, ports, n, e, escape);
-                          }
-                      });
+        if (style.json != nullptr) {
+            // Each row says whether the block is shared: it waits for the
+            // block's last device.
+            kept_entries.size = 0;
+            each_distinct(work, devices, begin, end, inventories, duplicates,
+                          [&](const entry &e, size_t position, uint64_t offset) {
+                              kept = position + 1;
+                              kept_entries.push(kept_entry{e, offset});
+                          });
+            const int32_t last = last_port(kept_entries.items[0].e, range);
+            for (size_t i = 0; i < kept && (style.all || kept > 1); ++i)
+                write_json_row(out, first, last, kept_entries.items[i].e,
+                               kept_entries.items[i].offset, kept > 1, inventories, *style.json);
+        } else {
+            // Each line is read once: a device is written as soon as it is
+            // known not to be listed twice, except that without --all the
+            // block's first device waits until a second one shows that the
+            // block is shared.
+            entry waiting{};
+            each_distinct(work, devices, begin, end, inventories, duplicates,
+                          [&](const entry &e, size_t position, uint64_t) {
+                              kept = position + 1;
+                              if (position == 0)
+                                  n = block_ports(first, e, range, ports);
+                              if (style.all || position > 1) {
+                                  write_row(out, ports, n, e, style.escape);
+                              } else if (position == 0) {
+                                  waiting = e;
+                              } else {
+                                  write_row(out, ports, n, waiting, style.escape);
+                                  write_row(out, ports, n, e, style.escape);
+                              }
+                          });
+        }
         ++summary.blocks_in_use;
         summary.devices += kept;
         if (kept > 1) {
@@ -124,8 +223,28 @@ plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inv
     return summary;
 }
 
-void write_summary(const plan_summary &summary, int64_t blocks, output &out)
+void write_summary(const plan_summary &summary, int64_t blocks, bool json, output &out)
 {
+    const auto devices = static_cast<int64_t>(summary.devices);
+    // Each block beyond the last holds at least one device more, and the
+    // first shared block holds two: devices - blocks + 1 at least.
+    const uint64_t must_share = devices > blocks ? static_cast<uint64_t>(devices - blocks + 1) : 0;
+    if (json) {
+        out.text("{\"type\":\"summary\",");
+        write_json_number(out, "devices", summary.devices);
+        out.text(",");
+        write_json_number(out, "blocks", static_cast<uint64_t>(blocks));
+        out.text(",");
+        write_json_number(out, "blocks_in_use", summary.blocks_in_use);
+        out.text(",");
+        write_json_number(out, "shared_blocks", summary.shared_blocks);
+        out.text(",");
+        write_json_number(out, "sharing_devices", summary.sharing_devices);
+        out.text(",");
+        write_json_number(out, "must_share", must_share);
+        out.text("}\n");
+        return;
+    }
     char digits[20];
     put_count(out, summary.devices, "device");
     out.text(", ");
@@ -137,14 +256,32 @@ void write_summary(const plan_summary &summary, int64_t blocks, output &out)
     out.text(" shared by ");
     put_count(out, summary.sharing_devices, "device");
     out.text("\n");
-    const auto devices = static_cast<int64_t>(summary.devices);
-    // Each block beyond the last holds at least one device more, and the
-    // first shared block holds two: devices - blocks + 1 at least.
-    if (devices > blocks) {
+    if (must_share != 0) {
         out.text("more devices than blocks: at least ");
-        put_count(out, static_cast<uint64_t>(devices - blocks + 1), "device");
+        put_count(out, must_share, "device");
         out.text(" must share, whatever the addresses are\n");
     }
+}
+
+void write_range(const port_range &range, bool json, output &out)
+{
+    if (json) {
+        out.text("{\"type\":\"range\",\"port_min\":");
+        out.number(range.port_min);
+        out.text(",\"port_max\":");
+        out.number(range.port_max);
+        out.text(",\"port_count\":");
+        out.number(range.port_count);
+        out.text("}\n");
+        return;
+    }
+    out.text("--port-min ");
+    out.number(range.port_min);
+    out.text(" --port-max ");
+    out.number(range.port_max);
+    out.text(" --port-count ");
+    out.number(range.port_count);
+    out.text("\n");
 }
 
 } // namespace portslot::audit

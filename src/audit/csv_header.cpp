@@ -1,0 +1,134 @@
+#include "csv_header.h"
+
+#include <string.h>
+
+#include "device_identity.h"
+#include "fatal.h"
+#include "inventory_records.h"
+#include "shown_text.h"
+
+namespace portslot::audit {
+
+namespace {
+
+// A name as the search for the address column compares it: ASCII letters in
+// lower case, without spaces, '_' and '-'; at most 24 bytes of it.
+size_t folded(const char *start, const char *stop, char (&out)[24])
+{
+    size_t n = 0;
+    bool too_long = false;
+    csv_value(start, stop, [&](const char *text, size_t size) {
+        for (size_t i = 0; i < size; ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c == ' ' || c == '_' || c == '-')
+                continue;
+            if (n == sizeof out)
+                too_long = true;
+            else
+                out[n++] = static_cast<char>(letter_cases.lower[c]);
+        }
+    });
+    return too_long ? 0 : n;
+}
+
+bool is_address_name(const char *start, const char *stop)
+{
+    char name[24];
+    const size_t n = folded(start, stop, name);
+    for (const char *known : {"mac", "macaddress", "hwaddr", "hardwareaddress"})
+        if (n == strlen(known) && memcmp(name, known, n) == 0)
+            return true;
+    return false;
+}
+
+// True when the column's name is `name`: the same bytes, or when `fold`, the
+// same but for the case of ASCII letters.
+bool is_named(const char *start, const char *stop, const char *name, bool fold)
+{
+    const size_t size = strlen(name);
+    size_t at = 0;
+    bool same = true;
+    csv_value(start, stop, [&](const char *text, size_t n) {
+        for (size_t i = 0; i < n && same; ++i, ++at) {
+            const auto a = static_cast<unsigned char>(text[i]);
+            const auto b = static_cast<unsigned char>(name[at < size ? at : size]);
+            same = at < size && (fold ? letter_cases.lower[a] == letter_cases.lower[b] : a == b);
+        }
+    });
+    return same && at == size;
+}
+
+// Ends the run: `inv` has no column named `name`, or (null) none of the
+// addresses' names.
+[[noreturn]] void no_column(const inventory &inv, const char *name)
+{
+    output &err = fatal_diagnostics();
+    err.text("portslot-audit: ");
+    write_name(err, inv.name);
+    if (name != nullptr) {
+        err.text(": no column named \"");
+        write_escaped(err, name, strlen(name));
+        err.text("\"");
+    } else {
+        err.text(": no MAC address column (mac, mac address, hwaddr)");
+    }
+    err.text(" in the header \"");
+    write_cut(err, inv.header, inv.header_size, 64);
+    err.text(name != nullptr ? "\"\n" : "\"; name it with --field\n");
+    fatal_end();
+}
+
+} // namespace
+
+void read_csv_header(inventory &inv, const char *name, bool field_given)
+{
+    const char *const end = inv.text + inv.size;
+    const char *p = inv.text;
+    uint64_t line = 1;
+    // Blank lines before the header are skipped.
+    for (;;) {
+        const char *first = detail::skip_blanks(p, end);
+        if (first == end) {
+            inv.records = inv.size;
+            return;
+        }
+        if (detail::class_of(*first) != detail::line_end)
+            break;
+        p = detail::past_line_end(first, end);
+        ++line;
+    }
+    inv.header = p;
+    uint32_t column = 0, found = 0;
+    const char *record_end = p;
+    for (const bool fold : {false, true}) {
+        const char *q = p;
+        column = 0;
+        uint64_t line_ends = 0;
+        for (;;) {
+            const char *stop = csv_field_end(q, end, inv.format.delimiter, line_ends);
+            ++column;
+            if (found == 0 && (name != nullptr ? is_named(q, stop, name, fold)
+                                               : !field_given && is_address_name(q, stop)))
+                found = column;
+            q = stop;
+            if (q == end || *q != inv.format.delimiter)
+                break;
+            ++q;
+        }
+        record_end = q;
+        if (!fold)
+            line += line_ends;
+        if (found != 0 || name == nullptr)
+            break;
+    }
+    inv.header_size = static_cast<size_t>(record_end - p);
+    inv.records = static_cast<size_t>(detail::past_line_end(record_end, end) - inv.text);
+    inv.records_line = line + 1;
+    if (field_given && name == nullptr)
+        return; // the column by its number
+    if (found == 0)
+        no_column(inv, name);
+    inv.format.field = found;
+}
+
+} // namespace portslot::audit

@@ -1,0 +1,22 @@
+// The header of a CSV inventory: its columns' names, and which of them holds
+// the addresses.
+#ifndef PORTSLOT_AUDIT_CSV_HEADER_H
+#define PORTSLOT_AUDIT_CSV_HEADER_H
+
+#include "inventory.h"
+#include "output.h"
+
+namespace portslot::audit {
+
+// Reads the header of `inv` (its first record that is not a blank line) and
+// sets where the records start and which column holds the addresses: the
+// one whose name is `name` (compared without case if no name is the same
+// bytes), else the `format.field`th when `name` is null and it is given,
+// else the first named mac, mac address, hwaddr or hardware address (without
+// case, spaces, '_' or '-'). An inventory without the column ends the run.
+// An empty one has no records.
+void read_csv_header(inventory &inv, const char *name, bool field_given);
+
+} // namespace portslot::audit
+
+#endif

@@ -1,0 +1,25 @@
+// Text as JSON strings: valid UTF-8 whatever the inventory holds.
+#ifndef PORTSLOT_AUDIT_JSON_TEXT_H
+#define PORTSLOT_AUDIT_JSON_TEXT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "output.h"
+
+namespace portslot::audit {
+
+// The inside of a JSON string holding `text`: '"' and '\' escaped, control
+// characters (and DEL) as \n, \t, ... or \u00XX, and each byte that is not
+// part of a valid UTF-8 sequence as U+FFFD.
+void write_json_chars(output &out, const char *text, size_t size);
+
+// `text` as a JSON string, in quotes.
+void write_json_string(output &out, const char *text, size_t size);
+
+// `"name":` and a number, for an object's member.
+void write_json_number(output &out, const char *name, uint64_t value);
+
+} // namespace portslot::audit
+
+#endif

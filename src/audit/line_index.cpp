@@ -1,0 +1,30 @@
+#include "line_index.h"
+
+namespace portslot::audit {
+
+void number_lines(const fleet &inventories, const uint64_t *offsets, size_t count, uint64_t *lines)
+{
+    for (size_t begin = 0; begin < count;) {
+        const size_t i = inventories.index_of(offsets[begin]);
+        const uint64_t base = inventories.bases[i];
+        const inventory &inv = inventories.inventories[i];
+        size_t end = begin;
+        while (end < count && offsets[end] - base < inv.size)
+            ++end;
+        line_numbers(inv.text, inv.size, base, offsets + begin, end - begin, lines + begin);
+        begin = end;
+    }
+}
+
+void index_lines(const growing_array<uint64_t> &devices, const fleet &inventories,
+                 line_index &index)
+{
+    for (size_t i = 0; i < devices.size; ++i)
+        index.offsets.push(offset_of(devices.items[i]));
+    while (index.lines.capacity < index.offsets.size)
+        index.lines.grow();
+    index.lines.size = index.offsets.size;
+    number_lines(inventories, index.offsets.items, index.offsets.size, index.lines.items);
+}
+
+} // namespace portslot::audit
