@@ -64,10 +64,11 @@ TEST_P(audit, prints_plan_and_status)
                 value = path;
         argv.push_back(value);
     }
-    std::string err = c.err;
+    std::string out = c.out, err = c.err;
     for (const auto &[at, path] : paths)
-        for (std::size_t pos; (pos = err.find(at)) != std::string::npos;)
-            err.replace(pos, at.size(), path);
+        for (std::string *text : {&out, &err})
+            for (std::size_t pos; (pos = text->find(at)) != std::string::npos;)
+                text->replace(pos, at.size(), path);
 
     const std::string in = c.stdin_text ? write_file("stdin", c.stdin_text) : "";
     const tool_run run =
@@ -76,7 +77,7 @@ TEST_P(audit, prints_plan_and_status)
         std::remove(path.c_str());
     if (c.stdin_text)
         std::remove(in.c_str());
-    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.out, out);
     EXPECT_EQ(run.err, err);
     EXPECT_EQ(run.status, c.status);
 }
@@ -350,6 +351,159 @@ INSTANTIATE_TEST_SUITE_P(
             "addresses are\n",
             "",
             1},
+        // The address from another field: a leases file, a neighbour table
+        // (whose failed entries have no address), fields split at a byte.
+        audit_case{
+            "leases_field",
+            {"--field", "2", "--all", "@l"},
+            {{"l", "1733580000 aa:bb:cc:dd:ee:ff 192.0.2.10 laptop *\n"
+                   "# expiry mac ip name\n"
+                   "1733580100 00:00:00:00:00:8b 192.0.2.11 cam\n1733580200 00:00:00:00:00:01"}},
+            "40004-40006\t00:00:00:00:00:01\t1733580200\n"
+            "40556-40558\taa:bb:cc:dd:ee:ff\t1733580000 192.0.2.10 laptop *\n"
+            "40556-40558\t00:00:00:00:00:8b\t1733580100 192.0.2.11 cam\n"
+            "3 devices, 2 of 250 blocks in use, 1 shared by 2 devices\n",
+            "",
+            1},
+        audit_case{"field_missing",
+                   {"--field=5", "@n"},
+                   {{"n", "192.0.2.1 dev eth0 lladdr aa:bb:cc:dd:ee:ff REACHABLE\n"
+                          "192.0.2.9 dev eth0  FAILED\n"}},
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@n:2: no field 5\n",
+                   2},
+        audit_case{"delimited_fields",
+                   {"--delimiter", ",", "--field", "2", "--all", "@d"},
+                   {{"d", "a, aa:bb:cc:dd:ee:ff ,x\n,00:00:00:00:00:8b,,y\n\tb,00:00:00:00:00:01\n"
+                          "c\n"}},
+                   "40004-40006\t00:00:00:00:00:01\tb\n40556-40558\taa:bb:cc:dd:ee:ff\ta,x\n"
+                   "40556-40558\t00:00:00:00:00:8b\t,,y\n"
+                   "3 devices, 2 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "@d:4: no field 2\n",
+                   2},
+        // CSV: quoted fields hold delimiters, quotes and line ends; a record's
+        // diagnostics name the line it starts on.
+        audit_case{
+            "csv_by_column_name",
+            {"--csv", "--delimiter", ";", "@c"},
+            {{"c", "\xef\xbb\xbfName;Hardware-Address;Note\r\n"
+                   "\"Smith; J\";aa:bb:cc:dd:ee:ff;\"say \"\"hi\"\"\"\r\n"
+                   "cam;\"00:00:00:00:00:8b\";\"two\r\nlines\"\r\n\r\nx;\"zz\"\"zz\"\r\ny\r\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\t\"Smith; J\";\"say \"\"hi\"\"\"\n"
+            "40556-40558\t00:00:00:00:00:8b\tcam;\"two\r\nlines\"\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@c:6: no port for \"zz\"\"zz\"\n@c:7: no field 2\n",
+            2},
+        audit_case{
+            "csv_lease_database",
+            {"--csv", "@k"},
+            {{"k", "address,hwaddr,client_id,valid_lifetime,expire,subnet_id,fqdn_fwd,"
+                   "fqdn_rev,hostname,state,user_context\n"
+                   "192.0.2.1,aa:bb:cc:dd:ee:ff,,3600,1733580000,1,0,0,host1,0,\n"
+                   "192.0.2.2,00:00:00:00:00:8b,01:02,3600,1733580000,1,0,0,host2,0,\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\t192.0.2.1,,3600,1733580000,1,0,0,host1,0,\n"
+            "40556-40558\t00:00:00:00:00:8b\t192.0.2.2,01:02,3600,1733580000,1,0,0,host2,0,\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "",
+            1},
+        audit_case{"csv_column_named",
+                   {"--csv", "--field", "where", "--all", "@c"},
+                   {{"c", "mac,Where\nroom 1,00:00:00:00:00:01\n"}},
+                   "40004-40006\t00:00:00:00:00:01\troom 1\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{"csv_without_address_column",
+                   {"--csv", "@a", "@c"},
+                   {{"a", "mac\n00:00:00:00:00:01 y\n"}, {"c", "Name,Room\nx,1\n"}},
+                   "",
+                   "@a:2: no port for \"00:00:00:00:00:01 y\"\n"
+                   "portslot-audit: @c: no MAC address column (mac, mac address, hwaddr) in the "
+                   "header \"Name,Room\"; name it with --field\n",
+                   2},
+        audit_case{"csv_column_not_found",
+                   {"--csv", "--field", "MAC", "@c"},
+                   {{"c", "Name,Room\n"}},
+                   "",
+                   "portslot-audit: @c: no column named \"MAC\" in the header \"Name,Room\"\n",
+                   2},
+        // --port: the holders of a port, in block order; 0 only when each
+        // port has exactly one.
+        audit_case{"port_held_by_one",
+                   {"--port", "40006", "--port=40004", "@fleet"},
+                   {{"fleet", fleet}},
+                   "40004-40006\t00:00:00:00:00:01\tsolo\n",
+                   "",
+                   0},
+        audit_case{"port_shared",
+                   {"--port", "40556", "--port", "40004", "@fleet"},
+                   {{"fleet", fleet}},
+                   "40004-40006\t00:00:00:00:00:01\tsolo\n" + std::string(shared_lines),
+                   "",
+                   1},
+        audit_case{"port_not_held",
+                   {"--port", "40008", "--port", "40001", "--port", "39998", "--port-max", "40999",
+                    "@fleet"},
+                   {{"fleet", fleet}},
+                   "",
+                   "portslot-audit: no device holds port 40008\n"
+                   "portslot-audit: no device holds port 40001: it is odd, and blocks hold even "
+                   "ports only\n"
+                   "portslot-audit: no device holds port 39998: it is outside the range 40000 "
+                   "to 40999\n",
+                   1},
+        audit_case{"port_past_last_block",
+                   {"--port", "40996", "--port-count", "3", "--port-max", "40999"},
+                   {},
+                   "",
+                   "portslot-audit: no device holds port 40996: it is past the last whole "
+                   "block, which ends at 40994\n",
+                   1,
+                   ""},
+        audit_case{"port_with_suggest",
+                   {"--port", "40000", "--suggest"},
+                   {},
+                   "",
+                   "portslot-audit: --port cannot be used with --suggest\n" + try_help,
+                   2},
+        audit_case{"field_not_a_number",
+                   {"--field", "0"},
+                   {},
+                   "",
+                   "portslot-audit: invalid value '0' for --field: not a field number from 1, "
+                   "nor a column's name\n" +
+                       try_help,
+                   2},
+        audit_case{"field_name_without_csv",
+                   {"--field", "mac"},
+                   {},
+                   "",
+                   "portslot-audit: --field 'mac' names a column, which only --csv has; give a "
+                   "field number\n" +
+                       try_help,
+                   2},
+        audit_case{"delimiter_not_a_byte",
+                   {"--delimiter="},
+                   {},
+                   "",
+                   "portslot-audit: invalid value '' for --delimiter: not one byte, or a line end "
+                   "or a double quote\n" +
+                       try_help,
+                   2},
+        // JSON Lines: the range, the rows, the summary.
+        audit_case{
+            "json",
+            {"--json", "--suggest", "--all", "--csv", "@c"},
+            {{"c", "mac,\"Na\"\"me\"\nAA:BB:CC:DD:EE:FF,\"\\\x01\xff\xf0\x9f\x98\x80\",x\n"}},
+            "{\"type\":\"range\",\"port_min\":40000,\"port_max\":40002,\"port_count\":2}\n"
+            "{\"type\":\"device\",\"first\":40000,\"last\":40002,\"mac\":\"AA:BB:CC:DD:EE:FF\","
+            "\"label\":\"\\\"\\\\\\u0001\xef\xbf\xbd\xf0\x9f\x98\x80\\\",x\",\"file\":\"@c\","
+            "\"line\":2,\"shared\":false,\"fields\":{\"mac\":\"AA:BB:CC:DD:EE:FF\","
+            "\"Na\\\"me\":\"\\\\\\u0001\xef\xbf\xbd\xf0\x9f\x98\x80\",\"3\":\"x\"}}\n"
+            "{\"type\":\"summary\",\"devices\":1,\"blocks\":1,\"blocks_in_use\":1,"
+            "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
+            "",
+            0},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
 
 // Output that cannot be written fails the run: the plan (longer than the
@@ -503,6 +657,89 @@ TEST(audit_conditions, are_met_or_reported)
     }
     for (const std::string &path : {big, one, huge, line, changing})
         std::remove(path.c_str());
+}
+
+// Every --json line parses with strict JSON parsers (Python's, as UTF-8
+// that must be valid, and jq) whatever the labels hold, and its devices are
+// the text plan's rows.
+TEST(audit_json, parses_strictly_and_agrees_with_the_rows)
+{
+#if defined(PORTSLOT_EMULATED)
+    GTEST_SKIP() << "the parsers are host programs, which cannot start a foreign one";
+#endif
+    const std::string labels[] = {"quote\" back\\slash", "ctl \x01\x1b[2J\x7f\t",
+                                  "bad \xff\xfe \xc0\xaf \xed\xa0\x80 \xe2\x82 \xf4\x90\x80\x80",
+                                  "four \xf0\x9f\x98\x80 \xe2\x82\xac \xc3\xa9"};
+    const char *macs[] = {"aa:bb:cc:dd:ee:ff", "00:00:00:00:00:8b", "11:22:33:00:01:85",
+                          "00:00:00:00:00:01"};
+    std::string plain, fields, csv = "Name,MAC\n";
+    for (int i = 0; i < 4; ++i) {
+        plain += std::string(macs[i]) + " " + labels[i] + "\n";
+        fields += "x" + std::to_string(i) + " " + macs[i] + " " + labels[i] + "\n";
+        csv += "\"" + labels[i] + "\nand \"\"more\"\"\"," + macs[i] + "\r\n";
+    }
+    const std::string files[] = {write_file("plain", plain), write_file("fields", fields),
+                                 write_file("csv", csv)};
+    const std::string json_out = write_file("json", "");
+    const char *check = R"(
+import json, sys
+text = sys.stdin.buffer.read().decode('utf-8')  # strict: fails on invalid UTF-8
+assert text == '' or text.endswith('\n')
+def constant(name): raise ValueError(name)
+kinds, rows = [], []
+for line in text.splitlines():
+    o = json.loads(line, parse_constant=constant)
+    kinds.append(o['type'])
+    if o['type'] == 'device':
+        assert all(type(o[k]) is int for k in ('first', 'last', 'line'))
+        assert all(type(o[k]) is str for k in ('mac', 'label', 'file'))
+        assert type(o['shared']) is bool
+        rows.append('%d-%d\t%s' % (o['first'], o['last'], o['mac']))
+assert 'range' not in kinds[1:] and 'summary' not in kinds[:-1]
+print('\n'.join(rows))
+)";
+    const struct {
+        std::vector<std::string> options;
+        int file;
+    } cases[] = {
+        {{"--all"}, 0},
+        {{}, 0},
+        {{"--suggest", "--all"}, 0},
+        {{"--port", "40556"}, 0},
+        {{"--field", "2", "--all"}, 1},
+        {{"--csv", "--all"}, 2},
+        {{"--csv", "--suggest"}, 2},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> argv{"portslot-audit"};
+        argv.insert(argv.end(), c.options.begin(), c.options.end());
+        argv.push_back(files[c.file]);
+        const tool_run text = run_tool(PORTSLOT_AUDIT_PATH, argv);
+        argv.insert(argv.begin() + 1, "--json");
+        std::ofstream(json_out, std::ios::binary | std::ios::trunc).flush();
+        const tool_run json = run_tool(PORTSLOT_AUDIT_PATH, argv, json_out.c_str());
+        const std::string context = testing::PrintToString(argv);
+        EXPECT_EQ(json.status, text.status) << context;
+        const tool_run parsed =
+            run_tool("/usr/bin/python3", {"python3", "-c", check}, nullptr, json_out.c_str());
+        EXPECT_EQ(parsed.status, 0) << context << parsed.err;
+        EXPECT_EQ(run_tool("/usr/bin/jq", {"jq", "-e", "."}, "/dev/null", json_out.c_str()).status,
+                  0)
+            << context;
+        // The text rows' ports and addresses.
+        std::string rows;
+        std::istringstream lines(text.out);
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t tab = line.find('\t'), next = line.find('\t', tab + 1);
+            if (tab != std::string::npos && next != std::string::npos && line[0] >= '0' &&
+                line[0] <= '9')
+                rows += line.substr(0, next) + "\n";
+        }
+        EXPECT_EQ(parsed.out, rows.empty() ? "\n" : rows) << context;
+    }
+    for (const std::string &path : files)
+        std::remove(path.c_str());
+    std::remove(json_out.c_str());
 }
 
 // A last line without a line end that fills whole pages (nothing past the

@@ -84,6 +84,10 @@ void read_csv_header(inventory &inv, const char *name, bool field_given)
 {
     const char *const end = inv.text + inv.size;
     const char *p = inv.text;
+    // A byte order mark, as spreadsheets write before UTF-8, is no part of
+    // the first column's name.
+    if (inv.size >= 3 && memcmp(p, "\xef\xbb\xbf", 3) == 0)
+        p += 3;
     uint64_t line = 1;
     // Blank lines before the header are skipped.
     for (;;) {

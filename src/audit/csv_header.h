@@ -8,7 +8,8 @@
 
 namespace portslot::audit {
 
-// Reads the header of `inv` (its first record that is not a blank line) and
+// Reads the header of `inv` (its first record that is not a blank line,
+// after any byte order mark) and
 // sets where the records start and which column holds the addresses: the
 // one whose name is `name` (compared without case if no name is the same
 // bytes), else the `format.field`th when `name` is null and it is given,
