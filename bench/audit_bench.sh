@@ -3,8 +3,9 @@
 # 10,000,000 devices (or the sizes given), with and without --all, from a
 # file given by name and from a pipe: instructions (callgrind, up to 1,000,000
 # lines, as it runs some fifty times slower), median wall time of three runs,
-# and peak resident memory against the file's size. It reports, it does not
-# judge.
+# and peak resident memory against the file's size; --suggest; and the
+# instructions of the 100,000 devices converted to a leases file and to CSV,
+# and written as JSON. It reports, it does not judge.
 #   audit_bench.sh PORTSLOT_AUDIT [DEVICES...]
 set -euo pipefail
 audit=$1
@@ -90,3 +91,31 @@ suggest_row() { # $1: label, $2: inventory, then options
 suggest_row "2 devices, one key, --port-min 0 --port-max 2147483647 --port-count 1" "$work/equal-keys" \
   --port-min 0 --port-max 2147483647 --port-count 1
 suggest_row "100000 devices, --port-min 1024 --port-count 1" "$work/fleet-100000" --port-min 1024 --port-count 1
+
+# The same 100,000 devices in the other forms the audit reads, each against
+# the plain run with the same listing (instructions, callgrind).
+echo
+echo "| 100000 devices as | run | instructions | against the plain run |"
+echo "|---|---|---|---|"
+plain="$work/fleet-100000"
+awk -F'\t' '/^#/ { print; next } { printf "%d %s 10.%d.%d.%d %s\n", 1733580000 + NR, $1,
+  NR % 256, int(NR / 256) % 256, NR % 251, $2 }' "$plain" >"$work/leases"
+awk -F'\t' 'BEGIN { print "Name,MAC Address,Room" } /^#/ { next } {
+  split($2, part, " room "); printf "\"%s, staff\",%s,\"room \"\"%s\"\"\"\n", part[1], $1, part[2] }' \
+  "$plain" >"$work/fleet.csv"
+form_row() { # $1: form, $2: inventory, $3: the plain run's options, then the form's
+  local form=$1 inventory=$2 base=$3
+  shift 3
+  local ir plain_ir
+  ir=$(instructions "$inventory" $base "$@")
+  plain_ir=$(instructions "$plain" $base)
+  awk -v f="$form" -v r="portslot-audit ${base:+$base }$*" -v i="$ir" -v p="$plain_ir" 'BEGIN {
+    printf "| %s | %s | %d | %.2f × |\n", f, r, i, i / p }'
+}
+form_row "a leases file" "$work/leases" "" --field 2
+form_row "a leases file" "$work/leases" "--all" --field 2
+form_row "CSV, quoted" "$work/fleet.csv" "" --csv
+form_row "CSV, quoted" "$work/fleet.csv" "--all" --csv
+form_row "the plain file" "$plain" "" --json
+form_row "the plain file" "$plain" "--all" --json
+form_row "CSV, quoted" "$work/fleet.csv" "--all" --csv --json

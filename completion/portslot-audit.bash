@@ -1,18 +1,18 @@
 # bash completion for portslot-audit
-# A number follows each range option, so nothing is offered after one; an
-# argument starting with "-" completes to an option name, and anything else
-# to a file name (the inventories).
+# A number, a field or a byte follows the options that take a value, so
+# nothing is offered after one; an argument starting with "-" completes to an
+# option name, and anything else to a file name (the inventories).
 _portslot_audit()
 {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=${COMP_WORDS[COMP_CWORD-1]}
     COMPREPLY=()
     case $prev in
-        --port-min|--port-max|--port-count)
+        --port-min|--port-max|--port-count|--port|--field|--delimiter)
             return 0 ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--port-min --port-max --port-count --all --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--port-min --port-max --port-count --all --suggest --port --field --delimiter --csv --json --help --version' -- "$cur"))
         return 0
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

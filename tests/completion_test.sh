@@ -32,6 +32,9 @@ expect "portslot --port-num 1 -" "--port-min --port-max --port-count --port-num"
 
 expect "portslot-audit --a" "--all"
 expect "portslot-audit --port-count " ""
+expect "portslot-audit --port" "--port-min --port-max --port-count --port"
+expect "portslot-audit --field " ""
+expect "portslot-audit --csv --j" "--json"
 cd "$(mktemp -d)" && touch fleet.txt
 expect "portslot-audit --all fl" "fleet.txt"
 

@@ -116,14 +116,14 @@ struct block_work {
 // Calls `visit(entry, position, offset)` for each device of the block
 // devices[begin, end), in order, counting them from 0: the first entry of
 // each device, while every later one goes to `duplicates`.
-template <class Visit>
+template <bool Plain, class Visit>
 void each_distinct(block_work &work, const growing_array<uint64_t> &devices, size_t begin,
                    size_t end, const fleet &inventories, growing_array<duplicate> &duplicates,
                    Visit &&visit)
 {
     if (end - begin == 1) {
         const uint64_t offset = offset_of(devices.items[begin]);
-        visit(entry_at(inventories, offset), size_t{0}, offset);
+        visit(entry_at<Plain>(inventories, offset), size_t{0}, offset);
         return;
     }
     work.make_room(end - begin);
@@ -137,7 +137,7 @@ void each_distinct(block_work &work, const growing_array<uint64_t> &devices, siz
             __builtin_prefetch(line + 48);
         }
         const uint64_t offset = offset_of(devices.items[i]);
-        const entry e = entry_at(inventories, offset);
+        const entry e = entry_at<Plain>(inventories, offset);
         work.addresses.items[kept] = address_of(e);
         work.offsets.items[kept] = offset;
         const size_t original = work.first_of(kept);

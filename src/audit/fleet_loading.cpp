@@ -121,6 +121,7 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
     loaded.inventories = static_cast<inventory *>(allocate_zeroed(file_count, sizeof(inventory)));
     loaded.bases = static_cast<uint64_t *>(allocate_zeroed(file_count, sizeof(uint64_t)));
     watch_mappings(&loaded.inventories, &loaded.count);
+    loaded.plain = source.format.kind == record_format::plain;
     uint64_t base = 0;
     for (size_t i = 0; i < file_count; ++i) {
         inventory &inv = loaded.inventories[loaded.count];

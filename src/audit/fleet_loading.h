@@ -27,7 +27,9 @@ struct loaded_fleet {
     loaded_fleet &operator=(const loaded_fleet &) = delete;
     ~loaded_fleet();
 
-    fleet view() const { return fleet{inventories, bases, count}; }
+    bool plain = true; // every inventory in the plain format
+
+    fleet view() const { return fleet{inventories, bases, count, plain}; }
 };
 
 // What to load, and how its records hold their addresses.

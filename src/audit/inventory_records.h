@@ -30,14 +30,76 @@ inline const char *trim_end(const char *begin, const char *p)
     return p;
 }
 
-// The line ends in [p, end): a line feed, or a carriage return not followed
-// by one, as line numbers count them.
-inline uint64_t count_line_ends(const char *p, const char *end, const char *text_end)
+// The end of the run of non-blanks at `p`: a blank, a line end, or `end`.
+// Eight bytes at a time while none is below 0x21; `nuls` counts the NUL
+// bytes in it.
+inline const char *run_end(const char *p, const char *end, unsigned &nuls)
 {
-    uint64_t n = 0;
+    for (;;) {
+        for (; end - p >= 8; p += 8) {
+            const unsigned at = first_below(load_word(p), 0x21);
+            if (at != 8) {
+                p += at;
+                break;
+            }
+        }
+        if (end - p < 8) {
+            for (; p != end && class_of(*p) == ordinary; ++p)
+                nuls += *p == '\0';
+            return p;
+        }
+        if (class_of(*p) != ordinary)
+            return p;
+        nuls += *p == '\0'; // a control byte within the run
+        ++p;
+    }
+}
+
+// The first byte at or after `p` that is `byte` or below 0x0e (the line
+// ends among them), or `end`. Eight bytes at a time.
+inline const char *byte_or_control(const char *p, const char *end, char byte)
+{
+    const auto b = static_cast<unsigned char>(byte);
+    for (; end - p >= 8; p += 8) {
+        const uint64_t word = load_word(p);
+        const unsigned at = first_marked(marks_below(word, 0x0e) | marks_of(word, b));
+        if (at != 8)
+            return p + at;
+    }
     for (; p != end; ++p)
-        n += *p == '\n' || (*p == '\r' && (p + 1 == text_end || p[1] != '\n'));
-    return n;
+        if (*p == byte || static_cast<unsigned char>(*p) < 0x0e)
+            return p;
+    return p;
+}
+
+// The first `delimiter` or line end at or after `p`, or `end`.
+inline const char *delimiter_or_line_end(const char *p, const char *end, char delimiter)
+{
+    for (;; ++p) {
+        p = byte_or_control(p, end, delimiter);
+        if (p == end || *p == delimiter || class_of(*p) == line_end)
+            return p;
+    }
+}
+
+// True when [p, end) holds `byte`; and sets `other_too` when it holds
+// `other`. Eight bytes at a time, for short texts.
+inline bool holds(const char *p, const char *end, unsigned char byte, unsigned char other,
+                  bool &other_too)
+{
+    uint64_t marks = 0, other_marks = 0;
+    for (; end - p >= 8; p += 8) {
+        uint64_t word;
+        memcpy(&word, p, 8);
+        marks |= marks_of(word, byte);
+        other_marks |= marks_of(word, other);
+    }
+    for (; p != end; ++p) {
+        marks |= static_cast<unsigned char>(*p) == byte;
+        other_marks |= static_cast<unsigned char>(*p) == other;
+    }
+    other_too = other_too || other_marks != 0;
+    return marks != 0;
 }
 
 } // namespace detail
@@ -51,21 +113,21 @@ inline const char *csv_field_end(const char *p, const char *end, char delimiter,
 {
     if (p != end && *p == '"') {
         for (++p;;) {
-            const auto *quote =
-                static_cast<const char *>(memchr(p, '"', static_cast<size_t>(end - p)));
-            const char *stop = quote != nullptr ? quote : end;
-            line_ends += detail::count_line_ends(p, stop, end);
-            if (quote == nullptr)
-                return end;
-            p = quote + 1;
+            p = detail::byte_or_control(p, end, '"');
+            if (p == end)
+                return end;  // never closed
+            if (*p != '"') { // a line end, or another control byte
+                line_ends += *p == '\n' || (*p == '\r' && (p + 1 == end || p[1] != '\n'));
+                ++p;
+                continue;
+            }
+            ++p;
             if (p == end || *p != '"')
                 break;
             ++p; // a doubled quote
         }
     }
-    while (p != end && *p != delimiter && *p != '\n' && *p != '\r')
-        ++p;
-    return p;
+    return detail::delimiter_or_line_end(p, end, delimiter);
 }
 
 // A CSV field's value as pieces of the text: without its quotes, a doubled
@@ -95,54 +157,64 @@ template <class Piece> void csv_value(const char *start, const char *stop, Piece
     }
 }
 
-// Reads the record at `record` as `format` says into `e`; returns where the
-// next one starts. Line ends inside CSV fields are added to `line_ends`.
-inline const char *read_record(const char *record, const char *end, const record_format &format,
-                               entry &e, uint64_t &line_ends)
+namespace detail {
+
+// A record of fields split at runs of blanks, starting at its first.
+template <bool Check>
+[[gnu::always_inline]] inline const char *read_blank_fields(const char *record, const char *end,
+                                                            uint32_t field_number, entry &e)
 {
-    using namespace detail;
-    if (format.kind == record_format::plain)
-        return read_fields(record, end, e);
+    const char *p = record, *field = nullptr, *before_end = record;
+    unsigned nuls = 0;
+    e.has_quote = e.no_field = false;
+    for (uint32_t i = 1; p != end && class_of(*p) != line_end; ++i) {
+        if (i == field_number) {
+            field = p;
+            break;
+        }
+        before_end = run_end(p, end, nuls);
+        p = skip_blanks(before_end, end);
+    }
+    if (field == nullptr) { // too few fields
+        e.no_field = true;
+        e.mac = e.label = e.before = record;
+        e.mac_size = e.label_size = e.before_size = 0;
+        return past_line_end(find_line_end(p, end), end);
+    }
+    nuls = 0;
+    const char *field_end = run_end(field, end, nuls);
+    e.before = record;
+    e.before_size = static_cast<size_t>(before_end - record);
+    const char *after = skip_blanks(field_end, end);
+    const char *record_end = find_line_end(after, end);
+    e.label = after;
+    e.label_size = static_cast<size_t>(trim_end(after, record_end) - after);
+    e.joiner = e.before_size != 0 && e.label_size != 0 ? ' ' : 0;
+    e.mac = field;
+    e.mac_size = static_cast<size_t>(field_end - field);
+    if constexpr (Check)
+        e.has_nul = nuls != 0;
+    return past_line_end(record_end, end);
+}
+
+// A record of fields split at every delimiter; in CSV, quoted fields may
+// hold delimiters and line ends, counted in `line_ends`.
+template <bool Check>
+[[gnu::always_inline]] inline const char *read_split_record(const char *record, const char *end,
+                                                            const record_format &format, entry &e,
+                                                            uint64_t &line_ends)
+{
+    const char *field = nullptr, *field_end = nullptr; // the address's, as written
+    const char *p = record, *record_end = nullptr;
     e.has_nul = e.has_quote = e.no_field = false;
     e.joiner = 0;
-    const char *field = nullptr, *field_end = nullptr; // the address's, as written
-    const char *p = record, *line_end = nullptr;
-    if (format.kind == record_format::fields && format.delimiter == 0) {
-        // Runs of non-blanks, the line starting at its first.
-        line_end = find_line_end(record, end);
-        for (uint32_t i = 1; p != line_end; ++i) {
-            const char *stop = p;
-            while (stop != line_end && class_of(*stop) != blank)
-                ++stop;
-            if (i == format.field) {
-                field = p;
-                field_end = stop;
-                break;
-            }
-            p = skip_blanks(stop, line_end);
-        }
-        if (field != nullptr) {
-            e.before = record;
-            e.before_size = static_cast<size_t>(trim_end(record, field) - record);
-            const char *after = skip_blanks(field_end, line_end);
-            e.label = after;
-            e.label_size = static_cast<size_t>(trim_end(after, line_end) - after);
-            e.joiner = e.before_size != 0 && e.label_size != 0 ? ' ' : 0;
-        }
-    } else {
+    {
         // Split at every delimiter; with --csv, quoted fields may hold them.
         const bool csv = format.kind == record_format::csv;
-        const char *const text_line_end = csv ? end : find_line_end(record, end);
         uint64_t inside = 0;
         for (uint32_t i = 1;; ++i) {
-            const char *stop = nullptr;
-            if (csv) {
-                stop = csv_field_end(p, end, format.delimiter, inside);
-            } else {
-                const size_t left = static_cast<size_t>(text_line_end - p);
-                stop = static_cast<const char *>(memchr(p, format.delimiter, left));
-                stop = stop != nullptr ? stop : text_line_end;
-            }
+            const char *stop = csv ? csv_field_end(p, end, format.delimiter, inside)
+                                   : delimiter_or_line_end(p, end, format.delimiter);
             if (i == format.field) {
                 field = p;
                 field_end = stop;
@@ -153,31 +225,28 @@ inline const char *read_record(const char *record, const char *end, const record
             ++p;
         }
         line_ends += inside;
-        line_end = p;
+        record_end = p;
         if (field != nullptr) {
             // The text before the address and after it: as written in CSV,
             // trimmed of blanks otherwise.
             e.before = record;
             e.before_size = field == record ? 0 : static_cast<size_t>(field - 1 - record);
-            e.label = field_end == line_end ? line_end : field_end + 1;
-            e.label_size = static_cast<size_t>(line_end - e.label);
+            e.label = field_end == record_end ? record_end : field_end + 1;
+            e.label_size = static_cast<size_t>(record_end - e.label);
             if (!csv) {
                 const char *before_end = trim_end(record, e.before + e.before_size);
                 e.before = skip_blanks(record, before_end);
                 e.before_size = static_cast<size_t>(before_end - e.before);
-                e.label = skip_blanks(e.label, line_end);
-                e.label_size = static_cast<size_t>(trim_end(e.label, line_end) - e.label);
+                e.label = skip_blanks(e.label, record_end);
+                e.label_size = static_cast<size_t>(trim_end(e.label, record_end) - e.label);
             }
-            e.joiner = field != record && field_end != line_end ? format.delimiter : 0;
+            e.joiner = field != record && field_end != record_end ? format.delimiter : 0;
             if (csv && field != field_end && *field == '"') {
                 // The address inside its quotes; any other quote makes it no address.
                 const bool closed = field_end - field >= 2 && field_end[-1] == '"';
                 ++field;
                 field_end -= closed;
-                e.has_quote = !closed ||
-                              memchr(field, '"', static_cast<size_t>(field_end - field)) != nullptr;
-            } else if (csv) {
-                e.has_quote = memchr(field, '"', static_cast<size_t>(field_end - field)) != nullptr;
+                e.has_quote = !closed;
             }
         }
     }
@@ -194,10 +263,70 @@ inline const char *read_record(const char *record, const char *end, const record
         field_end = trim_end(field, field_end);
         e.mac = field;
         e.mac_size = static_cast<size_t>(field_end - field);
-        e.has_nul = memchr(field, '\0', e.mac_size) != nullptr;
+        // (A quote is a CSV address's fault; elsewhere it is a byte like any.)
+        if constexpr (Check) {
+            bool quote = false;
+            e.has_nul = holds(field, field_end, '\0', '"', quote);
+            e.has_quote = e.has_quote || (quote && format.kind == record_format::csv);
+        }
     }
-    return past_line_end(line_end, end);
+    return past_line_end(record_end, end);
 }
+
+} // namespace detail
+
+// Reads the record at `record` as `format` says into `e`; returns where the
+// next one starts. Line ends inside CSV fields are added to `line_ends`.
+// Without `Check`, for a record already read once, what makes an address
+// unusable (a NUL byte, a quote) is not looked for.
+template <bool Check = true>
+[[gnu::always_inline]] inline const char *read_record(const char *record, const char *end,
+                                                      const record_format &format, entry &e,
+                                                      uint64_t &line_ends)
+{
+    if (format.kind == record_format::plain) {
+        e.has_nul = e.has_quote = e.no_field = false;
+        e.joiner = 0;
+        e.before = record;
+        e.before_size = 0;
+        return read_fields(record, end, e);
+    }
+    if (format.kind == record_format::fields && format.delimiter == 0)
+        return detail::read_blank_fields<Check>(record, end, format.field, e);
+    return detail::read_split_record<Check>(record, end, format, e, line_ends);
+}
+
+namespace detail {
+
+// for_each_record for one way of reading a record, `read(record, e,
+// line_ends)`; `blank_start` when a record starts at its line's first
+// non-blank, `comments` when '#' starts one.
+template <class Read, class Visit>
+void each_record(const char *p, const char *end, uint64_t line, bool blank_start, bool comments,
+                 Read &&read, Visit &&visit)
+{
+    entry e{};
+    while (p != end) {
+        const char *first = skip_blanks(p, end);
+        if (first == end)
+            break;
+        if (class_of(*first) == line_end || (*first == '#' && comments)) {
+            p = past_line_end(find_line_end(first, end), end);
+            ++line;
+            continue;
+        }
+        // Blanks may begin a field that a delimiter ends.
+        const char *record = blank_start ? first : p;
+        uint64_t line_ends = 0;
+        e.line = line;
+        p = read(record, e, line_ends);
+        line += 1 + line_ends;
+        if (!visit(e, record))
+            return;
+    }
+}
+
+} // namespace detail
 
 // Calls `visit(entry, record)` for each record of `inv` from `from`, with
 // `record` where it starts, skipping blank lines and (but in CSV) lines whose
@@ -208,32 +337,24 @@ void for_each_record(const inventory &inv, const char *from, uint64_t line, Visi
 {
     using namespace detail;
     const record_format &format = inv.format;
+    const char *const end = inv.text + inv.size;
     if (format.kind == record_format::plain && from == inv.text) {
         for_each_entry(inv.text, inv.size,
                        [&](const entry &e) { return visit(e, static_cast<const char *>(e.mac)); });
-        return;
-    }
-    const char *p = from;
-    const char *const end = inv.text + inv.size;
-    entry e{};
-    while (p != end) {
-        const char *first = skip_blanks(p, end);
-        if (first == end)
-            break;
-        if (class_of(*first) == line_end || (*first == '#' && format.kind != record_format::csv)) {
-            p = past_line_end(find_line_end(first, end), end);
-            ++line;
-            continue;
-        }
-        // Blanks may begin a field that a delimiter ends.
-        const char *record =
-            format.kind == record_format::fields && format.delimiter == 0 ? first : p;
-        uint64_t line_ends = 0;
-        e.line = line;
-        p = read_record(record, end, format, e, line_ends);
-        line += 1 + line_ends;
-        if (!visit(e, record))
-            return;
+    } else if (format.kind == record_format::fields && format.delimiter == 0) {
+        each_record(
+            from, end, line, true, true,
+            [&](const char *record, entry &e, uint64_t &) {
+                return read_blank_fields<true>(record, end, format.field, e);
+            },
+            visit);
+    } else {
+        each_record(
+            from, end, line, false, format.kind != record_format::csv,
+            [&](const char *record, entry &e, uint64_t &line_ends) {
+                return read_split_record<true>(record, end, format, e, line_ends);
+            },
+            visit);
     }
 }
 

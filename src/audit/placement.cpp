@@ -13,32 +13,37 @@ void distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventor
                    growing_array<duplicate> &duplicates, growing_array<uint64_t> &keys)
 {
     block_work work;
-    for (size_t begin = 0, end; begin < devices.size; begin = end) {
-        end = block_end(devices, begin);
-        each_distinct(work, devices, begin, end, inventories, duplicates,
-                      [&](const entry &e, size_t, uint64_t) {
-                          // The key as the derivation reads it: colons
-                          // dropped, then the tail. (Only addresses that
-                          // gave a port get here: at most 17 bytes.)
-                          char mac[18] = {}, digits[18];
-                          std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
-                          keys.push(mac_tail_value(remove_char(digits, mac, ':')));
-                      });
-    }
+    by_format(inventories, [&](auto plain) {
+        for (size_t begin = 0, end; begin < devices.size; begin = end) {
+            end = block_end(devices, begin);
+            each_distinct<plain()>(work, devices, begin, end, inventories, duplicates,
+                                   [&](const entry &e, size_t, uint64_t) {
+                                       // The key as the derivation reads it: colons dropped, then
+                                       // the tail. (Only addresses that gave a port get here: at
+                                       // most 17 bytes.)
+                                       char mac[18] = {}, digits[18];
+                                       std::copy(e.mac,
+                                                 e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
+                                       keys.push(mac_tail_value(remove_char(digits, mac, ':')));
+                                   });
+        }
+    });
     sort_by_later(duplicates);
 }
 
 void place_devices(growing_array<uint64_t> &devices, const fleet &inventories,
                    const port_range &range)
 {
-    for (size_t i = 0; i < devices.size; ++i) {
-        const uint64_t offset = offset_of(devices.items[i]);
-        const entry e = entry_at(inventories, offset);
-        char mac[18] = {};
-        std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
-        devices.items[i] = make_device(
-            compute_port(mac, range.port_min, range.port_max, range.port_count, 1), offset);
-    }
+    by_format(inventories, [&](auto plain) {
+        for (size_t i = 0; i < devices.size; ++i) {
+            const uint64_t offset = offset_of(devices.items[i]);
+            const entry e = entry_at<plain()>(inventories, offset);
+            char mac[18] = {};
+            std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
+            devices.items[i] = make_device(
+                compute_port(mac, range.port_min, range.port_max, range.port_count, 1), offset);
+        }
+    });
     // The devices are in the order of their old blocks now: back to input
     // order (ascending offsets) first, so that each new block lists its
     // devices in input order.

@@ -45,6 +45,32 @@ void write_row_in_pieces(output &out, const char *ports, size_t ports_size, cons
     out.bytes("\n", 1);
 }
 
+// A row whose label joins the text before the address and after it, copied
+// into the output's buffer at once where it can be.
+void write_joined_row(output &out, const char (&ports)[24], size_t ports_size, const entry &e,
+                      bool escape)
+{
+    const size_t joined = e.joiner != 0;
+    const size_t size = ports_size + e.mac_size + e.before_size + joined + e.label_size + 2;
+    char *to = escape ? nullptr : out.room(size + sizeof ports);
+    if (to == nullptr) {
+        write_row_in_pieces(out, ports, ports_size, e, escape);
+        return;
+    }
+    memcpy(to, ports, sizeof ports);
+    to += ports_size;
+    memcpy(to, e.mac, e.mac_size);
+    to += e.mac_size;
+    *to++ = '\t';
+    memcpy(to, e.before, e.before_size);
+    to += e.before_size;
+    *to = e.joiner;
+    to += joined;
+    memcpy(to, e.label, e.label_size);
+    to[e.label_size] = '\n';
+    out.commit(size);
+}
+
 // "first-last<TAB>" (`ports`), the address, a tab, the label and a line end,
 // copied into the output's buffer at once where it can be.
 void write_row(output &out, const char (&ports)[24], size_t ports_size, const entry &e, bool escape)
@@ -53,7 +79,7 @@ void write_row(output &out, const char (&ports)[24], size_t ports_size, const en
     // Room for the fixed-size copies too, which may reach past the row.
     char *to = escape || e.before_size + e.joiner != 0 ? nullptr : out.room(size + sizeof ports);
     if (to == nullptr) {
-        write_row_in_pieces(out, ports, ports_size, e, escape);
+        write_joined_row(out, ports, ports_size, e, escape);
         return;
     }
     // Copies of a fixed size are a few moves, not a call.
@@ -161,9 +187,12 @@ struct kept_entry {
 
 } // namespace
 
-plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inventories,
-                        const port_range &range, const plan_style &style, output &out,
-                        growing_array<duplicate> &duplicates)
+namespace {
+
+template <bool Plain>
+plan_summary write_plan_as(const growing_array<uint64_t> &devices, const fleet &inventories,
+                           const port_range &range, const plan_style &style, output &out,
+                           growing_array<duplicate> &duplicates)
 {
     plan_summary summary;
     block_work work;
@@ -182,11 +211,11 @@ plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inv
             // Each row says whether the block is shared: it waits for the
             // block's last device.
             kept_entries.size = 0;
-            each_distinct(work, devices, begin, end, inventories, duplicates,
-                          [&](const entry &e, size_t position, uint64_t offset) {
-                              kept = position + 1;
-                              kept_entries.push(kept_entry{e, offset});
-                          });
+            each_distinct<Plain>(work, devices, begin, end, inventories, duplicates,
+                                 [&](const entry &e, size_t position, uint64_t offset) {
+                                     kept = position + 1;
+                                     kept_entries.push(kept_entry{e, offset});
+                                 });
             const int32_t last = last_port(kept_entries.items[0].e, range);
             for (size_t i = 0; i < kept && (style.all || kept > 1); ++i)
                 write_json_row(out, first, last, kept_entries.items[i].e,
@@ -197,20 +226,20 @@ plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inv
             // block's first device waits until a second one shows that the
             // block is shared.
             entry waiting{};
-            each_distinct(work, devices, begin, end, inventories, duplicates,
-                          [&](const entry &e, size_t position, uint64_t) {
-                              kept = position + 1;
-                              if (position == 0)
-                                  n = block_ports(first, e, range, ports);
-                              if (style.all || position > 1) {
-                                  write_row(out, ports, n, e, style.escape);
-                              } else if (position == 0) {
-                                  waiting = e;
-                              } else {
-                                  write_row(out, ports, n, waiting, style.escape);
-                                  write_row(out, ports, n, e, style.escape);
-                              }
-                          });
+            each_distinct<Plain>(work, devices, begin, end, inventories, duplicates,
+                                 [&](const entry &e, size_t position, uint64_t) {
+                                     kept = position + 1;
+                                     if (position == 0)
+                                         n = block_ports(first, e, range, ports);
+                                     if (style.all || position > 1) {
+                                         write_row(out, ports, n, e, style.escape);
+                                     } else if (position == 0) {
+                                         waiting = e;
+                                     } else {
+                                         write_row(out, ports, n, waiting, style.escape);
+                                         write_row(out, ports, n, e, style.escape);
+                                     }
+                                 });
         }
         ++summary.blocks_in_use;
         summary.devices += kept;
@@ -221,6 +250,17 @@ plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inv
     }
     sort_by_later(duplicates);
     return summary;
+}
+
+} // namespace
+
+plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inventories,
+                        const port_range &range, const plan_style &style, output &out,
+                        growing_array<duplicate> &duplicates)
+{
+    return by_format(inventories, [&](auto plain) {
+        return write_plan_as<plain()>(devices, inventories, range, style, out, duplicates);
+    });
 }
 
 void write_summary(const plan_summary &summary, int64_t blocks, bool json, output &out)
