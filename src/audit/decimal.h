@@ -7,17 +7,44 @@
 
 namespace portslot::audit {
 
-// Writes the decimal digits of `value` at `out`; returns how many.
+namespace detail {
+
+// "00" to "99".
+struct digit_pairs {
+    char of[200];
+};
+consteval digit_pairs make_digit_pairs()
+{
+    digit_pairs pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs.of[2 * i] = static_cast<char>('0' + i / 10);
+        pairs.of[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}
+inline constexpr digit_pairs pairs = make_digit_pairs();
+
+} // namespace detail
+
+// Writes the decimal digits of `value` at `out`; returns how many. Two
+// digits at a time, from the right.
 inline size_t put_decimal(char *out, uint64_t value)
 {
-    char digits[20];
-    size_t n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    for (size_t i = 0; i < n; ++i)
-        out[i] = digits[n - 1 - i];
+    size_t n = 1;
+    for (uint64_t rest = value; rest >= 10; rest /= 10)
+        ++n;
+    char *to = out + n;
+    for (; value >= 100; value /= 100) {
+        const char *pair = detail::pairs.of + 2 * (value % 100);
+        *--to = pair[1];
+        *--to = pair[0];
+    }
+    if (value >= 10) {
+        *--to = detail::pairs.of[2 * value + 1];
+        *--to = detail::pairs.of[2 * value];
+    } else {
+        *--to = static_cast<char>('0' + value);
+    }
     return n;
 }
 

@@ -64,7 +64,7 @@ void write_place(output &err, const inventory &inv, const entry &e)
 // Adds the devices of `inv`, whose text starts at `base` in the fleet.
 // False when a record gives no port.
 bool add_devices(const inventory &inv, uint64_t base, const port_range &range,
-                 growing_array<uint64_t> &devices, output &err)
+                 growing_array<uint64_t> &devices, line_index *lines, output &err)
 {
     bool ok = true;
     const char *const end = inv.text + inv.size;
@@ -84,7 +84,12 @@ bool add_devices(const inventory &inv, uint64_t base, const port_range &range,
                                       : portslot::compute_port(mac, range.port_min, range.port_max,
                                                                range.port_count, 1);
             if (first >= 0) {
-                devices.push(make_device(first, base + static_cast<uint64_t>(record - inv.text)));
+                const uint64_t offset = base + static_cast<uint64_t>(record - inv.text);
+                devices.push(make_device(first, offset));
+                if (lines != nullptr) {
+                    lines->offsets.push(offset);
+                    lines->lines.push(e.line);
+                }
                 return true;
             }
             ok = false;
@@ -145,7 +150,9 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
             fatal(inv.name, "inventories of more than 8 GiB in all are too large to audit");
         if (inv.format.kind == record_format::csv)
             read_csv_header(inv, source.field_name, source.field_given);
-        loaded.complete = add_devices(inv, base, range, loaded.devices, err) && loaded.complete;
+        loaded.complete = add_devices(inv, base, range, loaded.devices,
+                                      source.keep_lines ? &loaded.lines : nullptr, err) &&
+                          loaded.complete;
         base += inv.size;
         // The plan reads back only the lines it lists.
         release_pages(inv);

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "decimal.h"
+#include "inventory_lines.h"
 
 namespace portslot::audit {
 
@@ -36,29 +37,55 @@ size_t utf8_sequence(const unsigned char *p, size_t left)
     return size;
 }
 
+// The bytes that a JSON string holds as they are.
+struct byte_set {
+    bool of[256];
+};
+consteval byte_set make_plain_bytes()
+{
+    byte_set set{};
+    for (int c = 0x20; c < 0x7f; ++c)
+        set.of[c] = c != '"' && c != '\\';
+    return set;
+}
+constexpr byte_set plain_bytes = make_plain_bytes();
+
 } // namespace
 
-void write_json_chars(output &out, const char *text, size_t size)
+char *put_json_chars(char *to, const char *text, size_t size)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(text);
     const auto *const end = p + size;
     while (p != end) {
-        // Plain ASCII goes out in runs.
-        const auto *run = p;
-        while (run != end && *run >= 0x20 && *run < 0x7f && *run != '"' && *run != '\\')
-            ++run;
-        out.bytes(reinterpret_cast<const char *>(p), static_cast<size_t>(run - p));
-        p = run;
+        // Plain ASCII goes out eight bytes at a time, up to the first byte
+        // that needs care: a control byte, '"', '\\', DEL, or one of UTF-8.
+        for (; end - p >= 8; p += 8) {
+            const uint64_t word = load_word(reinterpret_cast<const char *>(p));
+            const uint64_t marks = marks_below(word, 0x20) | (word & 0x8080808080808080u) |
+                                   marks_of(word, '"') | marks_of(word, '\\') |
+                                   marks_of(word, 0x7f);
+            const unsigned at = first_marked(marks);
+            __builtin_memcpy(to, p, 8);
+            if (at != 8) {
+                to += at;
+                p += at;
+                break;
+            }
+            to += 8;
+        }
+        for (; p != end && plain_bytes.of[*p]; ++p)
+            *to++ = static_cast<char>(*p);
         if (p == end)
             break;
         const unsigned char c = *p;
         if (c >= 0x80) {
             const size_t n = utf8_sequence(p, static_cast<size_t>(end - p));
             if (n == 0) {
-                out.text("\xef\xbf\xbd"); // U+FFFD
+                to = put_text(to, "\xef\xbf\xbd"); // U+FFFD
                 ++p;
             } else {
-                out.bytes(reinterpret_cast<const char *>(p), n);
+                __builtin_memcpy(to, p, n);
+                to += n;
                 p += n;
             }
             continue;
@@ -66,26 +93,57 @@ void write_json_chars(output &out, const char *text, size_t size)
         ++p;
         switch (c) {
         case '"':
-            out.text("\\\"");
+            to = put_text(to, "\\\"");
             break;
         case '\\':
-            out.text("\\\\");
+            to = put_text(to, "\\\\");
             break;
         case '\n':
-            out.text("\\n");
+            to = put_text(to, "\\n");
             break;
         case '\r':
-            out.text("\\r");
+            to = put_text(to, "\\r");
             break;
         case '\t':
-            out.text("\\t");
+            to = put_text(to, "\\t");
             break;
         default: {
             const char hex[] = "0123456789abcdef";
             const char escaped[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-            out.bytes(escaped, sizeof escaped);
+            __builtin_memcpy(to, escaped, sizeof escaped);
+            to += sizeof escaped;
         }
         }
+    }
+    return to;
+}
+
+void write_json_chars(output &out, const char *text, size_t size)
+{
+    // Straight into the output's buffer, in pieces that end between
+    // characters (no UTF-8 sequence is longer than four bytes); through a
+    // small buffer of its own when the output's is smaller still.
+    char small[6 * 64];
+    while (size > 0) {
+        size_t limit = 4096;
+        char *to = out.room(6 * limit);
+        if (to == nullptr) {
+            limit = 64;
+            to = small;
+        }
+        size_t piece = size;
+        if (piece > limit) {
+            piece = limit;
+            while (piece > limit - 4 && (static_cast<unsigned char>(text[piece]) & 0xc0) == 0x80)
+                --piece;
+        }
+        const auto written = static_cast<size_t>(put_json_chars(to, text, piece) - to);
+        if (to == small)
+            out.bytes(small, written);
+        else
+            out.commit(written);
+        text += piece;
+        size -= piece;
     }
 }
 

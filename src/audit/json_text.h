@@ -14,6 +14,17 @@ namespace portslot::audit {
 // part of a valid UTF-8 sequence as U+FFFD.
 void write_json_chars(output &out, const char *text, size_t size);
 
+// The same, written at `to`, which has room for 6 * `size` bytes; returns
+// the end of what it wrote.
+char *put_json_chars(char *to, const char *text, size_t size);
+
+// Copies the literal `text` to `to`; returns the end of the copy.
+template <size_t N> inline char *put_text(char *to, const char (&text)[N])
+{
+    __builtin_memcpy(to, text, N - 1);
+    return to + N - 1;
+}
+
 // `text` as a JSON string, in quotes.
 void write_json_string(output &out, const char *text, size_t size);
 

@@ -16,15 +16,4 @@ void number_lines(const fleet &inventories, const uint64_t *offsets, size_t coun
     }
 }
 
-void index_lines(const growing_array<uint64_t> &devices, const fleet &inventories,
-                 line_index &index)
-{
-    for (size_t i = 0; i < devices.size; ++i)
-        index.offsets.push(offset_of(devices.items[i]));
-    while (index.lines.capacity < index.offsets.size)
-        index.lines.grow();
-    index.lines.size = index.offsets.size;
-    number_lines(inventories, index.offsets.items, index.offsets.size, index.lines.items);
-}
-
 } // namespace portslot::audit

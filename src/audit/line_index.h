@@ -16,7 +16,8 @@ namespace portslot::audit {
 // pass over each inventory.
 void number_lines(const fleet &inventories, const uint64_t *offsets, size_t count, uint64_t *lines);
 
-// The line of every device, for a plan that names them all.
+// The line of every device, for a plan that names them all: the offsets of
+// their records, ascending, and their lines.
 struct line_index {
     growing_array<uint64_t> offsets, lines;
 
@@ -27,11 +28,6 @@ struct line_index {
         return lines.items[at - offsets.items];
     }
 };
-
-// Indexes the lines of `devices`, in input order (as loaded, before they are
-// sorted by block).
-void index_lines(const growing_array<uint64_t> &devices, const fleet &inventories,
-                 line_index &index);
 
 } // namespace portslot::audit
 

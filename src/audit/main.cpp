@@ -16,7 +16,6 @@
 #include "duplicate_report.h"
 #include "fatal.h"
 #include "fleet_loading.h"
-#include "line_index.h"
 #include "memory.h"
 #include "output.h"
 #include "placement.h"
@@ -118,8 +117,8 @@ int exit_status(bool complete, bool shared, output &out, output &err)
 // Where the addresses are, from the options.
 fleet_source source_of(const audit_options &options)
 {
-    fleet_source source{
-        options.files, options.file_count, {}, options.field_name, options.field != 0};
+    fleet_source source{options.files,      options.file_count, {},
+                        options.field_name, options.field != 0, options.json};
     record_format &format = source.format;
     format.field = options.field != 0 ? options.field : 1;
     format.delimiter = options.delimiter;
@@ -145,9 +144,6 @@ int audit(const audit_options &options, output &out, output &err)
     loaded_fleet loaded;
     load_fleet(source_of(options), range, loaded, err);
     const fleet inventories = loaded.view();
-    line_index lines; // JSON rows name their lines
-    if (options.json)
-        index_lines(loaded.devices, inventories, lines);
     sort_by_block(loaded.devices);
 
     port_range plan = range;
@@ -159,7 +155,8 @@ int audit(const audit_options &options, output &out, output &err)
     const bool all_held = !queries || keep_port_holders(loaded.devices, options.ports,
                                                         options.port_queries, range, blocks, err);
     err.flush(); // before the plan, which may wait for its reader
-    const plan_style style{options.all || queries, isatty(1) == 1, options.json ? &lines : nullptr};
+    const plan_style style{options.all || queries, isatty(1) == 1,
+                           options.json ? &loaded.lines : nullptr};
     growing_array<duplicate> duplicates;
     const plan_summary summary =
         write_plan(loaded.devices, inventories, plan, style, out, duplicates);

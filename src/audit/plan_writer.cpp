@@ -151,33 +151,83 @@ void write_csv_fields(output &out, const inventory &inv, const char *record)
     }
 }
 
-// A device as one JSON object on a line of its own.
-void write_json_row(output &out, int32_t first, int32_t last, const entry &e, uint64_t offset,
-                    bool shared, const fleet &inventories, const line_index &lines)
+// A device as one JSON object on a line of its own, composed in the output's
+// buffer (each byte of text takes at most six there).
+// `{"type":"device","first":F,"last":L,"mac":"`, the same for a whole
+// block; returns its length.
+size_t json_row_start(int32_t first, int32_t last, char (&start)[64])
+{
+    char *to = put_text(start, "{\"type\":\"device\",\"first\":");
+    to += put_decimal(to, static_cast<uint32_t>(first));
+    to = put_text(to, ",\"last\":");
+    to += put_decimal(to, static_cast<uint32_t>(last));
+    to = put_text(to, ",\"mac\":\"");
+    return static_cast<size_t>(to - start);
+}
+
+// For each inventory, `","file":"NAME","line":` with its name escaped, the
+// same for each of its rows.
+struct json_names {
+    growing_array<char> text;
+    growing_array<size_t> starts; // of each inventory's, and the end
+
+    explicit json_names(const fleet &inventories)
+    {
+        for (size_t i = 0; i < inventories.count; ++i) {
+            const char *name = inventories.inventories[i].name;
+            const size_t size = strlen(name);
+            while (text.capacity < text.size + 6 * size + 32)
+                text.grow();
+            starts.push(text.size);
+            char *to = put_text(text.items + text.size, "\",\"file\":\"");
+            to = put_json_chars(to, name, size);
+            to = put_text(to, "\",\"line\":");
+            text.size = static_cast<size_t>(to - text.items);
+        }
+        starts.push(text.size);
+    }
+};
+
+void write_json_row(output &out, const char (&row_start)[64], size_t row_start_size, const entry &e,
+                    uint64_t offset, bool shared, const fleet &inventories, const json_names &names,
+                    const line_index &lines)
 {
     const size_t i = inventories.index_of(offset);
     const inventory &inv = inventories.inventories[i];
-    out.text("{\"type\":\"device\",");
-    write_json_number(out, "first", static_cast<uint32_t>(first));
-    out.text(",");
-    write_json_number(out, "last", static_cast<uint32_t>(last));
-    out.text(",\"mac\":");
-    write_json_string(out, e.mac, e.mac_size);
-    out.text(",\"label\":\"");
-    write_json_chars(out, e.before, e.before_size);
-    write_json_chars(out, &e.joiner, e.joiner != 0);
-    write_json_chars(out, e.label, e.label_size);
-    out.text("\",\"file\":");
-    write_json_string(out, inv.name, strlen(inv.name));
-    out.text(",");
-    write_json_number(out, "line", lines.line_of(offset));
-    out.text(shared ? ",\"shared\":true" : ",\"shared\":false");
+    const char *name = names.text.items + names.starts.items[i];
+    const size_t name_size = names.starts.items[i + 1] - names.starts.items[i];
+    const size_t text = e.mac_size + e.before_size + 1 + e.label_size;
+    char *const start = text < (size_t{1} << 12) ? out.room(120 + name_size + 6 * text) : nullptr;
+    if (start == nullptr) { // a label too long for the buffer: piece by piece
+        out.bytes(row_start, row_start_size);
+        write_json_chars(out, e.mac, e.mac_size);
+        out.text("\",\"label\":\"");
+        write_json_chars(out, e.before, e.before_size);
+        write_json_chars(out, &e.joiner, e.joiner != 0);
+        write_json_chars(out, e.label, e.label_size);
+        out.bytes(name, name_size);
+        char digits[20];
+        out.bytes(digits, put_decimal(digits, lines.line_of(offset)));
+        out.text(shared ? ",\"shared\":true" : ",\"shared\":false");
+    } else {
+        memcpy(start, row_start, sizeof row_start); // (a fixed size: a few moves)
+        char *to = put_json_chars(start + row_start_size, e.mac, e.mac_size);
+        to = put_text(to, "\",\"label\":\"");
+        to = put_json_chars(to, e.before, e.before_size);
+        to = put_json_chars(to, &e.joiner, e.joiner != 0);
+        to = put_json_chars(to, e.label, e.label_size);
+        memcpy(to, name, name_size);
+        to += name_size;
+        to += put_decimal(to, lines.line_of(offset));
+        to = shared ? put_text(to, ",\"shared\":true") : put_text(to, ",\"shared\":false");
+        out.commit(static_cast<size_t>(to - start));
+    }
     if (inv.format.kind == record_format::csv) {
         out.text(",\"fields\":{");
         write_csv_fields(out, inv, inv.text + (offset - inventories.bases[i]));
         out.text("}");
     }
-    out.text("}\n");
+    out.bytes("}\n", 2);
 }
 
 struct kept_entry {
@@ -189,7 +239,7 @@ struct kept_entry {
 
 namespace {
 
-template <bool Plain>
+template <bool Plain, bool Json>
 plan_summary write_plan_as(const growing_array<uint64_t> &devices, const fleet &inventories,
                            const port_range &range, const plan_style &style, output &out,
                            growing_array<duplicate> &duplicates)
@@ -197,6 +247,7 @@ plan_summary write_plan_as(const growing_array<uint64_t> &devices, const fleet &
     plan_summary summary;
     block_work work;
     growing_array<kept_entry> kept_entries; // JSON: a block's devices, until it is known shared
+    const json_names names(Json ? inventories : fleet{nullptr, nullptr, 0});
     char ports[24];
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
@@ -207,7 +258,7 @@ plan_summary write_plan_as(const growing_array<uint64_t> &devices, const fleet &
             continue;
         }
         size_t kept = 0, n = 0;
-        if (style.json != nullptr) {
+        if constexpr (Json) {
             // Each row says whether the block is shared: it waits for the
             // block's last device.
             kept_entries.size = 0;
@@ -216,10 +267,13 @@ plan_summary write_plan_as(const growing_array<uint64_t> &devices, const fleet &
                                      kept = position + 1;
                                      kept_entries.push(kept_entry{e, offset});
                                  });
-            const int32_t last = last_port(kept_entries.items[0].e, range);
+            char row_start[64];
+            const size_t row_start_size =
+                json_row_start(first, last_port(kept_entries.items[0].e, range), row_start);
             for (size_t i = 0; i < kept && (style.all || kept > 1); ++i)
-                write_json_row(out, first, last, kept_entries.items[i].e,
-                               kept_entries.items[i].offset, kept > 1, inventories, *style.json);
+                write_json_row(out, row_start, row_start_size, kept_entries.items[i].e,
+                               kept_entries.items[i].offset, kept > 1, inventories, names,
+                               *style.json);
         } else {
             // Each line is read once: a device is written as soon as it is
             // known not to be listed twice, except that without --all the
@@ -259,7 +313,10 @@ plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inv
                         growing_array<duplicate> &duplicates)
 {
     return by_format(inventories, [&](auto plain) {
-        return write_plan_as<plain()>(devices, inventories, range, style, out, duplicates);
+        if (style.json != nullptr)
+            return write_plan_as<plain(), true>(devices, inventories, range, style, out,
+                                                duplicates);
+        return write_plan_as<plain(), false>(devices, inventories, range, style, out, duplicates);
     });
 }
 
