@@ -147,13 +147,6 @@ void write_json_chars(output &out, const char *text, size_t size)
     }
 }
 
-void write_json_string(output &out, const char *text, size_t size)
-{
-    out.bytes("\"", 1);
-    write_json_chars(out, text, size);
-    out.bytes("\"", 1);
-}
-
 void write_json_number(output &out, const char *name, uint64_t value)
 {
     char digits[20];

@@ -25,9 +25,6 @@ template <size_t N> inline char *put_text(char *to, const char (&text)[N])
     return to + N - 1;
 }
 
-// `text` as a JSON string, in quotes.
-void write_json_string(output &out, const char *text, size_t size);
-
 // `"name":` and a number, for an object's member.
 void write_json_number(output &out, const char *name, uint64_t value);
 
