@@ -70,7 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     !within(e.before, e.before_size) || !within(record, 0) || e.line <= previous)
                     std::abort();
                 previous = e.line;
-                return true;
             });
     }
 

@@ -18,6 +18,8 @@
 #include "fleet.h"
 #include "inventory.h"
 #include "inventory_lines.h"
+#include "inventory_records.h"
+#include "json_text.h"
 #include "memory.h"
 #include "output.h"
 #include "placement.h"
@@ -89,6 +91,14 @@ TEST(audit_command, reads_options_and_files)
         {{"--help=1"}, parsed_command::error, 40000, 41000, 2, false, {}},
         {{"f", "--help", "--bogus"}, parsed_command::help, 40000, 41000, 2, false, {"f"}},
         {{"--version"}, parsed_command::version, 40000, 41000, 2, false, {}},
+        {{"--field="}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--field", "+1", "--csv", "--json", "--delimiter=;", "f"},
+         parsed_command::run,
+         40000,
+         41000,
+         2,
+         false,
+         {"f"}},
     };
     for (const auto &c : cases) {
         std::vector<const char *> args, files(c.args.size() + 1);
@@ -113,33 +123,98 @@ TEST(audit_command, reads_options_and_files)
 
 TEST(inventory, splits_lines_into_address_and_label)
 {
+    using namespace std::string_literals;
+    using portslot::audit::record_format;
+    const record_format plain{}, second{record_format::fields, 0, 2},
+        third{record_format::fields, 0, 3}, comma{record_format::fields, ',', 2},
+        csv{record_format::csv, ',', 2}, csv_first{record_format::csv, ',', 1};
     const struct {
         std::string text;
-        std::vector<std::string> entries; // "line|mac|label"
+        std::vector<std::string> entries; // "line|mac|label", then "|no field", "|quote", "|nul"
+        record_format format;
     } cases[] = {
-        {"", {}},
-        {"\n\n \t\n# x\n  #y z\n", {}},
-        {"a", {"1|a|"}},
-        {"a b\n", {"1|a|b"}},
-        {"\v\fa\tb  c \r\n", {"1|a|b  c"}},
-        {"a#b c#d\n#\nx", {"1|a#b|c#d", "3|x|"}},
-        {"a \r", {"1|a|"}},
-        {"a\n \t", {"1|a|"}},
+        {"", {}, plain},
+        {"\n\n \t\n# x\n  #y z\n", {}, plain},
+        {"a", {"1|a|"}, plain},
+        {"a b\n", {"1|a|b"}, plain},
+        {"\v\fa\tb  c \r\n", {"1|a|b  c"}, plain},
+        {"a#b c#d\n#\nx", {"1|a#b|c#d", "3|x|"}, plain},
+        {"a \r", {"1|a|"}, plain},
+        {"a\n \t", {"1|a|"}, plain},
         // A lone carriage return ends a line too; CR LF is one line end.
-        {"a x\rb y\r\rc\r\n\nd\n\re", {"1|a|x", "2|b|y", "4|c|", "6|d|", "8|e|"}},
+        {"a x\rb y\r\rc\r\n\nd\n\re", {"1|a|x", "2|b|y", "4|c|", "6|d|", "8|e|"}, plain},
         // A last line without a line end, read to its end and no further.
-        {"aa:bb:cc:dd:ee:ff a\tbcdefghij", {"1|aa:bb:cc:dd:ee:ff|a\tbcdefghij"}},
+        {"aa:bb:cc:dd:ee:ff a\tbcdefghij", {"1|aa:bb:cc:dd:ee:ff|a\tbcdefghij"}, plain},
+        // Another field: the label joins what stands before and after it.
+        {"1733 aa:bb  x y \n# c\n  only\nabcdefgh\x01ijk m\0c\n  \t"s,
+         {"1|aa:bb|1733 x y", "3|||no field", "4|m\0c|abcdefgh\x01ijk|nul"s},
+         second},
+        {"a b\na b c", {"1|||no field", "2|c|a b"}, third},
+        {" a , mac , b ,\n,m\n\tx", {"1|mac|a,b ,", "2|m|", "3|||no field"}, comma},
+        // CSV: quotes hold delimiters, quotes and line ends; an address may
+        // hold no quote.
+        {"x,\"m,\"\"a\",y\nx,\"aa\"b\n\"p\r\nq\",z\r\n\n#,w\nx,\"open",
+         {"1|m,\"\"a|x,y|quote", "2|aa\"b|x|quote", "3|z|\"p\r\nq\"", "6|w|#", "7|open|x|quote"},
+         csv},
+        {"\"a\nb\",c\nd", {"1|a\nb|c", "3|d|"}, csv_first},
     };
     for (const auto &c : cases) {
         std::vector<std::string> got;
         const guarded_text text(c.text);
-        portslot::audit::for_each_entry(
-            text.data(), c.text.size(), [&](const portslot::audit::entry &e) {
+        portslot::audit::inventory inv;
+        inv.text = text.data();
+        inv.size = c.text.size();
+        inv.format = c.format;
+        portslot::audit::for_each_record(
+            inv, inv.text, 1, [&](const portslot::audit::entry &e, const char *) {
+                std::string label(e.before, e.before_size);
+                if (e.joiner != 0)
+                    label += e.joiner;
+                label.append(e.label, e.label_size);
                 got.push_back(std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" +
-                              std::string(e.label, e.label_size));
-                return true;
+                              label + (e.no_field ? "|no field" : "") +
+                              (e.has_quote ? "|quote" : "") + (e.has_nul ? "|nul" : ""));
             });
         EXPECT_EQ(got, c.entries) << testing::PrintToString(c.text);
+    }
+}
+
+// Text as JSON: escaped, and valid UTF-8 whatever the bytes, through the
+// output's buffer and through a small one of its own alike.
+TEST(json_text, escapes_and_mends)
+{
+    const std::string long_text = std::string(4093, 'a') + "\xf0\x9f\x98\x80" + "b";
+    const struct {
+        std::string text, json;
+    } cases[] = {
+        {"plain text, longer than a word", "plain text, longer than a word"},
+        {"\"\\/\n\r\t\x01\x1f\x7f", "\\\"\\\\/\\n\\r\\t\\u0001\\u001f\\u007f"},
+        {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf",
+         "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf"},
+        // Overlong forms, surrogates, past U+10FFFF, stray and cut short.
+        {"\xc0\xaf|\xe0\x80\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|\x80|\xe2\x82",
+         "\xef\xbf\xbd\xef\xbf\xbd|\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd|"
+         "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd|\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd|"
+         "\xef\xbf\xbd|\xef\xbf\xbd\xef\xbf\xbd"},
+        // A character across the end of a piece stays whole.
+        {long_text, long_text},
+    };
+    for (const auto &c : cases) {
+        for (const std::size_t capacity : {std::size_t{1} << 16, std::size_t{64}}) {
+            std::vector<char> buffer(capacity);
+            std::string got;
+            struct sink_file {
+                std::FILE *file = std::tmpfile();
+                ~sink_file() { std::fclose(file); }
+            } sink;
+            portslot::output to_file(fileno(sink.file), buffer.data(), buffer.size());
+            portslot::audit::write_json_chars(to_file, c.text.data(), c.text.size());
+            ASSERT_TRUE(to_file.flush());
+            std::rewind(sink.file);
+            for (int ch; (ch = std::fgetc(sink.file)) != EOF;)
+                got += static_cast<char>(ch);
+            EXPECT_EQ(got, c.json) << testing::PrintToString(c.text.substr(0, 40)) << capacity;
+        }
     }
 }
 

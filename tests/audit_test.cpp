@@ -421,6 +421,19 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: @c: no MAC address column (mac, mac address, hwaddr) in the "
                    "header \"Name,Room\"; name it with --field\n",
                    2},
+        audit_case{"csv_header_after_blank_lines",
+                   {"--csv", "--all", "@c"},
+                   {{"c", "\n \r\na_column_whose_name_is_long,MAC\nx,00:00:00:00:00:01\ny,zz\n"}},
+                   "40004-40006\t00:00:00:00:00:01\tx\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@c:5: no port for \"zz\"\n",
+                   2},
+        audit_case{"csv_column_by_number",
+                   {"--csv", "--field", "2", "@e", "@c"},
+                   {{"e", ""}, {"c", "h1,h2\nx,00:00:00:00:00:01\n"}},
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
         audit_case{"csv_column_not_found",
                    {"--csv", "--field", "MAC", "@c"},
                    {{"c", "Name,Room\n"}},
@@ -504,6 +517,15 @@ INSTANTIATE_TEST_SUITE_P(
             "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
             "",
             0},
+        // A label longer than the output's buffer holds at once.
+        audit_case{"json_long_label",
+                   {"--json", "--port", "40556", "@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff " + std::string(5000, 'x')}},
+                   "{\"type\":\"device\",\"first\":40556,\"last\":40558,\"mac\":"
+                   "\"aa:bb:cc:dd:ee:ff\",\"label\":\"" +
+                       std::string(5000, 'x') + "\",\"file\":\"@a\",\"line\":1,\"shared\":false}\n",
+                   "",
+                   0},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
 
 // Output that cannot be written fails the run: the plan (longer than the

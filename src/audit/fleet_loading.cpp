@@ -90,7 +90,7 @@ bool add_devices(const inventory &inv, uint64_t base, const port_range &range,
                     lines->offsets.push(offset);
                     lines->lines.push(e.line);
                 }
-                return true;
+                return;
             }
             ok = false;
             write_place(err, inv, e);
@@ -99,12 +99,11 @@ bool add_devices(const inventory &inv, uint64_t base, const port_range &range,
                 err.text("no field ");
                 err.bytes(digits, put_decimal(digits, inv.format.field));
                 err.text("\n");
-                return true;
+                return;
             }
             err.text("no port for \"");
             write_cut(err, e.mac, e.mac_size, 64);
             err.text("\"\n");
-            return true;
         });
     return ok;
 }

@@ -107,12 +107,6 @@ inline unsigned first_below(uint64_t word, uint64_t limit)
     return first_marked(marks_below(word, limit));
 }
 
-// True when one of the eight bytes of `word` is `byte`.
-inline bool has_byte(uint64_t word, unsigned char byte)
-{
-    return has_byte_below(word ^ (byte * 0x0101010101010101u), 1);
-}
-
 // The first line end at or after `p`, or `end`. Eight bytes at a time while
 // none is below 0x0e, the only bytes that can be line ends.
 inline const char *find_line_end(const char *p, const char *end)

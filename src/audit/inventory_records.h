@@ -177,6 +177,7 @@ template <bool Check>
     }
     if (field == nullptr) { // too few fields
         e.no_field = true;
+        e.joiner = 0;
         e.mac = e.label = e.before = record;
         e.mac_size = e.label_size = e.before_size = 0;
         return past_line_end(find_line_end(p, end), end);
@@ -284,13 +285,7 @@ template <bool Check = true>
                                                       const record_format &format, entry &e,
                                                       uint64_t &line_ends)
 {
-    if (format.kind == record_format::plain) {
-        e.has_nul = e.has_quote = e.no_field = false;
-        e.joiner = 0;
-        e.before = record;
-        e.before_size = 0;
-        return read_fields(record, end, e);
-    }
+    // (The plain format is read by read_fields, not here.)
     if (format.kind == record_format::fields && format.delimiter == 0)
         return detail::read_blank_fields<Check>(record, end, format.field, e);
     return detail::read_split_record<Check>(record, end, format, e, line_ends);
@@ -321,8 +316,7 @@ void each_record(const char *p, const char *end, uint64_t line, bool blank_start
         e.line = line;
         p = read(record, e, line_ends);
         line += 1 + line_ends;
-        if (!visit(e, record))
-            return;
+        visit(e, record);
     }
 }
 
@@ -330,8 +324,7 @@ void each_record(const char *p, const char *end, uint64_t line, bool blank_start
 
 // Calls `visit(entry, record)` for each record of `inv` from `from`, with
 // `record` where it starts, skipping blank lines and (but in CSV) lines whose
-// first non-blank byte is '#', until it returns false. `line` is the line
-// number at `from`.
+// first non-blank byte is '#'. `line` is the line number at `from`.
 template <class Visit>
 void for_each_record(const inventory &inv, const char *from, uint64_t line, Visit &&visit)
 {
@@ -339,8 +332,10 @@ void for_each_record(const inventory &inv, const char *from, uint64_t line, Visi
     const record_format &format = inv.format;
     const char *const end = inv.text + inv.size;
     if (format.kind == record_format::plain && from == inv.text) {
-        for_each_entry(inv.text, inv.size,
-                       [&](const entry &e) { return visit(e, static_cast<const char *>(e.mac)); });
+        for_each_entry(inv.text, inv.size, [&](const entry &e) {
+            visit(e, static_cast<const char *>(e.mac));
+            return true;
+        });
     } else if (format.kind == record_format::fields && format.delimiter == 0) {
         each_record(
             from, end, line, true, true,

@@ -6,6 +6,7 @@
 // is read) ends it where it is found, through fatal(): the stages themselves
 // only do their work.
 
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -172,21 +173,9 @@ int audit(const audit_options &options, output &out, output &err)
     return exit_status(loaded.complete, summary.shared_blocks > 0 || !all_held, out, err);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// What the command line asks for, done; its exit status.
+int run_command(const parsed_command &command, output &out, output &err)
 {
-    output out(1, out_buffer, sizeof out_buffer);
-    output err(2, err_buffer, sizeof err_buffer);
-    report_fatal_to(err);
-    // The names of the files take the places of the arguments, which they
-    // never outnumber; the vector's closing null gives room for "-".
-    char **args = argv + (argc > 0);
-    const int count = argc > 0 ? argc - 1 : 0;
-    auto *ports =
-        static_cast<int32_t *>(allocate_zeroed(static_cast<size_t>(count) + 1, sizeof(int32_t)));
-    const parsed_command command =
-        parse_command(count, args, const_cast<const char **>(args), ports);
     switch (command.action) {
     case parsed_command::help:
         out.text(usage_text);
@@ -203,5 +192,25 @@ int main(int argc, char **argv)
     }
     const int status = finish_output(out, err);
     err.flush();
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    output out(1, out_buffer, sizeof out_buffer);
+    output err(2, err_buffer, sizeof err_buffer);
+    report_fatal_to(err);
+    // The names of the files take the places of the arguments, which they
+    // never outnumber; the vector's closing null gives room for "-". The
+    // ports asked for are fewer still.
+    char **args = argv + (argc > 0);
+    const int count = argc > 0 ? argc - 1 : 0;
+    auto *ports =
+        static_cast<int32_t *>(allocate_zeroed(static_cast<size_t>(count) + 1, sizeof(int32_t)));
+    const int status =
+        run_command(parse_command(count, args, const_cast<const char **>(args), ports), out, err);
+    free(ports);
     return status;
 }
