@@ -92,6 +92,13 @@ TEST(audit_command, reads_options_and_files)
         {{"f", "--help", "--bogus"}, parsed_command::help, 40000, 41000, 2, false, {"f"}},
         {{"--version"}, parsed_command::version, 40000, 41000, 2, false, {}},
         {{"--field="}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--field=-1"}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--field=1x"}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--delimiter", "ab"}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--delimiter", "\n"}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--delimiter", "\r"}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--delimiter", "\""}, parsed_command::error, 40000, 41000, 2, false, {}},
+        {{"--port", "1", "--all"}, parsed_command::error, 40000, 41000, 2, true, {}},
         {{"--field", "+1", "--csv", "--json", "--delimiter=;", "f"},
          parsed_command::run,
          40000,
@@ -125,9 +132,10 @@ TEST(inventory, splits_lines_into_address_and_label)
 {
     using namespace std::string_literals;
     using portslot::audit::record_format;
-    const record_format plain{}, second{record_format::fields, 0, 2},
-        third{record_format::fields, 0, 3}, comma{record_format::fields, ',', 2},
-        csv{record_format::csv, ',', 2}, csv_first{record_format::csv, ',', 1};
+    const record_format plain{}, first{record_format::fields, 0, 1},
+        second{record_format::fields, 0, 2}, third{record_format::fields, 0, 3},
+        comma{record_format::fields, ',', 2}, csv{record_format::csv, ',', 2},
+        csv_first{record_format::csv, ',', 1};
     const struct {
         std::string text;
         std::vector<std::string> entries; // "line|mac|label", then "|no field", "|quote", "|nul"
@@ -149,7 +157,8 @@ TEST(inventory, splits_lines_into_address_and_label)
         {"1733 aa:bb  x y \n# c\n  only\nabcdefgh\x01ijk m\0c\n  \t"s,
          {"1|aa:bb|1733 x y", "3|||no field", "4|m\0c|abcdefgh\x01ijk|nul"s},
          second},
-        {"a b\na b c", {"1|||no field", "2|c|a b"}, third},
+        {"a b\na b c\nx y", {"1|||no field", "2|c|a b", "3|||no field"}, third},
+        {"a b  c ", {"1|a|b  c"}, first},
         {" a , mac , b ,\n,m\n\tx", {"1|mac|a,b ,", "2|m|", "3|||no field"}, comma},
         // CSV: quotes hold delimiters, quotes and line ends; an address may
         // hold no quote.
@@ -157,6 +166,8 @@ TEST(inventory, splits_lines_into_address_and_label)
          {"1|m,\"\"a|x,y|quote", "2|aa\"b|x|quote", "3|z|\"p\r\nq\"", "6|w|#", "7|open|x|quote"},
          csv},
         {"\"a\nb\",c\nd", {"1|a\nb|c", "3|d|"}, csv_first},
+        {"\"a\rb\",c\nx,m,", {"1|c|\"a\rb\"", "3|m|x,"}, csv},
+        {"x,\"open\r", {"1|open\r|x|quote"}, csv},
     };
     for (const auto &c : cases) {
         std::vector<std::string> got;

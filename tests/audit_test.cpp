@@ -381,6 +381,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "3 devices, 2 of 250 blocks in use, 1 shared by 2 devices\n",
                    "@d:4: no field 2\n",
                    2},
+        audit_case{"delimiter_alone",
+                   {"--delimiter", ",", "--all", "@d"},
+                   {{"d", "aa:bb:cc:dd:ee:ff,gateway, room 1\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tgateway, room 1\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
         // CSV: quoted fields hold delimiters, quotes and line ends; a record's
         // diagnostics name the line it starts on.
         audit_case{
@@ -408,8 +415,8 @@ INSTANTIATE_TEST_SUITE_P(
             1},
         audit_case{"csv_column_named",
                    {"--csv", "--field", "where", "--all", "@c"},
-                   {{"c", "mac,Where\nroom 1,00:00:00:00:00:01\n"}},
-                   "40004-40006\t00:00:00:00:00:01\troom 1\n"
+                   {{"c", "mac,\"W\"\"h\",Wh,Wherever,Where\nroom 1,a,b,c,00:00:00:00:00:01\n"}},
+                   "40004-40006\t00:00:00:00:00:01\troom 1,a,b,c\n"
                    "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
                    "",
                    0},
@@ -421,16 +428,19 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: @c: no MAC address column (mac, mac address, hwaddr) in the "
                    "header \"Name,Room\"; name it with --field\n",
                    2},
-        audit_case{"csv_header_after_blank_lines",
-                   {"--csv", "--all", "@c"},
-                   {{"c", "\n \r\na_column_whose_name_is_long,MAC\nx,00:00:00:00:00:01\ny,zz\n"}},
-                   "40004-40006\t00:00:00:00:00:01\tx\n"
-                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
-                   "@c:5: no port for \"zz\"\n",
-                   2},
+        audit_case{
+            "csv_header_after_blank_lines",
+            {"--csv", "--all", "@c"},
+            {{"c",
+              "\n \r\na_column_whose_name_is_quite_long,Max,Mac Address\nx,y,00:00:00:00:00:01\n"
+              "y,z,zz\n"}},
+            "40004-40006\t00:00:00:00:00:01\tx,y\n"
+            "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+            "@c:5: no port for \"zz\"\n",
+            2},
         audit_case{"csv_column_by_number",
-                   {"--csv", "--field", "2", "@e", "@c"},
-                   {{"e", ""}, {"c", "h1,h2\nx,00:00:00:00:00:01\n"}},
+                   {"--csv", "--field", "2", "@e", "@c", "@h"},
+                   {{"e", ""}, {"c", "h1,h2\nx,00:00:00:00:00:01\n"}, {"h", "h1,h2"}},
                    "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
                    "",
                    0},
@@ -455,14 +465,17 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    1},
         audit_case{"port_not_held",
-                   {"--port", "40008", "--port", "40001", "--port", "39998", "--port-max", "40999",
-                    "@fleet"},
+                   {"--port", "40008", "--port", "40001", "--port", "39998", "--port", "40800",
+                    "--port", "42000", "--port-max", "40999", "@fleet"},
                    {{"fleet", fleet}},
                    "",
                    "portslot-audit: no device holds port 40008\n"
                    "portslot-audit: no device holds port 40001: it is odd, and blocks hold even "
                    "ports only\n"
                    "portslot-audit: no device holds port 39998: it is outside the range 40000 "
+                   "to 40999\n"
+                   "portslot-audit: no device holds port 40800\n"
+                   "portslot-audit: no device holds port 42000: it is outside the range 40000 "
                    "to 40999\n",
                    1},
         audit_case{"port_past_last_block",
@@ -550,6 +563,10 @@ TEST(audit_help, prints_usage_and_succeeds)
     const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--help"});
     EXPECT_EQ(run.out.rfind("Usage: portslot-audit [OPTION]... [FILE]...\n", 0), 0u);
     EXPECT_EQ(run.status, 0);
+    // Without even a program name, it audits standard input.
+    const tool_run bare = run_tool(PORTSLOT_AUDIT_PATH, {});
+    EXPECT_EQ(bare.out, "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n");
+    EXPECT_EQ(bare.status, 0);
 }
 
 // Under the limits of a small machine and hostile conditions: memory that
@@ -640,6 +657,10 @@ TEST(audit_conditions, are_met_or_reported)
          2},
         // Removed meanwhile, the file's text stays as it was: nothing mixed.
         {"removed_while_read", changed, change_while_read("rm \"$1\""), changing, shared,
+         changing + ":1: no port for \"x\"\n", 2},
+        // Another file put in its place: the mapped one stays as it was.
+        {"replaced_while_read", changed,
+         change_while_read("printf 'zz\\n' >\"$1.new\"; mv \"$1.new\" \"$1\""), changing, shared,
          changing + ":1: no port for \"x\"\n", 2},
         {"grows_while_read", changed, change_while_read("echo 00:00:00:00:00:01 >>\"$1\""),
          changing, "",

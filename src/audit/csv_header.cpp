@@ -128,7 +128,7 @@ void read_csv_header(inventory &inv, const char *name, bool field_given)
     inv.header_size = static_cast<size_t>(record_end - p);
     inv.records = static_cast<size_t>(detail::past_line_end(record_end, end) - inv.text);
     inv.records_line = line + 1;
-    if (field_given && name == nullptr)
+    if (field_given)
         return; // the column by its number
     if (found == 0)
         no_column(inv, name);

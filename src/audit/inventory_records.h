@@ -82,7 +82,7 @@ inline const char *delimiter_or_line_end(const char *p, const char *end, char de
     }
 }
 
-// True when [p, end) holds `byte`; and sets `other_too` when it holds
+// True when [p, end) holds `byte`; and `other_too` says whether it holds
 // `other`. Eight bytes at a time, for short texts.
 inline bool holds(const char *p, const char *end, unsigned char byte, unsigned char other,
                   bool &other_too)
@@ -98,7 +98,7 @@ inline bool holds(const char *p, const char *end, unsigned char byte, unsigned c
         marks |= static_cast<unsigned char>(*p) == byte;
         other_marks |= static_cast<unsigned char>(*p) == other;
     }
-    other_too = other_too || other_marks != 0;
+    other_too = other_marks != 0;
     return marks != 0;
 }
 
