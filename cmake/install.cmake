@@ -68,8 +68,8 @@ install(FILES "${PROJECT_BINARY_DIR}/portslot.pc" DESTINATION "${CMAKE_INSTALL_L
 # The licence and the changelog, in the form Debian asks of every package.
 set(changelog_gz "${PROJECT_BINARY_DIR}/changelog.gz")
 add_custom_command(OUTPUT "${changelog_gz}"
-  COMMAND gzip -9 -n -c "${PROJECT_SOURCE_DIR}/cmake/debian/changelog" > "${changelog_gz}"
-  DEPENDS "${PROJECT_SOURCE_DIR}/cmake/debian/changelog" VERBATIM)
+  COMMAND gzip -9 -n -c "${portslot_debian_changelog}" > "${changelog_gz}"
+  DEPENDS "${portslot_debian_changelog}" VERBATIM)
 add_custom_target(portslot_changelog ALL DEPENDS "${changelog_gz}")
 foreach(component_package tool:portslot dev:libportslot-dev)
   string(REPLACE ":" ";" component_package "${component_package}")

@@ -2,7 +2,7 @@
 # completion) and "libportslot-dev" (the library for other programs).
 set(CPACK_PACKAGE_NAME portslot)
 set(CPACK_PACKAGE_VENDOR "portslot developers")
-set(CPACK_PACKAGE_CONTACT "portslot developers <maintainers@users.noreply.c-seed-b387f820.example>")
+set(CPACK_PACKAGE_CONTACT "${PORTSLOT_MAINTAINER}")
 # Each package's description starts with its own one-line summary. CPack
 # prepends the shared summary to both unless it is left at CPack's default.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CPACK_PACKAGE_NAME} built using CMake")

@@ -1,0 +1,23 @@
+# The version is written once, in the CMake project: CHANGELOG.md must have
+# its entry, and what names the version follows it.
+#   cmake -DSOURCE=dir -DVERSION=x.y.z -DAUDIT=portslot-audit -DDEBIAN=file -P changelog_test.cmake
+file(STRINGS "${SOURCE}/CHANGELOG.md" entry REGEX "^## \\[${VERSION}\\] - [0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]$")
+if(NOT entry)
+  message(FATAL_ERROR "CHANGELOG.md has no entry '## [${VERSION}] - YYYY-MM-DD' for the version")
+endif()
+execute_process(COMMAND "${AUDIT}" --version OUTPUT_VARIABLE version_line)
+if(NOT version_line STREQUAL "portslot-audit ${VERSION}\n")
+  message(FATAL_ERROR "portslot-audit --version says '${version_line}', not ${VERSION}")
+endif()
+file(READ "${DEBIAN}" debian)
+string(FIND "${debian}" "portslot (${VERSION}) unstable" at)
+if(NOT at EQUAL 0)
+  message(FATAL_ERROR "the Debian changelog is not for ${VERSION}:\n${debian}")
+endif()
+foreach(page portslot.1 portslot-audit.1 portslot_compute_port.3)
+  file(STRINGS "${SOURCE}/man/${page}" title REGEX "^\\.TH ")
+  if(NOT title MATCHES "\"portslot ${VERSION}\"")
+    message(FATAL_ERROR "man/${page} names another version: ${title}")
+  endif()
+endforeach()
+message(STATUS "version ${VERSION}: changelog entry, --version, Debian changelog and manual pages agree")
