@@ -533,12 +533,34 @@ INSTANTIATE_TEST_SUITE_P(
         // A label longer than the output's buffer holds at once.
         audit_case{"json_long_label",
                    {"--json", "--port", "40556", "@a"},
-                   {{"a", "aa:bb:cc:dd:ee:ff " + std::string(5000, 'x')}},
+                   {{"a", "aa:bb:cc:dd:ee:ff " + std::string(5000, 'x') + "\n00:00:00:00:00:8b"}},
                    "{\"type\":\"device\",\"first\":40556,\"last\":40558,\"mac\":"
                    "\"aa:bb:cc:dd:ee:ff\",\"label\":\"" +
-                       std::string(5000, 'x') + "\",\"file\":\"@a\",\"line\":1,\"shared\":false}\n",
+                       std::string(5000, 'x') +
+                       "\",\"file\":\"@a\",\"line\":1,\"shared\":true}\n"
+                       "{\"type\":\"device\",\"first\":40556,\"last\":40558,\"mac\":"
+                       "\"00:00:00:00:00:8b\",\"label\":\"\",\"file\":\"@a\",\"line\":2,"
+                       "\"shared\":true}\n",
                    "",
-                   0},
+                   1},
+        // A record's columns: empty, quoted with text after the quotes, with a
+        // quote though not quoted, never closed.
+        audit_case{"json_csv_fields",
+                   {"--json", "--csv", "--all", "--port-max", "40002", "@c"},
+                   {{"c", "mac,empty,q,open\n00:00:00:00:00:01,,\"a\"\"b\"c,x\"y\n"
+                          "00:00:00:00:00:02,,,\"never"}},
+                   "{\"type\":\"device\",\"first\":40000,\"last\":40002,\"mac\":"
+                   "\"00:00:00:00:00:01\",\"label\":\",\\\"a\\\"\\\"b\\\"c,x\\\"y\",\"file\":"
+                   "\"@c\",\"line\":2,\"shared\":true,\"fields\":{\"mac\":\"00:00:00:00:00:01\","
+                   "\"empty\":\"\",\"q\":\"a\\\"bc\",\"open\":\"x\\\"y\"}}\n"
+                   "{\"type\":\"device\",\"first\":40000,\"last\":40002,\"mac\":"
+                   "\"00:00:00:00:00:02\",\"label\":\",,\\\"never\",\"file\":\"@c\",\"line\":3,"
+                   "\"shared\":true,\"fields\":{\"mac\":\"00:00:00:00:00:02\",\"empty\":\"\","
+                   "\"q\":\"\",\"open\":\"never\"}}\n"
+                   "{\"type\":\"summary\",\"devices\":2,\"blocks\":1,\"blocks_in_use\":1,"
+                   "\"shared_blocks\":1,\"sharing_devices\":2,\"must_share\":2}\n",
+                   "",
+                   1},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
 
 // Output that cannot be written fails the run: the plan (longer than the
