@@ -1,6 +1,6 @@
 # Install rules. Two components: "tool" (the programs, their manual pages and
-# bash completion) and "dev" (the library, its headers, its manual page, the
-# CMake package that lets other projects find_package(portslot) and link
+# their bash, zsh and fish completions) and "dev" (the library, its headers,
+# its manual page, the CMake package that lets other projects find_package(portslot) and link
 # portslot::portslot, and portslot.pc for pkg-config). Each component carries
 # the licence (as a Debian copyright file) and the changelog in its own
 # documentation folder.
@@ -29,9 +29,14 @@ file(MAKE_DIRECTORY "${PROJECT_BINARY_DIR}/man")
 file(CREATE_LINK portslot_compute_port.3.gz "${PROJECT_BINARY_DIR}/man/portslot_block_count.3.gz" SYMBOLIC)
 install(FILES "${library_page}" "${PROJECT_BINARY_DIR}/man/portslot_block_count.3.gz"
         DESTINATION "${CMAKE_INSTALL_MANDIR}/man3" COMPONENT dev)
+# Completions where Debian's bash, zsh and fish look for them.
 foreach(program portslot portslot-audit)
   install(FILES completion/${program}.bash RENAME ${program}
           DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions" COMPONENT tool)
+  install(FILES completion/_${program}
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions" COMPONENT tool)
+  install(FILES completion/${program}.fish
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d" COMPONENT tool)
 endforeach()
 
 install(TARGETS portslot_lib EXPORT portslotTargets

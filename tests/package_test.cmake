@@ -26,7 +26,9 @@ endfunction()
 
 expect_contents("portslot_*.deb" bin/portslot bin/portslot-audit share/man/man1/portslot.1.gz
                 share/man/man1/portslot-audit.1.gz share/bash-completion/completions/portslot
-                share/bash-completion/completions/portslot-audit share/doc/portslot/copyright
+                share/bash-completion/completions/portslot-audit
+                share/zsh/vendor-completions/_portslot-audit
+                share/fish/vendor_completions.d/portslot-audit.fish share/doc/portslot/copyright
                 share/doc/portslot/changelog.gz)
 expect_contents("libportslot-dev_*.deb" include/portslot/port_derivation.h include/portslot/options.h
                 include/portslot/portslot.h ${libdir}/libportslot.a ${libdir}/pkgconfig/portslot.pc

@@ -1,0 +1,14 @@
+# fish completion for portslot-audit. The options that take a value offer
+# nothing for it; other arguments are inventories, completed as file names.
+complete -c portslot-audit -l port-min -x -d 'Lowest port of the range (default 40000)'
+complete -c portslot-audit -l port-max -x -d 'Highest port of the range (default 41000)'
+complete -c portslot-audit -l port-count -x -d 'Ports each device takes (default 2)'
+complete -c portslot-audit -l all -d 'List every device, not only those that share a block'
+complete -c portslot-audit -l suggest -d 'Find the smallest range with the fewest devices sharing'
+complete -c portslot-audit -l port -x -d 'List the devices whose block holds this port'
+complete -c portslot-audit -l field -x -d 'The field (with --csv, the column) that holds the address'
+complete -c portslot-audit -l delimiter -x -d 'Split fields at every such byte'
+complete -c portslot-audit -l csv -d 'Read CSV with a header'
+complete -c portslot-audit -l json -d 'Write the plan as JSON Lines'
+complete -c portslot-audit -l help -d 'Print the usage and exit'
+complete -c portslot-audit -l version -d 'Print the version and exit'
