@@ -1,9 +1,9 @@
 # Install rules. Two components: "tool" (the programs, their manual pages and
 # their bash, zsh and fish completions) and "dev" (the library, its headers,
-# its manual page, the CMake package that lets other projects find_package(portslot) and link
-# portslot::portslot, and portslot.pc for pkg-config). Each component carries
-# the licence (as a Debian copyright file) and the changelog in its own
-# documentation folder.
+# its manual page, the CMake package that lets other projects
+# find_package(portslot) and link portslot::portslot, and portslot.pc for
+# pkg-config). Each component carries the licence (as a Debian copyright
+# file) and the changelog in its own documentation folder.
 include(CMakePackageConfigHelpers)
 
 set(PORTSLOT_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/portslot")
