@@ -25,6 +25,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME portslot)
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libportslot-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+# The static library calls the C library, so a program that links it needs
+# the C library's development files; the tool's own dependency (libc6) is
+# found by dpkg-shlibdeps.
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libc6-dev | libc-dev")
 set(CPACK_DEBIAN_DEV_DESCRIPTION
 "static library and headers of portslot's port derivation
 The derivation of portslot (compute_port) and its option scanner as a static
