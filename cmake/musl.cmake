@@ -1,13 +1,19 @@
-# portslot linked statically against musl, with the same g++: every compile
-# and link of a musl target goes through Debian's musl-gcc wrapper, which
-# points the compiler at musl's headers, start files and libc.a. The tool's
-# sources need nothing but the C library, so no C++ library is involved. The
-# rest of the build (portslot-audit, the tests) stays on the system's C
-# library.
+# portslot linked statically against musl, with the same g++ (or cross g++):
+# every compile and link of a musl target goes through cmake/with-musl, which
+# adds the specs file of Debian's musl-dev for the compiler's target, as the
+# musl-gcc wrapper does; it points the compiler at musl's headers, start
+# files and libc.a. The tool's sources need nothing but the C library, so no
+# C++ library is involved. The rest of the build (portslot-audit, the tests)
+# stays on the system's C library.
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  message(FATAL_ERROR "PORTSLOT_MUSL needs g++, which Debian's musl-gcc wrapper drives")
+  message(FATAL_ERROR "PORTSLOT_MUSL needs g++, which musl-dev's specs files are for")
 endif()
-find_program(PORTSLOT_MUSL_GCC musl-gcc REQUIRED)
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine OUTPUT_VARIABLE target
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+string(REPLACE "-gnu" "-musl" musl_target "${target}")
+if(NOT EXISTS "/usr/lib/${musl_target}/musl-gcc.specs")
+  message(FATAL_ERROR "PORTSLOT_MUSL: no musl for ${target}; install musl-dev for its architecture")
+endif()
 
 # Builds and links `target` against musl, statically.
 function(portslot_use_musl target)
