@@ -209,55 +209,50 @@ template <bool Check>
     const char *p = record, *record_end = nullptr;
     e.has_nul = e.has_quote = e.no_field = false;
     e.joiner = 0;
-    {
-        // Split at every delimiter; with --csv, quoted fields may hold them.
-        const bool csv = format.kind == record_format::csv;
-        uint64_t inside = 0;
-        for (uint32_t i = 1;; ++i) {
-            const char *stop = csv ? csv_field_end(p, end, format.delimiter, inside)
-                                   : delimiter_or_line_end(p, end, format.delimiter);
-            if (i == format.field) {
-                field = p;
-                field_end = stop;
-            }
-            p = stop;
-            if (p == end || *p != format.delimiter)
-                break;
-            ++p;
+    // Split at every delimiter; with --csv, quoted fields may hold them.
+    const bool csv = format.kind == record_format::csv;
+    uint64_t inside = 0;
+    for (uint32_t i = 1;; ++i) {
+        const char *stop = csv ? csv_field_end(p, end, format.delimiter, inside)
+                               : delimiter_or_line_end(p, end, format.delimiter);
+        if (i == format.field) {
+            field = p;
+            field_end = stop;
         }
-        line_ends += inside;
-        record_end = p;
-        if (field != nullptr) {
-            // The text before the address and after it: as written in CSV,
-            // trimmed of blanks otherwise.
-            e.before = record;
-            e.before_size = field == record ? 0 : static_cast<size_t>(field - 1 - record);
-            e.label = field_end == record_end ? record_end : field_end + 1;
-            e.label_size = static_cast<size_t>(record_end - e.label);
-            if (!csv) {
-                const char *before_end = trim_end(record, e.before + e.before_size);
-                e.before = skip_blanks(record, before_end);
-                e.before_size = static_cast<size_t>(before_end - e.before);
-                e.label = skip_blanks(e.label, record_end);
-                e.label_size = static_cast<size_t>(trim_end(e.label, record_end) - e.label);
-            }
-            e.joiner = field != record && field_end != record_end ? format.delimiter : 0;
-            if (csv && field != field_end && *field == '"') {
-                // The address inside its quotes; any other quote makes it no address.
-                const bool closed = field_end - field >= 2 && field_end[-1] == '"';
-                ++field;
-                field_end -= closed;
-                e.has_quote = !closed;
-            }
+        p = stop;
+        if (p == end || *p != format.delimiter)
+            break;
+        ++p;
+    }
+    line_ends += inside;
+    record_end = p;
+    if (field != nullptr) {
+        // The text before the address and after it: as written in CSV,
+        // trimmed of blanks otherwise.
+        e.before = record;
+        e.before_size = field == record ? 0 : static_cast<size_t>(field - 1 - record);
+        e.label = field_end == record_end ? record_end : field_end + 1;
+        e.label_size = static_cast<size_t>(record_end - e.label);
+        if (!csv) {
+            const char *before_end = trim_end(record, e.before + e.before_size);
+            e.before = skip_blanks(record, before_end);
+            e.before_size = static_cast<size_t>(before_end - e.before);
+            e.label = skip_blanks(e.label, record_end);
+            e.label_size = static_cast<size_t>(trim_end(e.label, record_end) - e.label);
+        }
+        e.joiner = field != record && field_end != record_end ? format.delimiter : 0;
+        if (csv && field != field_end && *field == '"') {
+            // The address inside its quotes; any other quote makes it no address.
+            const bool closed = field_end - field >= 2 && field_end[-1] == '"';
+            ++field;
+            field_end -= closed;
+            e.has_quote = !closed;
         }
     }
     if (field == nullptr) {
         e.no_field = true;
-        e.mac = record;
-        e.mac_size = 0;
-        e.label = record;
-        e.label_size = 0;
-        e.before_size = 0;
+        e.mac = e.label = e.before = record;
+        e.mac_size = e.label_size = e.before_size = 0;
     } else {
         // Blanks around the address are no part of it.
         field = skip_blanks(field, field_end);
