@@ -318,7 +318,6 @@ TEST(audit_memory, every_allocation_may_fail)
              return search_blocks(keys, 4, 1 << 22).blocks == 5;
          }},
     };
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     for (const auto &[subject, step] : steps) {
         set_memory_subject(subject);
         const long before = allocations();
