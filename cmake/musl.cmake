@@ -1,12 +1,12 @@
 # portslot linked statically against musl, with the same g++ (or cross g++):
 # every compile and link of a musl target goes through cmake/with-musl, which
-# adds the specs file of Debian's musl-dev for the compiler's target, as the
-# musl-gcc wrapper does; it points the compiler at musl's headers, start
-# files and libc.a. The tool's sources need nothing but the C library, so no
+# hands the compiler gcc's option file from Debian's musl-dev for its target,
+# as the musl-gcc wrapper does; it points the compiler at musl's headers,
+# start files and libc.a. The tool's sources need nothing but the C library, so no
 # C++ library is involved. The rest of the build (portslot-audit, the tests)
 # stays on the system's C library.
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  message(FATAL_ERROR "PORTSLOT_MUSL needs g++, which musl-dev's specs files are for")
+  message(FATAL_ERROR "PORTSLOT_MUSL needs g++, which musl-dev's option files are for")
 endif()
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine OUTPUT_VARIABLE target
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
