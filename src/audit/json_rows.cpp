@@ -57,6 +57,8 @@ size_t json_row_start(int32_t first, int32_t last, char (&start)[64])
 
 json_names::json_names(const fleet &inventories)
 {
+    if (inventories.count == 0)
+        return; // (a plan written as text)
     for (size_t i = 0; i < inventories.count; ++i) {
         const char *name = inventories.inventories[i].name;
         const size_t size = strlen(name);

@@ -18,7 +18,7 @@ namespace portslot::audit {
 size_t json_row_start(int32_t first, int32_t last, char (&start)[64]);
 
 // For each inventory, `","file":"NAME","line":` with its name escaped, the
-// same for each of its rows.
+// same for each of its rows; nothing for a fleet of none.
 struct json_names {
     growing_array<char> text;
     growing_array<size_t> starts; // of each inventory's, and the end
