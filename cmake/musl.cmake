@@ -1,17 +1,16 @@
 # portslot linked statically against musl, with the same g++ (or cross g++):
 # every compile and link of a musl target goes through cmake/with-musl, which
-# hands the compiler gcc's option file from Debian's musl-dev for its target,
-# as the musl-gcc wrapper does; it points the compiler at musl's headers,
-# start files and libc.a. The tool's sources need nothing but the C library, so no
+# points the compiler at the headers, start files and libc.a of Debian's
+# musl-dev for its target. The tool's sources need nothing but the C library, so no
 # C++ library is involved. The rest of the build (portslot-audit, the tests)
 # stays on the system's C library.
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  message(FATAL_ERROR "PORTSLOT_MUSL needs g++, which musl-dev's option files are for")
+  message(FATAL_ERROR "PORTSLOT_MUSL needs g++, whose start files cmake/with-musl links")
 endif()
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine OUTPUT_VARIABLE target
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
 string(REPLACE "-gnu" "-musl" musl_target "${target}")
-if(NOT EXISTS "/usr/lib/${musl_target}/musl-gcc.specs")
+if(NOT EXISTS "/usr/lib/${musl_target}/libc.a")
   message(FATAL_ERROR "PORTSLOT_MUSL: no musl for ${target}; install musl-dev for its architecture")
 endif()
 
