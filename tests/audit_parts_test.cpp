@@ -61,6 +61,21 @@ class guarded_text {
 };
 using portslot::audit::parsed_command;
 
+// A fleet of one inventory named "fleet", holding `size` bytes at `text`.
+struct one_inventory {
+    portslot::audit::inventory inv;
+    std::uint64_t base = 0;
+    portslot::audit::fleet inventories{&inv, &base, 1};
+
+    one_inventory(const char *text, std::size_t size)
+    {
+        inv.name = "fleet";
+        inv.text = text;
+        inv.size = size;
+    }
+    one_inventory(const one_inventory &) = delete;
+};
+
 TEST(audit_command, reads_options_and_files)
 {
     const struct {
@@ -253,12 +268,9 @@ TEST(audit_memory, every_allocation_may_fail)
     const std::string text = "aa:bb:cc:dd:ee:ff a\n00:00:00:00:00:8b b\nAABBCCDDEEFF c\n"
                              "00:00:00:00:00:01 d"; // its row ends where the text does
     const guarded_text guarded(text);
-    inventory inv;
-    inv.name = "fleet";
-    inv.text = guarded.data();
-    inv.size = text.size();
-    std::uint64_t base = 0;
-    const fleet inventories{&inv, &base, 1};
+    const one_inventory fleet_of_one(guarded.data(), text.size());
+    const inventory &inv = fleet_of_one.inv;
+    const fleet &inventories = fleet_of_one.inventories;
     const port_range range{40000, 41000, 2};
     const auto place = [&](growing_array<std::uint64_t> &devices) {
         for_each_entry(inv.text, inv.size, [&](const entry &e) {
@@ -346,12 +358,8 @@ TEST(plan, escapes_rows_for_a_terminal)
 {
     using namespace portslot::audit;
     const std::string text = "aa:bb:cc:dd:ee:ff \x1b]0;x\x07 y\n";
-    inventory inv;
-    inv.name = "fleet";
-    inv.text = text.data();
-    inv.size = text.size();
-    std::uint64_t base = 0;
-    const fleet inventories{&inv, &base, 1};
+    const one_inventory fleet_of_one(text.data(), text.size());
+    const fleet &inventories = fleet_of_one.inventories;
     for (const bool escape : {false, true}) {
         growing_array<std::uint64_t> devices;
         growing_array<duplicate> duplicates;
