@@ -23,6 +23,58 @@ bool line_end(char c)
     return c == '\n' || c == '\r';
 }
 
+// A strict CSV reader written plainly, as the audit's is not: the fields of
+// the record at `p`, split at commas; a quoted field that never closes, or
+// whose closing quote is followed by anything but a comma or a line end,
+// makes the record malformed.
+struct csv_record {
+    bool malformed = false;
+    std::vector<std::string> fields;
+};
+csv_record strict_csv_record(const char *p, const char *end)
+{
+    csv_record record;
+    for (;;) {
+        std::string value;
+        if (p != end && *p == '"') {
+            for (++p;; ++p) {
+                if (p == end) {
+                    record.malformed = true;
+                    return record;
+                }
+                if (*p == '"') {
+                    if (p + 1 == end || p[1] != '"')
+                        break;
+                    ++p;
+                }
+                value += *p;
+            }
+            ++p;
+            if (p != end && *p != ',' && !line_end(*p)) {
+                record.malformed = true;
+                return record;
+            }
+        } else {
+            for (; p != end && *p != ',' && !line_end(*p); ++p)
+                value += *p;
+        }
+        record.fields.push_back(value);
+        if (p == end || *p != ',')
+            return record;
+        ++p;
+    }
+}
+
+std::string trimmed(const std::string &text)
+{
+    std::size_t first = 0, last = text.size();
+    while (first != last && blank(text[first]))
+        ++first;
+    while (last != first && blank(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -70,6 +122,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     !within(e.before, e.before_size) || !within(record, 0) || e.line <= previous)
                     std::abort();
                 previous = e.line;
+                if (delimiter != ',')
+                    return;
+                // CSV as the strict reader has it: malformed or not, and the
+                // address field's value (where it holds no quote).
+                const csv_record model = strict_csv_record(record, end);
+                if (model.malformed != (e.malformed != 0))
+                    std::abort();
+                const std::string mac(e.mac, e.mac_size);
+                const bool has_field = !model.malformed && model.fields.size() >= inv.format.field;
+                if (has_field == e.no_field ||
+                    (has_field && mac.find('"') == std::string::npos &&
+                     trimmed(model.fields[inv.format.field - 1]) != mac))
+                    std::abort();
             });
     }
 

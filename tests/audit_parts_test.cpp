@@ -177,12 +177,19 @@ TEST(inventory, splits_lines_into_address_and_label)
         {" a , mac , b ,\n,m\n\tx", {"1|mac|a,b ,", "2|m|", "3|||no field"}, comma},
         // CSV: quotes hold delimiters, quotes and line ends; an address may
         // hold no quote.
+        // A quote that never closes, or text after a closing quote, makes the
+        // record malformed: the next starts on the line after its first.
         {"x,\"m,\"\"a\",y\nx,\"aa\"b\n\"p\r\nq\",z\r\n\n#,w\nx,\"open",
-         {"1|m,\"\"a|x,y|quote", "2|aa\"b|x|quote", "3|z|\"p\r\nq\"", "6|w|#", "7|open|x|quote"},
+         {"1|m,\"\"a|x,y|quote", "2|||no field|malformed 2", "3|z|\"p\r\nq\"", "6|w|#",
+          "7|||no field|malformed 1"},
          csv},
+        {"a,\"q\" ,z\nb,c\nx,\"open\ny,m",
+         {"1|||no field|malformed 2", "2|c|b", "3|||no field|malformed 1", "4|m|y"},
+         csv},
+        {"a,\"two\nlines\" x\nb,c\n", {"1|||no field|malformed 2", "2|||no field", "3|c|b"}, csv},
         {"\"a\nb\",c\nd", {"1|a\nb|c", "3|d|"}, csv_first},
         {"\"a\rb\",c\nx,m,", {"1|c|\"a\rb\"", "3|m|x,"}, csv},
-        {"x,\"open\r", {"1|open\r|x|quote"}, csv},
+        {"x,\"open\r", {"1|||no field|malformed 1"}, csv},
     };
     for (const auto &c : cases) {
         std::vector<std::string> got;
@@ -199,7 +206,9 @@ TEST(inventory, splits_lines_into_address_and_label)
                 label.append(e.label, e.label_size);
                 got.push_back(std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" +
                               label + (e.no_field ? "|no field" : "") +
-                              (e.has_quote ? "|quote" : "") + (e.has_nul ? "|nul" : ""));
+                              (e.has_quote ? "|quote" : "") + (e.has_nul ? "|nul" : "") +
+                              (e.malformed != 0 ? "|malformed " + std::to_string(e.malformed)
+                                                : ""));
             });
         EXPECT_EQ(got, c.entries) << testing::PrintToString(c.text);
     }

@@ -413,6 +413,40 @@ INSTANTIATE_TEST_SUITE_P(
             "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
             "",
             1},
+        // A host name that opens a quote and never closes it costs its own
+        // record, not the rest of the file (rows as a DHCP server wrote them).
+        audit_case{
+            "csv_unclosed_quote_costs_one_record",
+            {"--csv", "@k"},
+            {{"k", "address,hwaddr,client_id,valid_lifetime,expire,subnet_id,fqdn_fwd,"
+                   "fqdn_rev,hostname,state,user_context\n"
+                   "192.0.2.19,00:1b:21:3a:4f:18,,3600,1796719698,1,0,0,\"lead quote,0,\n"
+                   "192.0.2.30,aa:bb:cc:dd:ee:ff,01:aa:bb:cc:dd:ee:ff,3600,1796719698,1,0,0,"
+                   "gateway,0,\n"
+                   "192.0.2.34,00:00:00:00:00:8b,01:00:00:00:00:00:8b,3600,1796719698,1,0,0,"
+                   "camera,0,\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\t192.0.2.30,01:aa:bb:cc:dd:ee:ff,3600,1796719698,1,0,"
+            "0,gateway,0,\n"
+            "40556-40558\t00:00:00:00:00:8b\t192.0.2.34,01:00:00:00:00:00:8b,3600,1796719698,1,0,"
+            "0,camera,0,\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@k:2: malformed CSV record (a quote opened here does not close)\n",
+            2},
+        audit_case{"csv_text_after_closing_quote",
+                   {"--csv", "--all", "@c"},
+                   {{"c", "mac,note\n00:00:00:00:00:01,\"a\nb\"c\n00:00:00:00:00:03,x\n"}},
+                   "40012-40014\t00:00:00:00:00:03\tx\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@c:2: malformed CSV record (text after a closing quote)\n"
+                   "@c:3: no port for \"b\"c\"\n",
+                   2},
+        audit_case{"csv_malformed_header",
+                   {"--csv", "@h", "@c"},
+                   {{"h", "\nmac,\"note\n00:00:00:00:00:01,x\n"},
+                    {"c", "mac\n00:00:00:00:00:01\n"}},
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@h:2: malformed CSV record (a quote opened here does not close)\n",
+                   2},
         audit_case{"csv_column_named",
                    {"--csv", "--field", "where", "--all", "@c"},
                    {{"c", "mac,\"W\"\"h\",Wh,Wherever,Where\nroom 1,a,b,c,00:00:00:00:00:01\n"}},
@@ -547,14 +581,14 @@ INSTANTIATE_TEST_SUITE_P(
         // quote though not quoted, never closed.
         audit_case{"json_csv_fields",
                    {"--json", "--csv", "--all", "--port-max", "40002", "@c"},
-                   {{"c", "mac,empty,q,open\n00:00:00:00:00:01,,\"a\"\"b\"c,x\"y\n"
-                          "00:00:00:00:00:02,,,\"never"}},
+                   {{"c", "mac,empty,q,open\n00:00:00:00:00:01,,\"a\"\"bc\",x\"y\n"
+                          "00:00:00:00:00:02,,,\"never\""}},
                    "{\"type\":\"device\",\"first\":40000,\"last\":40002,\"mac\":"
-                   "\"00:00:00:00:00:01\",\"label\":\",\\\"a\\\"\\\"b\\\"c,x\\\"y\",\"file\":"
+                   "\"00:00:00:00:00:01\",\"label\":\",\\\"a\\\"\\\"bc\\\",x\\\"y\",\"file\":"
                    "\"@c\",\"line\":2,\"shared\":true,\"fields\":{\"mac\":\"00:00:00:00:00:01\","
                    "\"empty\":\"\",\"q\":\"a\\\"bc\",\"open\":\"x\\\"y\"}}\n"
                    "{\"type\":\"device\",\"first\":40000,\"last\":40002,\"mac\":"
-                   "\"00:00:00:00:00:02\",\"label\":\",,\\\"never\",\"file\":\"@c\",\"line\":3,"
+                   "\"00:00:00:00:00:02\",\"label\":\",,\\\"never\\\"\",\"file\":\"@c\",\"line\":3,"
                    "\"shared\":true,\"fields\":{\"mac\":\"00:00:00:00:00:02\",\"empty\":\"\","
                    "\"q\":\"\",\"open\":\"never\"}}\n"
                    "{\"type\":\"summary\",\"devices\":2,\"blocks\":1,\"blocks_in_use\":1,"

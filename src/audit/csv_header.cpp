@@ -80,7 +80,8 @@ bool is_named(const char *start, const char *stop, const char *name, bool fold)
 
 } // namespace
 
-void read_csv_header(inventory &inv, const char *name, bool field_given)
+unsigned char read_csv_header(inventory &inv, const char *name, bool field_given,
+                              uint64_t &header_line)
 {
     const char *const end = inv.text + inv.size;
     const char *p = inv.text;
@@ -94,7 +95,7 @@ void read_csv_header(inventory &inv, const char *name, bool field_given)
         const char *first = detail::skip_blanks(p, end);
         if (first == end) {
             inv.records = inv.size;
-            return;
+            return no_fault;
         }
         if (detail::class_of(*first) != detail::line_end)
             break;
@@ -102,14 +103,16 @@ void read_csv_header(inventory &inv, const char *name, bool field_given)
         ++line;
     }
     inv.header = p;
+    header_line = line;
     uint32_t column = 0, found = 0;
     const char *record_end = p;
+    unsigned char fault = no_fault;
     for (const bool fold : {false, true}) {
         const char *q = p;
         column = 0;
         uint64_t line_ends = 0;
         for (;;) {
-            const char *stop = csv_field_end(q, end, inv.format.delimiter, line_ends);
+            const char *stop = csv_field_end(q, end, inv.format.delimiter, line_ends, fault);
             ++column;
             if (found == 0 && (name != nullptr ? is_named(q, stop, name, fold)
                                                : !field_given && is_address_name(q, stop)))
@@ -120,6 +123,11 @@ void read_csv_header(inventory &inv, const char *name, bool field_given)
             ++q;
         }
         record_end = q;
+        if (fault != no_fault) { // no names to trust, and no record after it
+            inv.header = nullptr;
+            inv.records = inv.size;
+            return fault;
+        }
         if (!fold)
             line += line_ends;
         if (found != 0 || name == nullptr)
@@ -129,10 +137,11 @@ void read_csv_header(inventory &inv, const char *name, bool field_given)
     inv.records = static_cast<size_t>(detail::past_line_end(record_end, end) - inv.text);
     inv.records_line = line + 1;
     if (field_given)
-        return; // the column by its number
+        return no_fault; // the column by its number
     if (found == 0)
         no_column(inv, name);
     inv.format.field = found;
+    return no_fault;
 }
 
 } // namespace portslot::audit

@@ -3,6 +3,8 @@
 #ifndef PORTSLOT_AUDIT_CSV_HEADER_H
 #define PORTSLOT_AUDIT_CSV_HEADER_H
 
+#include <stdint.h>
+
 #include "inventory.h"
 #include "output.h"
 
@@ -15,8 +17,11 @@ namespace portslot::audit {
 // bytes), else the `format.field`th when `name` is null and it is given,
 // else the first named mac, mac address, hwaddr or hardware address (without
 // case, spaces, '_' or '-'). An inventory without the column ends the run.
-// An empty one has no records.
-void read_csv_header(inventory &inv, const char *name, bool field_given);
+// An empty one has no records. A malformed header gives its fault (a
+// csv_fault) and the line it starts on, and the inventory no records; else
+// no_fault.
+unsigned char read_csv_header(inventory &inv, const char *name, bool field_given,
+                              uint64_t &header_line);
 
 } // namespace portslot::audit
 

@@ -61,6 +61,14 @@ void write_place(output &err, const inventory &inv, const entry &e)
     err.text(": ");
 }
 
+// "malformed CSV record (WHY)" and a line end.
+void write_malformed(output &err, unsigned char fault)
+{
+    err.text(fault == unclosed_quote
+                 ? "malformed CSV record (a quote opened here does not close)\n"
+                 : "malformed CSV record (text after a closing quote)\n");
+}
+
 // Adds the devices of `inv`, whose text starts at `base` in the fleet.
 // False when a record gives no port.
 bool add_devices(const inventory &inv, uint64_t base, const port_range &range,
@@ -94,6 +102,10 @@ bool add_devices(const inventory &inv, uint64_t base, const port_range &range,
             }
             ok = false;
             write_place(err, inv, e);
+            if (e.malformed != no_fault) {
+                write_malformed(err, e.malformed);
+                return;
+            }
             if (e.no_field) {
                 char digits[20];
                 err.text("no field ");
@@ -147,8 +159,15 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
         loaded.bases[loaded.count++] = base;
         if (inv.size > max_offset - base)
             fatal(inv.name, "inventories of more than 8 GiB in all are too large to audit");
-        if (inv.format.kind == record_format::csv)
-            read_csv_header(inv, source.field_name, source.field_given);
+        if (inv.format.kind == record_format::csv) {
+            entry header{};
+            if (const unsigned char fault = read_csv_header(inv, source.field_name,
+                                                            source.field_given, header.line)) {
+                write_place(err, inv, header);
+                write_malformed(err, fault);
+                loaded.complete = false;
+            }
+        }
         loaded.complete = add_devices(inv, base, range, loaded.devices,
                                       source.keep_lines ? &loaded.lines : nullptr, err) &&
                           loaded.complete;

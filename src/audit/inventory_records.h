@@ -104,18 +104,25 @@ inline bool holds(const char *p, const char *end, unsigned char byte, unsigned c
 
 } // namespace detail
 
+// What makes a CSV record no record at all: a quoted field that never
+// closes, or whose closing quote is followed by text.
+enum csv_fault : unsigned char { no_fault, unclosed_quote, text_after_quote };
+
 // Where the CSV field starting at `p` ends: at the delimiter or line end
 // after it, or `end`. A field in double quotes may hold delimiters, line ends
 // (counted in `line_ends`) and doubled quotes; a quote never closed runs to
-// the end of the text.
+// the end of the text, and it or text after the closing quote is noted in
+// `fault`.
 inline const char *csv_field_end(const char *p, const char *end, char delimiter,
-                                 uint64_t &line_ends)
+                                 uint64_t &line_ends, unsigned char &fault)
 {
     if (p != end && *p == '"') {
         for (++p;;) {
             p = detail::byte_or_control(p, end, '"');
-            if (p == end)
-                return end;  // never closed
+            if (p == end) {
+                fault = unclosed_quote;
+                return end;
+            }
             if (*p != '"') { // a line end, or another control byte
                 line_ends += *p == '\n' || (*p == '\r' && (p + 1 == end || p[1] != '\n'));
                 ++p;
@@ -126,6 +133,8 @@ inline const char *csv_field_end(const char *p, const char *end, char delimiter,
                 break;
             ++p; // a doubled quote
         }
+        if (p != end && *p != delimiter && detail::class_of(*p) != detail::line_end)
+            fault = text_after_quote;
     }
     return detail::delimiter_or_line_end(p, end, delimiter);
 }
@@ -199,7 +208,9 @@ template <bool Check>
 }
 
 // A record of fields split at every delimiter; in CSV, quoted fields may
-// hold delimiters and line ends, counted in `line_ends`.
+// hold delimiters and line ends, counted in `line_ends`. A malformed CSV
+// record is noted in `e.malformed` and ends at its first line's end: the next
+// record starts on the line after it.
 template <bool Check>
 [[gnu::always_inline]] inline const char *read_split_record(const char *record, const char *end,
                                                             const record_format &format, entry &e,
@@ -208,12 +219,14 @@ template <bool Check>
     const char *field = nullptr, *field_end = nullptr; // the address's, as written
     const char *p = record, *record_end = nullptr;
     e.has_nul = e.has_quote = e.no_field = false;
+    e.malformed = no_fault;
     e.joiner = 0;
     // Split at every delimiter; with --csv, quoted fields may hold them.
     const bool csv = format.kind == record_format::csv;
     uint64_t inside = 0;
+    unsigned char fault = no_fault;
     for (uint32_t i = 1;; ++i) {
-        const char *stop = csv ? csv_field_end(p, end, format.delimiter, inside)
+        const char *stop = csv ? csv_field_end(p, end, format.delimiter, inside, fault)
                                : delimiter_or_line_end(p, end, format.delimiter);
         if (i == format.field) {
             field = p;
@@ -223,6 +236,15 @@ template <bool Check>
         if (p == end || *p != format.delimiter)
             break;
         ++p;
+    }
+    if constexpr (Check) {
+        if (fault != no_fault) {
+            e.malformed = fault;
+            e.no_field = true;
+            e.mac = e.label = e.before = record;
+            e.mac_size = e.label_size = e.before_size = 0;
+            return past_line_end(find_line_end(record, end), end);
+        }
     }
     line_ends += inside;
     record_end = p;

@@ -21,10 +21,11 @@ void write_csv_fields(output &out, const inventory &inv, const char *record)
     bool named = inv.header != nullptr;
     const auto put = [&](const char *text, size_t size) { write_json_chars(out, text, size); };
     uint64_t line_ends = 0, column = 1;
+    unsigned char fault = no_fault; // (the record and its header were read whole before)
     for (const char *p = record;; ++p, ++column) {
         out.text("\"");
         if (named) {
-            const char *stop = csv_field_end(name, header_end, delimiter, line_ends);
+            const char *stop = csv_field_end(name, header_end, delimiter, line_ends, fault);
             csv_value(name, stop, put);
             named = stop != header_end;
             name = stop + named;
@@ -33,7 +34,7 @@ void write_csv_fields(output &out, const inventory &inv, const char *record)
             out.bytes(digits, put_decimal(digits, column));
         }
         out.text("\":\"");
-        const char *stop = csv_field_end(p, end, delimiter, line_ends);
+        const char *stop = csv_field_end(p, end, delimiter, line_ends, fault);
         csv_value(p, stop, put);
         out.text("\"");
         p = stop;
