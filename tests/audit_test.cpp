@@ -120,6 +120,18 @@ INSTANTIATE_TEST_SUITE_P(
                    "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",
                    "@a:3: duplicate of @a:1\n@a:4: duplicate of @a:1\n@a:5: duplicate of @a:1\n",
                    0},
+        // An append log: the last entry of a device is its current one.
+        audit_case{"keep_last_entry",
+                   {"--keep-last", "--all", "--csv", "@k", "@l"},
+                   {{"k", "hwaddr,hostname\naa:bb:cc:dd:ee:ff,old\n00:00:00:00:00:01,solo\n"
+                          "AA:BB:CC:DD:EE:FF,new\n"},
+                    {"l", "hwaddr,hostname\n00:00:00:00:00:8b,cam\naa:bb:cc:dd:ee:ff,newest\n"}},
+                   "40004-40006\t00:00:00:00:00:01\tsolo\n"
+                   "40556-40558\t00:00:00:00:00:8b\tcam\n"
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tnewest\n"
+                   "3 devices, 2 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "@k:2: duplicate of @l:3\n@k:4: duplicate of @l:3\n",
+                   1},
         // A lone carriage return ends a line; CR LF is one line end.
         audit_case{"carriage_return_line_ends",
                    {"@cr"},
@@ -267,7 +279,26 @@ INSTANTIATE_TEST_SUITE_P(
                    "4 devices, 1 of 1 block in use, 1 shared by 4 devices\n"
                    "more devices than blocks: at least 4 devices must share, whatever the "
                    "addresses are\n",
-                   "",
+                   "portslot-audit: these devices share a block in every range up to --port-max "
+                   "40007: 00:00:00:00:00:01 (@a:1), 00:00:00:00:00:02 (@a:2), 00:00:00:00:00:03 "
+                   "(@a:3), 00:00:00:00:00:04 (@a:4)\n",
+                   1},
+        // Keys 0 and 6 share under 1, 2 and 3 blocks: no range up to 40010
+        // separates them; equal keys share in every range.
+        audit_case{"suggest_names_devices_no_range_separates",
+                   {"--suggest", "--port-max", "40010", "@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff a\n00:00:00:00:00:00 z\n11:22:33:dd:ee:ff b\n"
+                          "00:00:00:00:00:06 s\n"}},
+                   "--port-min 40000 --port-max 40002 --port-count 2\n"
+                   "40000-40002\taa:bb:cc:dd:ee:ff\ta\n40000-40002\t00:00:00:00:00:00\tz\n"
+                   "40000-40002\t11:22:33:dd:ee:ff\tb\n40000-40002\t00:00:00:00:00:06\ts\n"
+                   "4 devices, 1 of 1 block in use, 1 shared by 4 devices\n"
+                   "more devices than blocks: at least 4 devices must share, whatever the "
+                   "addresses are\n",
+                   "portslot-audit: these devices share a block in every range up to --port-max "
+                   "40010: 00:00:00:00:00:00 (@a:2), 00:00:00:00:00:06 (@a:4)\n"
+                   "portslot-audit: these devices share a block in every range up to --port-max "
+                   "40010: aa:bb:cc:dd:ee:ff (@a:1), 11:22:33:dd:ee:ff (@a:3)\n",
                    1},
         audit_case{"suggest_one_device_listed_twice",
                    {"--suggest", "--port-count", "3", "@a"},
@@ -337,7 +368,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "4 devices, 1 of 1 block in use, 1 shared by 4 devices\n"
                    "more devices than blocks: at least 4 devices must share, whatever the "
                    "addresses are\n",
-                   "",
+                   "portslot-audit: these devices share a block in every range up to --port-max "
+                   "65535: bb0000000001 (@a:2), dd0000000001 (@a:4)\n"
+                   "portslot-audit: these devices share a block in every range up to --port-max "
+                   "65535: aa0000000002 (@a:1), cc0000000002 (@a:3)\n",
                    1},
         // Equal keys share under any number of blocks: the first is the
         // answer, found at once however large the range.
@@ -349,7 +383,8 @@ INSTANTIATE_TEST_SUITE_P(
             "0-0\t11:22:33:00:00:01\tb\n2 devices, 1 of 1 block in use, 1 shared by 2 devices\n"
             "more devices than blocks: at least 2 devices must share, whatever the "
             "addresses are\n",
-            "",
+            "portslot-audit: these devices share a block in every range up to --port-max "
+            "2147483647: aa:bb:cc:00:00:01 (@a:1), 11:22:33:00:00:01 (@a:2)\n",
             1},
         // The address from another field: a leases file, a neighbour table
         // (whose failed entries have no address), fields split at a byte.

@@ -8,7 +8,7 @@ const char usage_text[] =
     "\n"
     "Each line of an inventory holds a MAC address, then an optional label;\n"
     "blank lines and lines starting with '#' are skipped. The same address\n"
-    "listed twice is one device, and its later entries are reported. With no\n"
+    "listed twice is one device, and its other entries are reported. With no\n"
     "FILE, or when FILE is -, read standard input.\n"
     "\n"
     "  --port-min N      lowest port of the range (default 40000)\n"
@@ -25,6 +25,8 @@ const char usage_text[] =
     "  --delimiter C     split fields at every C, not at runs of blanks\n"
     "  --csv             read CSV with a header; the address column is found by\n"
     "                    its name (mac, mac address, hwaddr) unless --field names it\n"
+    "  --keep-last       of a device listed more than once, keep the last entry\n"
+    "                    (as in append logs) and report the earlier ones\n"
     "  --json            write the plan as JSON Lines\n"
     "  --help            print this help and exit\n"
     "  --version         print the version and exit\n"
@@ -142,7 +144,9 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
                                     : same(arg, name_size, "--suggest") ? &audit_options::suggest
                                     : same(arg, name_size, "--csv")     ? &audit_options::csv
                                     : same(arg, name_size, "--json")    ? &audit_options::json
-                                                                        : nullptr;
+                                    : same(arg, name_size, "--keep-last")
+                                        ? &audit_options::keep_last
+                                        : nullptr;
         if (help || version || flag != nullptr) {
             if (joined != nullptr)
                 return fail(parsed_command::takes_no_value, arg, name_size, nullptr);

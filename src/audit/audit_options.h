@@ -17,6 +17,7 @@ struct audit_options {
     bool all = false;     // list every device, not only those that share
     bool suggest = false; // search for the smallest range with the least sharing
     bool json = false;    // the plan as JSON Lines
+    bool keep_last = false; // of a device listed twice, keep the last entry
     // Where a line's address is: field `field` (from 1), or with --csv the
     // column named `field_name`; fields split at `delimiter`, or at runs of
     // blanks when it is 0. With --csv and neither, the column is found by

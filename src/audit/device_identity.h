@@ -14,9 +14,10 @@
 
 namespace portslot::audit {
 
-// A later entry of a device listed twice.
+// An entry of a device listed twice that is reported, and the one kept (the
+// first, or with --keep-last the last).
 struct duplicate {
-    uint64_t later, first; // offsets of the two entries' addresses
+    uint64_t reported, kept; // offsets of the two entries' records
 };
 
 // A device's address as one value: the twelve bytes that are not colons, ASCII
@@ -159,11 +160,11 @@ inline size_t block_end(const growing_array<uint64_t> &devices, size_t begin)
     return end;
 }
 
-// Duplicates in input order, as they are reported.
+// Duplicates in the input order of the entries reported.
 inline void sort_by_later(growing_array<duplicate> &duplicates)
 {
     std::sort(duplicates.items, duplicates.items + duplicates.size,
-              [](const duplicate &a, const duplicate &b) { return a.later < b.later; });
+              [](const duplicate &a, const duplicate &b) { return a.reported < b.reported; });
 }
 
 } // namespace portslot::audit

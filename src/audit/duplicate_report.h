@@ -13,6 +13,12 @@ namespace portslot::audit {
 void write_duplicates(const growing_array<duplicate> &duplicates, const fleet &inventories,
                       output &err);
 
+// For append logs, where a device's later entry is the current one: keeps
+// only the last entry of each device of the sorted `devices` (in block order
+// still), and puts each earlier one in `superseded`, in input order.
+void keep_last_entries(growing_array<uint64_t> &devices, const fleet &inventories,
+                       growing_array<duplicate> &superseded);
+
 } // namespace portslot::audit
 
 #endif

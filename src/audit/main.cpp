@@ -23,6 +23,7 @@
 #include "plan_writer.h"
 #include "port_query.h"
 #include "suggest.h"
+#include "unavoidable_sharing.h"
 
 namespace {
 
@@ -89,6 +90,8 @@ port_range suggest_range(growing_array<uint64_t> &devices, const fleet &inventor
                                           isatty(2) == 1 ? &progress.progress : nullptr);
     const port_range found = range_of(range, best.blocks);
     place_devices(devices, inventories, found);
+    if (best.sharing > 0)
+        write_unavoidable_sharing(devices, inventories, max_blocks, range.port_max, err);
     return found;
 }
 
@@ -146,6 +149,11 @@ int audit(const audit_options &options, output &out, output &err)
     load_fleet(source_of(options), range, loaded, err);
     const fleet inventories = loaded.view();
     sort_by_block(loaded.devices);
+    if (options.keep_last) { // the plan then finds no device listed twice
+        growing_array<duplicate> superseded;
+        keep_last_entries(loaded.devices, inventories, superseded);
+        write_duplicates(superseded, inventories, err);
+    }
 
     port_range plan = range;
     if (options.suggest) {

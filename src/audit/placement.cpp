@@ -9,6 +9,15 @@
 
 namespace portslot::audit {
 
+uint64_t key_of(const entry &e)
+{
+    // Colons dropped, then the tail. (Only addresses that gave a port get
+    // here: at most 17 bytes.)
+    char mac[18] = {}, digits[18];
+    std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
+    return mac_tail_value(remove_char(digits, mac, ':'));
+}
+
 void distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventories,
                    growing_array<duplicate> &duplicates, growing_array<uint64_t> &keys)
 {
@@ -16,16 +25,9 @@ void distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventor
     by_format(inventories, [&](auto plain) {
         for (size_t begin = 0, end; begin < devices.size; begin = end) {
             end = block_end(devices, begin);
-            each_distinct<plain()>(work, devices, begin, end, inventories, duplicates,
-                                   [&](const entry &e, size_t, uint64_t) {
-                                       // The key as the derivation reads it: colons dropped, then
-                                       // the tail. (Only addresses that gave a port get here: at
-                                       // most 17 bytes.)
-                                       char mac[18] = {}, digits[18];
-                                       std::copy(e.mac,
-                                                 e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
-                                       keys.push(mac_tail_value(remove_char(digits, mac, ':')));
-                                   });
+            each_distinct<plain()>(
+                work, devices, begin, end, inventories, duplicates,
+                [&](const entry &e, size_t, uint64_t) { keys.push(key_of(e)); });
         }
     });
     sort_by_later(duplicates);

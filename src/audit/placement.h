@@ -11,6 +11,9 @@
 
 namespace portslot::audit {
 
+// The key of the device of `e`, as the derivation reads it from the address.
+uint64_t key_of(const entry &e);
+
 // The keys of the distinct devices of the sorted `devices`, each as the
 // derivation reads it from the address, with every later entry of a device
 // listed twice in `duplicates`, in input order.
