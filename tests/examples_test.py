@@ -1,0 +1,206 @@
+#!/usr/bin/env python3
+"""Runs the examples of the README and the manual pages as they are written.
+
+    examples_test.py BUILD_DIR SOURCE_DIR
+
+Sessions shown with "$ " prompts are run in a folder of their own, and what
+they print must be what the page shows; "$ cat FILE" shows a file, which is
+written there first. Recipes that read what only a live system has (the
+neighbour table, /sys/class/net, a server's lease files) are run on the real
+files in tests/samples, with the live source put in their place, and give the
+rows in tests/samples/*.expected.
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+# The files that examples name but no "$ cat" shows, and where they are.
+FIXTURES = {
+    "/tmp/dhcp.leases": ("dhcp.leases",
+                         "1733580000 aa:bb:cc:dd:ee:ff 192.0.2.10 laptop *\n"
+                         "1733580100 00:00:00:00:00:8b 192.0.2.11 cam *\n"),
+}
+
+# Recipes: the text as the README has it, what stands in for the live
+# source, and the file of expected rows.
+RECIPES = [
+    ("neighbour table", """    ip neigh | awk '$1 !~ /:/ { for (i = 2; i < NF; i++) if ($i == "lladdr")
+            print index("PERMANENT REACHABLE DELAY STALE PROBE", $NF), $(i + 1), $1 }' |
+        sort -s -n -k 1,1 | awk '!seen[tolower($2)]++ { print $2, $3 }' | portslot-audit --all""",
+     [("ip neigh |", "cat ip-neigh.txt |")], "ip-neigh.expected"),
+    ("neighbour table of one interface", None,
+     [("ip neigh |", "cat ip-neigh-show-dev.txt |")], "ip-neigh.expected"),
+    ("neighbour table as JSON", """    ip -j neigh | jq -r '[.[] | select(.lladdr and (.dst | contains(":") | not))]
+        | group_by(.lladdr | ascii_downcase)
+        | map(min_by(.state[0] as $s | ["PERMANENT", "REACHABLE", "DELAY", "STALE", "PROBE"] | index($s)))
+        | .[] | "\\(.lladdr) \\(.dst)"' | portslot-audit --all""",
+     [("ip -j neigh |", "cat ip-neigh.json |")], "ip-neigh-json.expected"),
+    ("a host's interfaces", """    for f in /sys/class/net/*/address; do
+        i=${f%/address}; printf '%s %s\\n' "$(cat "$f")" "${i##*/}"
+    done | awk 'NF == 2 && $1 != "00:00:00:00:00:00" {
+            if (!($1 in names)) order[n++] = $1
+            names[$1] = names[$1] " " $2
+        }
+        END { for (i = 0; i < n; i++) print order[i] names[order[i]] }' | portslot-audit --all""",
+     [("/sys/class/net/", "net/")], "sysfs.expected"),
+    ("an append log", "    portslot-audit --csv --keep-last /var/lib/kea/kea-leases4.csv",
+     [("/var/lib/kea/", "")], "kea-leases4.expected"),
+    ("a leases file", None, [], "dnsmasq.expected"),
+]
+# (The leases file is read as the README's leases example reads it.)
+LEASES = "portslot-audit --field 2 dnsmasq.leases"
+
+# Examples that read only fleet.txt and print no output on the page.
+PLAIN = [
+    "portslot-audit --all --json fleet.txt | jq -r 'select(.type == \"device\") | \"\\(.first) \\(.label)\"'",
+    "portslot-audit --all --port-min 20000 --port-max 29999 fleet.txt",
+]
+
+
+def unroff(text):
+    """The text of a manual page's example lines, as a shell reads them."""
+    return text.replace("\\-", "-").replace("\\e", "\\").replace("\\(", "(")
+
+
+def sessions(lines):
+    """(command, shown output) pairs from lines of "$ " sessions."""
+    found, command, output = [], None, []
+    for line in lines + ["$ "]:
+        if line.startswith("$ "):
+            if command is not None:
+                found.append((command, output))
+            command, output = line[2:], []
+        elif command is not None and command.endswith("\\"):
+            command = command[:-1] + line.strip()
+        elif command is not None:
+            output.append(line)
+    return [(c, o) for c, o in found if c]
+
+
+def readme_sessions(text):
+    found, block = [], []
+    for line in text.splitlines() + [""]:
+        if line.startswith("    "):
+            block.append(line[4:])
+            continue
+        if block and block[0].startswith("$ "):
+            found += sessions(block)
+        block = []
+    return found
+
+
+def man_sessions(text):
+    found = []
+    for block in re.findall(r"^\.nf\n(.*?)^\.fi", text, re.S | re.M):
+        lines = unroff(block).splitlines()
+        if lines and lines[0].startswith("$ "):
+            found += sessions(lines)
+    return found
+
+
+def run(command, folder, env):
+    return subprocess.run(["sh", "-c", command], cwd=folder, env=env, capture_output=True,
+                          text=True, errors="replace")
+
+
+def check_sessions(name, found, folder, env):
+    failures = 0
+    status = 0
+    for command, shown in found:
+        expected = "\n".join(shown).rstrip("\n")
+        if command.startswith("cat "):
+            with open(os.path.join(folder, command[4:]), "w") as f:
+                f.write(expected + "\n")
+            continue
+        if command == "echo $?":
+            got = str(status)
+        else:
+            for live, (local, text) in FIXTURES.items():
+                with open(os.path.join(folder, local), "w") as f:
+                    f.write(text)
+                command = command.replace(live, local)
+            result = run(command, folder, env)
+            status = result.returncode
+            got = result.stdout.rstrip("\n")
+            if result.stderr:
+                got += "\n[stderr] " + result.stderr
+        if got != expected:
+            failures += 1
+            print("%s: %r\n  shown: %r\n  got:   %r" % (name, command, expected, got))
+    return failures
+
+
+def main():
+    build, source = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    samples = os.path.join(source, "tests", "samples")
+    env = dict(os.environ, PATH=build + os.pathsep + os.environ["PATH"], LC_ALL="C")
+    with open(os.path.join(source, "README.md")) as f:
+        readme = f.read()
+    pages = {}
+    for page in ("portslot.1", "portslot-audit.1"):
+        with open(os.path.join(source, "man", page)) as f:
+            pages[page] = f.read()
+    failures = 0
+    count = 0
+    for name, found in [("README.md", readme_sessions(readme))] + [
+            (page, man_sessions(text)) for page, text in pages.items()]:
+        with tempfile.TemporaryDirectory() as folder:
+            failures += check_sessions(name, found, folder, env)
+            count += len(found)
+            if name != "README.md":
+                continue
+            # (fleet.txt, as the README's session wrote it.)
+            for command in PLAIN:
+                shown = [readme] + [unroff(text).replace("|\n    ", "| ") for text in pages.values()]
+                if not any(command in text for text in shown):
+                    failures += 1
+                    print("no page shows any more: %s" % command)
+                result = run(command, folder, env)
+                count += 1
+                if result.returncode > 1 or result.stderr:
+                    failures += 1
+                    print("%r: status %d, %r" % (command, result.returncode, result.stderr))
+    for name, recipe, replacements, expected_file in RECIPES:
+        if recipe is None:
+            recipe = RECIPES[0][1] if name.startswith("neighbour") else "    " + LEASES
+        elif recipe not in readme:
+            failures += 1
+            print("README.md no longer shows the recipe for %s" % name)
+            continue
+        command = recipe
+        for live, local in replacements:
+            command = command.replace(live, local)
+        with tempfile.TemporaryDirectory() as folder:
+            for sample in os.listdir(samples):
+                os.symlink(os.path.join(samples, sample), os.path.join(folder, sample))
+            # The interfaces' address files as a tree, and one without an address.
+            with open(os.path.join(samples, "sysfs-addresses.tsv")) as f:
+                for line in f:
+                    path, address = line.rstrip("\n").split("\t")
+                    interface = os.path.join(folder, "net", path.split("/")[-2])
+                    os.makedirs(interface)
+                    with open(os.path.join(interface, "address"), "w") as out:
+                        out.write(address + "\n")
+            os.makedirs(os.path.join(folder, "net", "wg0"))
+            open(os.path.join(folder, "net", "wg0", "address"), "w").close()
+            result = run(command, folder, env)
+        got = result.stdout + "".join("[stderr] " + line + "\n"
+                                      for line in result.stderr.splitlines())
+        got += "[status] %d\n" % result.returncode
+        if os.environ.get("PORTSLOT_WRITE_EXPECTED"):
+            with open(os.path.join(samples, expected_file), "w") as f:
+                f.write(got)
+        with open(os.path.join(samples, expected_file)) as f:
+            expected = f.read()
+        count += 1
+        if got != expected:
+            failures += 1
+            print("recipe for %s gives:\n%s\nnot:\n%s" % (name, got, expected))
+    print("%d examples, %d failures" % (count, failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
