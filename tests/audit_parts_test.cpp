@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "audit_options.h"
+#include "block_of_address.h"
 #include "block_sort.h"
 #include "duplicate_report.h"
+#include "fatal.h"
 #include "fleet.h"
 #include "inventory.h"
 #include "inventory_lines.h"
@@ -363,6 +365,51 @@ TEST(audit_memory, every_allocation_may_fail)
 
 // On a terminal, rows show the control bytes of addresses and labels
 // escaped; elsewhere they pass unchanged.
+// A file written while its plan is written: every row is true of one text,
+// and the first device whose address no longer gives its block ends the run
+// there. The change is made between planning and writing, as a writer of the
+// file could make it; text rows and JSON rows alike.
+TEST(plan, ends_at_the_first_row_whose_address_changed)
+{
+    using namespace portslot::audit;
+    for (const bool json : {false, true}) {
+        std::string text = "00:00:00:00:00:01 a\n00:00:00:00:00:02 b\n00:00:00:00:00:03 c\n";
+        const one_inventory fleet_of_one(text.data(), text.size());
+        const fleet &inventories = fleet_of_one.inventories;
+        line_index lines;
+        growing_array<std::uint64_t> devices;
+        for (std::uint64_t i = 0; i < 3; ++i) {
+            devices.push(make_device(static_cast<std::int32_t>(40004 + 4 * i), 20 * i));
+            lines.offsets.push(20 * i);
+            lines.lines.push(i + 1);
+        }
+        text[20 + 16] = '9'; // the second device's address, now of another block
+        std::FILE *sink = std::tmpfile();
+        EXPECT_EXIT(
+            {
+                char buffer[64]; // (rows reach the file as they are written)
+                portslot::output out(fileno(sink), buffer, sizeof buffer);
+                keep_output_on_fatal(out);
+                growing_array<duplicate> duplicates;
+                write_plan(devices, inventories, {40000, 41000, 2},
+                           {true, false, json ? &lines : nullptr}, out, duplicates);
+                std::exit(0);
+            },
+            testing::ExitedWithCode(2), "portslot-audit: fleet: changed while being read\n");
+        std::string written;
+        std::rewind(sink);
+        for (int c; (c = std::fgetc(sink)) != EOF;)
+            written += static_cast<char>(c);
+        std::fclose(sink);
+        // What reached the file: the first device's row, whole, and no other.
+        EXPECT_EQ(written,
+                  json ? "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":"
+                         "\"00:00:00:00:00:01\",\"label\":\"a\",\"file\":\"fleet\",\"line\":1,"
+                         "\"shared\":false}\n"
+                       : "40004-40006\t00:00:00:00:00:01\ta\n");
+    }
+}
+
 TEST(plan, escapes_rows_for_a_terminal)
 {
     using namespace portslot::audit;
@@ -386,6 +433,43 @@ TEST(plan, escapes_rows_for_a_terminal)
 
 // The search finds exactly what trying every number of blocks finds: the
 // fewest devices sharing, and the fewest blocks that give it.
+// The audit's own reading of an address gives the derivation's port, for
+// the usual form and for every near miss of it.
+TEST(block_of_address, agrees_with_the_derivation)
+{
+    std::mt19937_64 random(20261208);
+    using namespace std::string_literals;
+    const std::string bytes = "0123456789abcdefABCDEF:::: \t-+xXgG\0\xff"s;
+    for (int i = 0; i < 200000; ++i) {
+        std::string mac;
+        if (i % 2 == 0) { // the usual form, a byte or two changed
+            char usual[18];
+            std::snprintf(usual, sizeof usual, "%02x:%02x:%02x:%02x:%02x:%02x",
+                          static_cast<unsigned>(random() % 256), static_cast<unsigned>(random() % 256),
+                          static_cast<unsigned>(random() % 256), static_cast<unsigned>(random() % 256),
+                          static_cast<unsigned>(random() % 256), static_cast<unsigned>(random() % 256));
+            mac = usual;
+            for (int changes = static_cast<int>(random() % 3); changes > 0; --changes)
+                mac[random() % mac.size()] = bytes[random() % bytes.size()];
+        } else {
+            for (std::size_t n = random() % 20; n > 0; --n)
+                mac += bytes[random() % bytes.size()];
+        }
+        const auto min = static_cast<std::int32_t>(random() % 70000) - (i % 7 == 0 ? 1 : 0);
+        const auto max = min + static_cast<std::int32_t>(random() % 3000);
+        const auto count = 1 + static_cast<std::int32_t>(random() % 5);
+        if (portslot::port_block_count(min, max, count) == 0 || min < -1)
+            continue;
+        const portslot::audit::block_layout layout(min, max, count);
+        // (No argument can carry a NUL byte: such an address gives no port.)
+        const std::int32_t want = mac.find('\0') == std::string::npos
+                                      ? portslot::compute_port(mac.c_str(), min, max, count, 1)
+                                      : -1;
+        ASSERT_EQ(portslot::audit::first_port_of(mac.data(), mac.size(), layout), want)
+            << testing::PrintToString(mac) << " " << min << " " << max << " " << count;
+    }
+}
+
 TEST(suggest, agrees_with_trying_every_number_of_blocks)
 {
     std::mt19937_64 random(20261207);

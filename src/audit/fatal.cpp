@@ -13,6 +13,7 @@ namespace portslot::audit {
 namespace {
 
 output *fatal_err = nullptr;
+output *fatal_out = nullptr;
 // Until report_fatal_to() is called, a standard error of its own, made when
 // first needed.
 alignas(output) unsigned char own_err[sizeof(output)];
@@ -33,6 +34,7 @@ void on_bus_error(int, siginfo_t *info, void *)
         if (at - reinterpret_cast<uintptr_t>(inv.map) < inv.map_size)
             name = inv.name;
     }
+    fatal_out = nullptr; // (a row may be half written)
     fatal(name, "changed while being read");
 }
 
@@ -50,8 +52,15 @@ output &fatal_diagnostics()
     return *fatal_err;
 }
 
+void keep_output_on_fatal(output &out)
+{
+    fatal_out = &out;
+}
+
 void fatal_end()
 {
+    if (fatal_out != nullptr)
+        fatal_out->flush();
     fatal_diagnostics().flush();
     exit(2);
 }

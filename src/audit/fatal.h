@@ -1,8 +1,7 @@
 // What ends a run where it is found (memory running out, inventories too
 // large to audit, a file changed while it is read): the diagnostics written
 // so far are flushed, the reason is said, and the run ends with status 2.
-// What standard output already received stays; the status says it is
-// incomplete.
+// The rows written so far stay; the status says the output is incomplete.
 #ifndef PORTSLOT_AUDIT_FATAL_H
 #define PORTSLOT_AUDIT_FATAL_H
 
@@ -14,8 +13,13 @@
 namespace portslot::audit {
 
 // Where fatal() writes: the run's diagnostics. Until this is called, a
-// plain unbuffered standard error.
+// standard error of its own.
 void report_fatal_to(output &err);
+
+// The run's standard output, whose whole rows fatal() writes out before the
+// run ends: each was true when it was written. (Not after a bus error, which
+// may come in the middle of a row.)
+void keep_output_on_fatal(output &out);
 
 // "portslot-audit: SUBJECT: REASON" (without a null subject), then exit(2).
 [[noreturn]] void fatal(const char *subject, const char *reason);

@@ -3,8 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <portslot/port_derivation.h>
-
+#include "block_of_address.h"
 #include "csv_header.h"
 #include "decimal.h"
 #include "fatal.h"
@@ -71,26 +70,17 @@ void write_malformed(output &err, unsigned char fault)
 
 // Adds the devices of `inv`, whose text starts at `base` in the fleet.
 // False when a record gives no port.
-bool add_devices(const inventory &inv, uint64_t base, const port_range &range,
+bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout,
                  growing_array<uint64_t> &devices, line_index *lines, output &err)
 {
     bool ok = true;
-    const char *const end = inv.text + inv.size;
     for_each_record(
         inv, inv.text + inv.records, inv.records_line, [&](const entry &e, const char *record) {
             // An address longer than 17 bytes gives no port; so does a NUL byte
             // in it, which no argument could carry to portslot, or a quote.
-            char mac[24];
-            const size_t n = e.mac_size < 18 ? e.mac_size : 18;
-            if (end - e.mac >= 24)
-                memcpy(mac, e.mac, 24); // a fixed size: a few moves, not a call
-            else
-                memcpy(mac, e.mac, n);
-            mac[n] = '\0';
             const int32_t first = e.has_nul || e.has_quote || e.no_field
                                       ? -1
-                                      : portslot::compute_port(mac, range.port_min, range.port_max,
-                                                               range.port_count, 1);
+                                      : first_port_of(e.mac, e.mac_size, layout);
             if (first >= 0) {
                 const uint64_t offset = base + static_cast<uint64_t>(record - inv.text);
                 devices.push(make_device(first, offset));
@@ -138,6 +128,7 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
     loaded.bases = static_cast<uint64_t *>(allocate_zeroed(file_count, sizeof(uint64_t)));
     watch_mappings(&loaded.inventories, &loaded.count);
     loaded.plain = source.format.kind == record_format::plain;
+    const block_layout layout(range.port_min, range.port_max, range.port_count);
     uint64_t base = 0;
     for (size_t i = 0; i < file_count; ++i) {
         inventory &inv = loaded.inventories[loaded.count];
@@ -168,7 +159,7 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
                 loaded.complete = false;
             }
         }
-        loaded.complete = add_devices(inv, base, range, loaded.devices,
+        loaded.complete = add_devices(inv, base, layout, loaded.devices,
                                       source.keep_lines ? &loaded.lines : nullptr, err) &&
                           loaded.complete;
         base += inv.size;

@@ -210,6 +210,7 @@ int main(int argc, char **argv)
     output out(1, out_buffer, sizeof out_buffer);
     output err(2, err_buffer, sizeof err_buffer);
     report_fatal_to(err);
+    keep_output_on_fatal(out);
     // The names of the files take the places of the arguments, which they
     // never outnumber; the vector's closing null gives room for "-". The
     // ports asked for are fewer still.

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include <portslot/port_derivation.h>
-
+#include "block_of_address.h"
 #include "block_sort.h"
 #include "mac_text.h"
 
@@ -36,14 +35,12 @@ void distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventor
 void place_devices(growing_array<uint64_t> &devices, const fleet &inventories,
                    const port_range &range)
 {
+    const block_layout layout(range.port_min, range.port_max, range.port_count);
     by_format(inventories, [&](auto plain) {
         for (size_t i = 0; i < devices.size; ++i) {
             const uint64_t offset = offset_of(devices.items[i]);
             const entry e = entry_at<plain()>(inventories, offset);
-            char mac[18] = {};
-            std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
-            devices.items[i] = make_device(
-                compute_port(mac, range.port_min, range.port_max, range.port_count, 1), offset);
+            devices.items[i] = make_device(first_port_of(e.mac, e.mac_size, layout), offset);
         }
     });
     // The devices are in the order of their old blocks now: back to input

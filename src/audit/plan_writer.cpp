@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include <portslot/port_derivation.h>
-
+#include "block_of_address.h"
 #include "decimal.h"
+#include "fatal.h"
 #include "json_rows.h"
 #include "json_text.h"
 #include "shown_text.h"
@@ -99,24 +99,48 @@ void write_row(output &out, const char (&ports)[24], size_t ports_size, const en
     out.commit(size);
 }
 
-// The last port of the block of which `e` is a device, as portslot
-// --port-num <count> gives it.
-int32_t last_port(const entry &e, const port_range &range)
+// The last port of the block whose first is `first`, as portslot
+// --port-num <count> gives it: the block's ports lie two apart.
+int32_t last_port(int32_t first, const port_range &range)
 {
-    char mac[19] = {};
-    std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
-    return compute_port(mac, range.port_min, range.port_max, range.port_count, range.port_count);
+    return static_cast<int32_t>(int64_t{first} + 2 * (int64_t{range.port_count} - 1));
 }
 
-// "first-last<TAB>" for the block whose first port is `first` and of which
-// `e` is a device; returns its length.
-size_t block_ports(int32_t first, const entry &e, const port_range &range, char (&ports)[24])
+// "first-last<TAB>" for the block whose first port is `first`; returns its
+// length.
+size_t block_ports(int32_t first, const port_range &range, char (&ports)[24])
 {
     size_t n = put_decimal(ports, static_cast<uint32_t>(first));
     ports[n++] = '-';
-    n += put_decimal(ports + n, static_cast<uint32_t>(last_port(e, range)));
+    n += put_decimal(ports + n, static_cast<uint32_t>(last_port(first, range)));
     ports[n++] = '\t';
     return n;
+}
+
+// The entry `e` of the device at `offset` as its row shows it, with its
+// address read once into `mac` for both the row and the check that it still
+// gives the block `first`: a row is true of one text. An address that no
+// longer does ends the run, as its file has changed since the plan was made.
+[[gnu::noinline, gnu::cold]] void changed(const fleet &inventories, uint64_t offset)
+{
+    fatal(inventories.inventories[inventories.index_of(offset)].name, "changed while being read");
+}
+[[gnu::always_inline]] inline entry as_checked(const entry &e, uint64_t offset, int32_t first,
+                                               const block_layout &layout,
+                                               const fleet &inventories, char (&mac)[24])
+{
+    entry row = e;
+    if (e.mac_size == 17) {
+        memcpy(mac, e.mac, 16); // (fixed sizes: a few moves, not a call)
+        mac[16] = e.mac[16];
+    } else {
+        row.mac_size = e.mac_size < 18 ? e.mac_size : 18; // 18 bytes give no port
+        memcpy(mac, e.mac, row.mac_size);
+    }
+    if (first_port_of(mac, row.mac_size, layout) != first)
+        changed(inventories, offset);
+    row.mac = mac;
+    return row;
 }
 
 struct kept_entry {
@@ -137,7 +161,8 @@ plan_summary write_plan_as(const growing_array<uint64_t> &devices, const fleet &
     block_work work;
     growing_array<kept_entry> kept_entries; // JSON: a block's devices, until it is known shared
     const json_names names(Json ? inventories : fleet{nullptr, nullptr, 0});
-    char ports[24];
+    char ports[24], mac[24], waiting_mac[24];
+    const block_layout layout(range.port_min, range.port_max, range.port_count);
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         const int32_t first = first_port_of(devices.items[begin]);
@@ -157,30 +182,36 @@ plan_summary write_plan_as(const growing_array<uint64_t> &devices, const fleet &
                                      kept_entries.push(kept_entry{e, offset});
                                  });
             char row_start[64];
-            const size_t row_start_size =
-                json_row_start(first, last_port(kept_entries.items[0].e, range), row_start);
-            for (size_t i = 0; i < kept && (style.all || kept > 1); ++i)
-                write_json_row(out, row_start, row_start_size, kept_entries.items[i].e,
-                               kept_entries.items[i].offset, kept > 1, inventories, names,
-                               *style.json);
+            const size_t row_start_size = json_row_start(first, last_port(first, range), row_start);
+            for (size_t i = 0; i < kept && (style.all || kept > 1); ++i) {
+                const kept_entry &k = kept_entries.items[i];
+                write_json_row(out, row_start, row_start_size,
+                               as_checked(k.e, k.offset, first, layout, inventories, mac), k.offset,
+                               kept > 1, inventories, names, *style.json);
+            }
         } else {
             // Each line is read once: a device is written as soon as it is
             // known not to be listed twice, except that without --all the
             // block's first device waits until a second one shows that the
             // block is shared.
             entry waiting{};
+            uint64_t waiting_offset = 0;
+            const auto write = [&](const entry &e, uint64_t offset, char(&copy)[24]) {
+                write_row(out, ports, n, as_checked(e, offset, first, layout, inventories, copy),
+                          style.escape);
+            };
+            n = block_ports(first, range, ports);
             each_distinct<Plain>(work, devices, begin, end, inventories, duplicates,
-                                 [&](const entry &e, size_t position, uint64_t) {
+                                 [&](const entry &e, size_t position, uint64_t offset) {
                                      kept = position + 1;
-                                     if (position == 0)
-                                         n = block_ports(first, e, range, ports);
                                      if (style.all || position > 1) {
-                                         write_row(out, ports, n, e, style.escape);
+                                         write(e, offset, mac);
                                      } else if (position == 0) {
                                          waiting = e;
+                                         waiting_offset = offset;
                                      } else {
-                                         write_row(out, ports, n, waiting, style.escape);
-                                         write_row(out, ports, n, e, style.escape);
+                                         write(waiting, waiting_offset, waiting_mac);
+                                         write(e, offset, mac);
                                      }
                                  });
         }
