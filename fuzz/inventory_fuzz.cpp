@@ -131,9 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     std::abort();
                 const std::string mac(e.mac, e.mac_size);
                 const bool has_field = !model.malformed && model.fields.size() >= inv.format.field;
-                if (has_field == e.no_field ||
-                    (has_field && mac.find('"') == std::string::npos &&
-                     trimmed(model.fields[inv.format.field - 1]) != mac))
+                if (has_field == e.no_field || (has_field && mac.find('"') == std::string::npos &&
+                                                trimmed(model.fields[inv.format.field - 1]) != mac))
                     std::abort();
             });
     }

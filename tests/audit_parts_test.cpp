@@ -206,11 +206,11 @@ TEST(inventory, splits_lines_into_address_and_label)
                 if (e.joiner != 0)
                     label += e.joiner;
                 label.append(e.label, e.label_size);
-                got.push_back(std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" +
-                              label + (e.no_field ? "|no field" : "") +
-                              (e.has_quote ? "|quote" : "") + (e.has_nul ? "|nul" : "") +
-                              (e.malformed != 0 ? "|malformed " + std::to_string(e.malformed)
-                                                : ""));
+                got.push_back(
+                    std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" + label +
+                    (e.no_field ? "|no field" : "") + (e.has_quote ? "|quote" : "") +
+                    (e.has_nul ? "|nul" : "") +
+                    (e.malformed != 0 ? "|malformed " + std::to_string(e.malformed) : ""));
             });
         EXPECT_EQ(got, c.entries) << testing::PrintToString(c.text);
     }
@@ -444,10 +444,11 @@ TEST(block_of_address, agrees_with_the_derivation)
         std::string mac;
         if (i % 2 == 0) { // the usual form, a byte or two changed
             char usual[18];
-            std::snprintf(usual, sizeof usual, "%02x:%02x:%02x:%02x:%02x:%02x",
-                          static_cast<unsigned>(random() % 256), static_cast<unsigned>(random() % 256),
-                          static_cast<unsigned>(random() % 256), static_cast<unsigned>(random() % 256),
-                          static_cast<unsigned>(random() % 256), static_cast<unsigned>(random() % 256));
+            std::snprintf(
+                usual, sizeof usual, "%02x:%02x:%02x:%02x:%02x:%02x",
+                static_cast<unsigned>(random() % 256), static_cast<unsigned>(random() % 256),
+                static_cast<unsigned>(random() % 256), static_cast<unsigned>(random() % 256),
+                static_cast<unsigned>(random() % 256), static_cast<unsigned>(random() % 256));
             mac = usual;
             for (int changes = static_cast<int>(random() % 3); changes > 0; --changes)
                 mac[random() % mac.size()] = bytes[random() % bytes.size()];

@@ -11,6 +11,16 @@
 
 #include "run_tool.h"
 
+// gcc says it builds with AddressSanitizer by a macro, clang by a feature.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PORTSLOT_HAS_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef PORTSLOT_HAS_ADDRESS_SANITIZER
+#define PORTSLOT_HAS_ADDRESS_SANITIZER 0
+#endif
+
 namespace {
 
 // Under the defaults (250 blocks) these three keys leave remainder 139, so
@@ -209,9 +219,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: --port-min -10 gives ports below 0, which are never usable\n" +
                        try_help,
                    2},
-        // Standard input named twice is read once; it is never closed.
-        audit_case{
-            "standard_input_twice", {"-", "-"}, {}, shared_lines + fleet_summary, "", 1, fleet},
+        // Standard input named twice is read once, and said so; it is never
+        // closed.
+        audit_case{"standard_input_twice",
+                   {"-", "-"},
+                   {},
+                   shared_lines + fleet_summary,
+                   "portslot-audit: -: named more than once; read once\n",
+                   1,
+                   fleet},
         audit_case{"unknown_option",
                    {"--port-num", "1"},
                    {},
@@ -475,13 +491,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "@c:2: malformed CSV record (text after a closing quote)\n"
                    "@c:3: no port for \"b\"c\"\n",
                    2},
-        audit_case{"csv_malformed_header",
-                   {"--csv", "@h", "@c"},
-                   {{"h", "\nmac,\"note\n00:00:00:00:00:01,x\n"},
-                    {"c", "mac\n00:00:00:00:00:01\n"}},
-                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
-                   "@h:2: malformed CSV record (a quote opened here does not close)\n",
-                   2},
+        audit_case{
+            "csv_malformed_header",
+            {"--csv", "@h", "@c"},
+            {{"h", "\nmac,\"note\n00:00:00:00:00:01,x\n"}, {"c", "mac\n00:00:00:00:00:01\n"}},
+            "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+            "@h:2: malformed CSV record (a quote opened here does not close)\n",
+            2},
         audit_case{"csv_column_named",
                    {"--csv", "--field", "where", "--all", "@c"},
                    {{"c", "mac,\"W\"\"h\",Wh,Wherever,Where\nroom 1,a,b,c,00:00:00:00:00:01\n"}},
@@ -632,6 +648,40 @@ INSTANTIATE_TEST_SUITE_P(
                    1},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
 
+// Every byte that --delimiter takes splits fields as a comma does, with
+// fields and in CSV: a part of the label on each side of the address, joined
+// by the delimiter, even where the byte is negative as a char.
+TEST(audit_delimiters, every_allowed_byte_splits_like_a_comma)
+{
+    for (int byte = 1; byte < 256; ++byte) {
+        const char d = static_cast<char>(byte);
+        if (d == '\n' || d == '\r' || d == '"')
+            continue;
+        // An address and label parts that do not hold the byte.
+        const std::string mac = std::string("abcdef:").find(d) == std::string::npos
+                                    ? "aa:bb:cc:dd:ee:ff"
+                                    : "AABBCCDDEEFF";
+        const std::string x = d == 'x' ? "w" : "x", y = d == 'y' ? "z" : "y";
+        std::string line = x, row = "40556-40558\t", header = x;
+        line.append(1, d).append(mac).append(1, d).append(y).append("\n");
+        row.append(mac).append("\t").append(x).append(1, d).append(y).append("\n");
+        header.append(1, d).append(y).append("\n");
+        const std::string fields = write_file("delimited", line);
+        const std::string csv = write_file("delimited-csv", header.append(line));
+        const tool_run split =
+            run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "--field", "2", "--delimiter",
+                                           std::string(1, d), fields});
+        const tool_run records =
+            run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "--csv", "--field", "2",
+                                           "--delimiter", std::string(1, d), csv});
+        const std::string summary = "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n";
+        EXPECT_EQ(split.out, row + summary) << "byte " << byte;
+        EXPECT_EQ(records.out, row + summary) << "byte " << byte;
+        std::remove(fields.c_str());
+        std::remove(csv.c_str());
+    }
+}
+
 // Output that cannot be written fails the run: the plan (longer than the
 // output buffer, so that writing fails before the end), help and version.
 TEST(audit_output, write_error_fails_the_run)
@@ -731,6 +781,18 @@ TEST(audit_conditions, are_met_or_reported)
         {"duplicate_notice_lost", anywhere,
          "printf 'aa:bb:cc:dd:ee:ff\\nAABBCCDDEEFF\\n' | \"$0\" 2>/dev/full", one,
          "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n", "", 2},
+        // A FIFO named twice is told from its name before it is opened again,
+        // which would wait for ever; standard input named twice is one pipe.
+        {"fifo_named_twice", anywhere,
+         "d=$(mktemp -d); mkfifo \"$d/ff\"; cat \"$1\" >\"$d/ff\" & \"$0\" \"$d/ff\" \"$d/ff\" "
+         "2>\"$d/err\"; s=$?; sed \"s|$d/||\" \"$d/err\" >&2; rm -r \"$d\"; exit $s",
+         one, "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+         "portslot-audit: ff: named more than once; read once\n", 0},
+        {"pipe_named_twice", anywhere, "cat \"$1\" | \"$0\" - /dev/stdin -", one,
+         "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+         "portslot-audit: /dev/stdin: the same file as -; read once\n"
+         "portslot-audit: -: named more than once; read once\n",
+         0},
         {"same_file_under_another_name", anywhere,
          "exec \"$0\" \"$1\" \"$(dirname \"$1\")/./$(basename \"$1\")\"", one,
          "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
@@ -778,7 +840,7 @@ TEST(audit_conditions, are_met_or_reported)
          2},
     };
     for (const auto &c : cases) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || PORTSLOT_HAS_ADDRESS_SANITIZER
         if (c.where == native) {
             std::printf("[ SKIPPED  ] case %s: the sanitizer's shadow memory leaves no room for "
                         "address-space limits\n",

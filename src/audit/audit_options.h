@@ -14,9 +14,9 @@ struct audit_options {
     int32_t port_max = 41000;
     int32_t port_count = 2;
     bool port_max_given = false;
-    bool all = false;     // list every device, not only those that share
-    bool suggest = false; // search for the smallest range with the least sharing
-    bool json = false;    // the plan as JSON Lines
+    bool all = false;       // list every device, not only those that share
+    bool suggest = false;   // search for the smallest range with the least sharing
+    bool json = false;      // the plan as JSON Lines
     bool keep_last = false; // of a device listed twice, keep the last entry
     // Where a line's address is: field `field` (from 1), or with --csv the
     // column named `field_name`; fields split at `delimiter`, or at runs of

@@ -60,8 +60,8 @@ inline int32_t first_port_of(const char *mac, size_t size, const block_layout &l
     using detail::address_table;
     const auto *m = reinterpret_cast<const unsigned char *>(mac);
     if (size == 17) {
-        const unsigned colons = (m[2] ^ ':') | (m[5] ^ ':') | (m[8] ^ ':') | (m[11] ^ ':') |
-                                (m[14] ^ ':');
+        const unsigned colons =
+            (m[2] ^ ':') | (m[5] ^ ':') | (m[8] ^ ':') | (m[11] ^ ':') | (m[14] ^ ':');
         const unsigned head = address_table.not_head[m[0]] | address_table.not_head[m[1]] |
                               address_table.not_head[m[3]] | address_table.not_head[m[4]] |
                               address_table.not_head[m[6]] | address_table.not_head[m[7]];
@@ -69,8 +69,8 @@ inline int32_t first_port_of(const char *mac, size_t size, const block_layout &l
                                address_table.digit[m[12]], address_table.digit[m[13]],
                                address_table.digit[m[15]], address_table.digit[m[16]]};
         if ((colons | head | ((d[0] | d[1] | d[2] | d[3] | d[4] | d[5]) & 0xf0)) == 0) {
-            const uint64_t key = uint64_t{d[0]} << 20 | d[1] << 16 | d[2] << 12 | d[3] << 8 |
-                                 d[4] << 4 | d[5];
+            const uint64_t key =
+                uint64_t{d[0]} << 20 | d[1] << 16 | d[2] << 12 | d[3] << 8 | d[4] << 4 | d[5];
             const auto block = static_cast<int64_t>(key % layout.blocks);
             return static_cast<int32_t>(layout.first_port + 2 * block * layout.port_count);
         }

@@ -76,9 +76,8 @@ void keep_last_entries(growing_array<uint64_t> &devices, const fleet &inventorie
             }
         }
     });
-    devices.size = static_cast<size_t>(std::remove(devices.items, devices.items + devices.size,
-                                                   dropped) -
-                                       devices.items);
+    devices.size = static_cast<size_t>(
+        std::remove(devices.items, devices.items + devices.size, dropped) - devices.items);
     sort_by_later(superseded);
 }
 

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include "block_of_address.h"
 #include "csv_header.h"
@@ -25,24 +26,29 @@ void write_failure(output &err, const char *name, int error)
     err.text("\n");
 }
 
-// An inventory loaded earlier from the same file as `inv`, or null. (Standard
-// input named again goes on from where it stopped: it is never the same.)
-const inventory *loaded_before(const loaded_fleet &loaded, const inventory &inv)
+// An inventory loaded earlier from the file that `name` names now, or null.
+// Told from the name's identity before it is opened, as opening a FIFO a
+// second time would wait for ever for a writer; standard input and a pipe
+// named twice (as "-" and /dev/stdin, say) are one file too.
+const inventory *loaded_before(const loaded_fleet &loaded, const char *name)
 {
+    struct stat info {};
+    if ((strcmp(name, "-") == 0 ? fstat(0, &info) : stat(name, &info)) != 0)
+        return nullptr; // (opening it says why)
     for (size_t i = 0; i < loaded.count; ++i) {
         const inventory &earlier = loaded.inventories[i];
-        const bool both_stdin = strcmp(inv.name, "-") == 0 && strcmp(earlier.name, "-") == 0;
-        if (!both_stdin && same_file(earlier, inv))
+        if (earlier.device == static_cast<uint64_t>(info.st_dev) &&
+            earlier.inode == static_cast<uint64_t>(info.st_ino))
             return &earlier;
     }
     return nullptr;
 }
 
-void write_read_once(output &err, const inventory &inv, const inventory &earlier)
+void write_read_once(output &err, const char *name, const inventory &earlier)
 {
     err.text("portslot-audit: ");
-    write_name(err, inv.name);
-    if (strcmp(earlier.name, inv.name) == 0) {
+    write_name(err, name);
+    if (strcmp(earlier.name, name) == 0) {
         err.text(": named more than once; read once\n");
     } else {
         err.text(": the same file as ");
@@ -63,9 +69,8 @@ void write_place(output &err, const inventory &inv, const entry &e)
 // "malformed CSV record (WHY)" and a line end.
 void write_malformed(output &err, unsigned char fault)
 {
-    err.text(fault == unclosed_quote
-                 ? "malformed CSV record (a quote opened here does not close)\n"
-                 : "malformed CSV record (text after a closing quote)\n");
+    err.text(fault == unclosed_quote ? "malformed CSV record (a quote opened here does not close)\n"
+                                     : "malformed CSV record (text after a closing quote)\n");
 }
 
 // Adds the devices of `inv`, whose text starts at `base` in the fleet.
@@ -74,39 +79,39 @@ bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout
                  growing_array<uint64_t> &devices, line_index *lines, output &err)
 {
     bool ok = true;
-    for_each_record(
-        inv, inv.text + inv.records, inv.records_line, [&](const entry &e, const char *record) {
-            // An address longer than 17 bytes gives no port; so does a NUL byte
-            // in it, which no argument could carry to portslot, or a quote.
-            const int32_t first = e.has_nul || e.has_quote || e.no_field
-                                      ? -1
-                                      : first_port_of(e.mac, e.mac_size, layout);
-            if (first >= 0) {
-                const uint64_t offset = base + static_cast<uint64_t>(record - inv.text);
-                devices.push(make_device(first, offset));
-                if (lines != nullptr) {
-                    lines->offsets.push(offset);
-                    lines->lines.push(e.line);
-                }
-                return;
-            }
-            ok = false;
-            write_place(err, inv, e);
-            if (e.malformed != no_fault) {
-                write_malformed(err, e.malformed);
-                return;
-            }
-            if (e.no_field) {
-                char digits[20];
-                err.text("no field ");
-                err.bytes(digits, put_decimal(digits, inv.format.field));
-                err.text("\n");
-                return;
-            }
-            err.text("no port for \"");
-            write_cut(err, e.mac, e.mac_size, 64);
-            err.text("\"\n");
-        });
+    for_each_record(inv, inv.text + inv.records, inv.records_line,
+                    [&](const entry &e, const char *record) {
+                        // An address longer than 17 bytes gives no port; so does a NUL byte
+                        // in it, which no argument could carry to portslot, or a quote.
+                        const int32_t first = e.has_nul || e.has_quote || e.no_field
+                                                  ? -1
+                                                  : first_port_of(e.mac, e.mac_size, layout);
+                        if (first >= 0) {
+                            const uint64_t offset = base + static_cast<uint64_t>(record - inv.text);
+                            devices.push(make_device(first, offset));
+                            if (lines != nullptr) {
+                                lines->offsets.push(offset);
+                                lines->lines.push(e.line);
+                            }
+                            return;
+                        }
+                        ok = false;
+                        write_place(err, inv, e);
+                        if (e.malformed != no_fault) {
+                            write_malformed(err, e.malformed);
+                            return;
+                        }
+                        if (e.no_field) {
+                            char digits[20];
+                            err.text("no field ");
+                            err.bytes(digits, put_decimal(digits, inv.format.field));
+                            err.text("\n");
+                            return;
+                        }
+                        err.text("no port for \"");
+                        write_cut(err, e.mac, e.mac_size, 64);
+                        err.text("\"\n");
+                    });
     return ok;
 }
 
@@ -136,15 +141,14 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
         inv.name = source.files[i];
         inv.format = source.format;
         set_memory_subject(inv.name);
+        if (const inventory *earlier = loaded_before(loaded, inv.name)) {
+            // Its devices would all be listed twice.
+            write_read_once(err, inv.name, *earlier);
+            continue;
+        }
         if (const int error = load_inventory(inv, err); error != 0) {
             write_failure(err, inv.name, error);
             loaded.complete = false;
-            continue;
-        }
-        if (const inventory *earlier = loaded_before(loaded, inv)) {
-            // Its devices would all be listed twice.
-            write_read_once(err, inv, *earlier);
-            free_inventory(inv);
             continue;
         }
         loaded.bases[loaded.count++] = base;
@@ -152,8 +156,8 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
             fatal(inv.name, "inventories of more than 8 GiB in all are too large to audit");
         if (inv.format.kind == record_format::csv) {
             entry header{};
-            if (const unsigned char fault = read_csv_header(inv, source.field_name,
-                                                            source.field_given, header.line)) {
+            if (const unsigned char fault =
+                    read_csv_header(inv, source.field_name, source.field_given, header.line)) {
                 write_place(err, inv, header);
                 write_malformed(err, fault);
                 loaded.complete = false;

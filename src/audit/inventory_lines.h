@@ -20,12 +20,12 @@ struct entry {
     size_t mac_size;
     const char *label;
     size_t label_size;
-    uint64_t line;  // 1-based
-    bool has_nul;   // a NUL byte in the address, which no argument could carry
-    bool has_quote; // a double quote in a CSV address, which no address holds
-    bool no_field;  // the line has no field where the address should be
+    uint64_t line;           // 1-based
+    bool has_nul;            // a NUL byte in the address, which no argument could carry
+    bool has_quote;          // a double quote in a CSV address, which no address holds
+    bool no_field;           // the line has no field where the address should be
     unsigned char malformed; // a CSV record's fault (csv_fault), which makes it no record
-    char joiner;    // 0 when there is no text both before and after
+    char joiner;             // 0 when there is no text both before and after
     const char *before;
     size_t before_size;
 };

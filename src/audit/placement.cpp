@@ -24,9 +24,8 @@ void distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventor
     by_format(inventories, [&](auto plain) {
         for (size_t begin = 0, end; begin < devices.size; begin = end) {
             end = block_end(devices, begin);
-            each_distinct<plain()>(
-                work, devices, begin, end, inventories, duplicates,
-                [&](const entry &e, size_t, uint64_t) { keys.push(key_of(e)); });
+            each_distinct<plain()>(work, devices, begin, end, inventories, duplicates,
+                                   [&](const entry &e, size_t, uint64_t) { keys.push(key_of(e)); });
         }
     });
     sort_by_later(duplicates);

@@ -78,7 +78,8 @@ void write_row(output &out, const char (&ports)[24], size_t ports_size, const en
 {
     const size_t size = ports_size + e.mac_size + e.label_size + 2;
     // Room for the fixed-size copies too, which may reach past the row.
-    char *to = escape || e.before_size + e.joiner != 0 ? nullptr : out.room(size + sizeof ports);
+    char *to =
+        escape || e.before_size != 0 || e.joiner != 0 ? nullptr : out.room(size + sizeof ports);
     if (to == nullptr) {
         write_joined_row(out, ports, ports_size, e, escape);
         return;
@@ -126,8 +127,8 @@ size_t block_ports(int32_t first, const port_range &range, char (&ports)[24])
     fatal(inventories.inventories[inventories.index_of(offset)].name, "changed while being read");
 }
 [[gnu::always_inline]] inline entry as_checked(const entry &e, uint64_t offset, int32_t first,
-                                               const block_layout &layout,
-                                               const fleet &inventories, char (&mac)[24])
+                                               const block_layout &layout, const fleet &inventories,
+                                               char (&mac)[24])
 {
     entry row = e;
     if (e.mac_size == 17) {

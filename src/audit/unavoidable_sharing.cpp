@@ -24,8 +24,8 @@ struct residue {
 };
 
 // Writes "MAC (FILE:LINE)" for each device of the group [from, to).
-void write_group(const residue *from, const residue *to, const fleet &inventories,
-                 int32_t port_max, output &err)
+void write_group(const residue *from, const residue *to, const fleet &inventories, int32_t port_max,
+                 output &err)
 {
     const size_t count = static_cast<size_t>(to - from);
     auto *offsets = static_cast<uint64_t *>(allocate_zeroed(2 * count, sizeof(uint64_t)));
