@@ -226,6 +226,8 @@ TEST(json_text, escapes_and_mends)
     } cases[] = {
         {"plain text, longer than a word", "plain text, longer than a word"},
         {"\"\\/\n\r\t\x01\x1f\x7f", "\\\"\\\\/\\n\\r\\t\\u0001\\u001f\\u007f"},
+        // C1 controls (U+0080 to U+009F) are escaped too; U+00A0 is not.
+        {"\xc2\x80\xc2\x9b[2J\xc2\x9f\xc2\xa0", "\\u0080\\u009b[2J\\u009f\xc2\xa0"},
         {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf",
          "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf"},
         // Overlong forms, surrogates, past U+10FFFF, stray and cut short.
@@ -413,7 +415,8 @@ TEST(plan, ends_at_the_first_row_whose_address_changed)
 TEST(plan, escapes_rows_for_a_terminal)
 {
     using namespace portslot::audit;
-    const std::string text = "aa:bb:cc:dd:ee:ff \x1b]0;x\x07 y\n";
+    const std::string text = "aa:bb:cc:dd:ee:ff \x1b]0;x\x07 y\xc2\x9b"
+                             "1m\xc2\xa0\n";
     const one_inventory fleet_of_one(text.data(), text.size());
     const fleet &inventories = fleet_of_one.inventories;
     for (const bool escape : {false, true}) {
@@ -426,8 +429,10 @@ TEST(plan, escapes_rows_for_a_terminal)
                    duplicates);
         const std::string row =
             std::string(buffer, std::find(buffer, buffer + sizeof buffer, '\n'));
-        EXPECT_EQ(row, escape ? "40556-40558\taa:bb:cc:dd:ee:ff\t\\x1b]0;x\\x07 y"
-                              : "40556-40558\taa:bb:cc:dd:ee:ff\t\x1b]0;x\x07 y");
+        EXPECT_EQ(row, escape
+                           ? "40556-40558\taa:bb:cc:dd:ee:ff\t\\x1b]0;x\\x07 y\\xc2\\x9b1m\xc2\xa0"
+                           : "40556-40558\taa:bb:cc:dd:ee:ff\t\x1b]0;x\x07 y\xc2\x9b"
+                             "1m\xc2\xa0");
     }
 }
 

@@ -234,6 +234,31 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "portslot-audit: unknown option '--port-num'\n" + try_help,
                    2},
+        // Arguments are shown with control bytes escaped, C1 ones too.
+        audit_case{
+            "option_errors_escape_their_text",
+            {"--port-count", "1\x1b[31m"},
+            {},
+            "",
+            "portslot-audit: invalid value '1\\x1b[31m' for --port-count: not a whole number "
+            "from -2147483648 to 2147483647\n" +
+                try_help,
+            2},
+        audit_case{"unknown_option_escaped",
+                   {"--\xc2\x9b"
+                    "2J=\n"},
+                   {},
+                   "",
+                   "portslot-audit: unknown option '--\\xc2\\x9b2J=\\x0a'\n" + try_help,
+                   2},
+        audit_case{"delimiter_line_end_escaped",
+                   {"--delimiter", "\n"},
+                   {},
+                   "",
+                   "portslot-audit: invalid value '\\x0a' for --delimiter: not one byte, or a line "
+                   "end or a double quote\n" +
+                       try_help,
+                   2},
         audit_case{"not_a_whole_number",
                    {"--port-min", "40000abc"},
                    {},

@@ -1,5 +1,9 @@
 #include "audit_options.h"
 
+#include <string.h>
+
+#include "shown_text.h"
+
 namespace portslot::audit {
 
 const char usage_text[] =
@@ -213,36 +217,36 @@ void write_command_error(const parsed_command &command, output &err)
     switch (command.error_kind) {
     case parsed_command::unknown_option:
         err.text("unknown option '");
-        err.text(command.value);
+        write_escaped(err, command.value, strlen(command.value));
         err.text("'");
         break;
     case parsed_command::takes_no_value:
     case parsed_command::needs_value:
         err.text("option '");
-        err.bytes(command.name, command.name_size);
+        write_escaped(err, command.name, command.name_size);
         err.text(command.error_kind == parsed_command::needs_value ? "' needs a value"
                                                                    : "' takes no value");
         break;
     case parsed_command::not_a_number:
         err.text("invalid value '");
-        err.text(command.value);
+        write_escaped(err, command.value, strlen(command.value));
         err.text("' for ");
-        err.bytes(command.name, command.name_size);
+        write_escaped(err, command.name, command.name_size);
         err.text(": not a whole number from -2147483648 to 2147483647");
         break;
     case parsed_command::not_a_field:
         err.text("invalid value '");
-        err.text(command.value);
+        write_escaped(err, command.value, strlen(command.value));
         err.text("' for --field: not a field number from 1, nor a column's name");
         break;
     case parsed_command::not_a_delimiter:
         err.text("invalid value '");
-        err.text(command.value);
+        write_escaped(err, command.value, strlen(command.value));
         err.text("' for --delimiter: not one byte, or a line end or a double quote");
         break;
     case parsed_command::needs_csv:
         err.text("--field '");
-        err.text(command.value);
+        write_escaped(err, command.value, strlen(command.value));
         err.text("' names a column, which only --csv has; give a field number");
         break;
     case parsed_command::conflicts_with_port:

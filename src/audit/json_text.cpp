@@ -83,6 +83,12 @@ char *put_json_chars(char *to, const char *text, size_t size)
             if (n == 0) {
                 to = put_text(to, "\xef\xbf\xbd"); // U+FFFD
                 ++p;
+            } else if (c == 0xc2 && p[1] < 0xa0) { // a C1 control, U+0080 to U+009F
+                const char hex[] = "0123456789abcdef";
+                const char escaped[6] = {'\\', 'u', '0', '0', hex[p[1] >> 4], hex[p[1] & 15]};
+                __builtin_memcpy(to, escaped, sizeof escaped);
+                to += sizeof escaped;
+                p += 2;
             } else {
                 __builtin_memcpy(to, p, n);
                 to += n;

@@ -8,12 +8,18 @@ void write_escaped(output &out, const char *text, size_t size)
     const char *plain = text;
     const char *const end = text + size;
     for (const char *p = text; p != end; ++p) {
-        if (!is_control(*p))
+        const size_t bytes = is_control(*p)                                       ? 1
+                             : starts_c1_control(p, static_cast<size_t>(end - p)) ? 2
+                                                                                  : 0;
+        if (bytes == 0)
             continue;
         out.bytes(plain, static_cast<size_t>(p - plain));
-        const auto byte = static_cast<unsigned char>(*p);
-        const char escaped[4] = {'\\', 'x', hex[byte >> 4], hex[byte & 15]};
-        out.bytes(escaped, sizeof escaped);
+        for (size_t i = 0; i < bytes; ++i) {
+            const auto byte = static_cast<unsigned char>(p[i]);
+            const char escaped[4] = {'\\', 'x', hex[byte >> 4], hex[byte & 15]};
+            out.bytes(escaped, sizeof escaped);
+        }
+        p += bytes - 1;
         plain = p + 1;
     }
     out.bytes(plain, static_cast<size_t>(end - plain));
@@ -52,8 +58,9 @@ void write_name(output &out, const char *name)
 {
     size_t size = 0;
     bool plain = true;
-    for (; name[size] != '\0'; ++size)
-        plain = plain && plain_in_names.of[static_cast<unsigned char>(name[size])];
+    for (; name[size] != '\0'; ++size) // (a byte that is not NUL has one after it)
+        plain = plain && plain_in_names.of[static_cast<unsigned char>(name[size])] &&
+                !starts_c1_control(name + size, 2);
     plain = plain && size != 0;
     if (plain) {
         out.bytes(name, size);

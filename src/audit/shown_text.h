@@ -17,7 +17,16 @@ inline bool is_control(char c)
     return byte < 0x20 || byte == 0x7f;
 }
 
-// `size` bytes of `text`, each control byte as "\xHH".
+// True when `size` bytes at `p` start with a C1 control (U+0080 to U+009F) in
+// UTF-8: 0xc2, then 0x80 to 0x9f.
+inline bool starts_c1_control(const char *p, size_t size)
+{
+    return size >= 2 && static_cast<unsigned char>(p[0]) == 0xc2 &&
+           static_cast<unsigned char>(p[1]) >= 0x80 && static_cast<unsigned char>(p[1]) < 0xa0;
+}
+
+// `size` bytes of `text`, each control byte as "\xHH", and each C1 control
+// as its two bytes so.
 void write_escaped(output &out, const char *text, size_t size);
 
 // As write_escaped, but at most the first `limit` bytes, then "..." when
