@@ -671,6 +671,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "\"shared_blocks\":1,\"sharing_devices\":2,\"must_share\":2}\n",
                    "",
                    1},
+        // Every column has a key of its own: a name given twice, several empty
+        // names and columns past the header go by their numbers, after as many
+        // '#' as keep them from any column's name.
+        audit_case{
+            "json_csv_keys_of_their_own",
+            {"--json", "--csv", "--all", "--field", "1", "@c"},
+            {{"c", "a,a,,,3,#3,b\n00:00:00:00:00:01,x,y,z,w,v,u,t\n"}},
+            "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":"
+            "\"00:00:00:00:00:01\",\"label\":\"x,y,z,w,v,u,t\",\"file\":\"@c\",\"line\":2,"
+            "\"shared\":false,\"fields\":{\"##1\":\"00:00:00:00:00:01\",\"##2\":\"x\","
+            "\"##3\":\"y\",\"##4\":\"z\",\"3\":\"w\",\"#3\":\"v\",\"b\":\"u\",\"##8\":\"t\"}}\n"
+            "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
+            "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
+            "",
+            0},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
 
 // Every byte that --delimiter takes splits fields as a comma does, with

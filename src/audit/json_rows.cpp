@@ -10,30 +10,19 @@ namespace portslot::audit {
 
 namespace {
 
-// The columns of the CSV record at `record` of `inv`, each under its name in
-// the header (or its number, past the header's last), as JSON members.
-void write_csv_fields(output &out, const inventory &inv, const char *record)
+// The columns of the CSV record at `record` of inventory `i`, each under its
+// key, as JSON members.
+void write_csv_fields(output &out, const inventory &inv, size_t i, const csv_keys &keys,
+                      const char *record)
 {
     const char delimiter = inv.format.delimiter;
     const char *const end = inv.text + inv.size;
-    const char *name = inv.header;
-    const char *const header_end = inv.header + inv.header_size;
-    bool named = inv.header != nullptr;
     const auto put = [&](const char *text, size_t size) { write_json_chars(out, text, size); };
     uint64_t line_ends = 0, column = 1;
-    unsigned char fault = no_fault; // (the record and its header were read whole before)
+    unsigned char fault = no_fault; // (the record was read whole before)
     for (const char *p = record;; ++p, ++column) {
+        keys.write(out, i, column);
         out.text("\"");
-        if (named) {
-            const char *stop = csv_field_end(name, header_end, delimiter, line_ends, fault);
-            csv_value(name, stop, put);
-            named = stop != header_end;
-            name = stop + named;
-        } else {
-            char digits[20];
-            out.bytes(digits, put_decimal(digits, column));
-        }
-        out.text("\":\"");
         const char *stop = csv_field_end(p, end, delimiter, line_ends, fault);
         csv_value(p, stop, put);
         out.text("\"");
@@ -56,7 +45,7 @@ size_t json_row_start(int32_t first, int32_t last, char (&start)[64])
     return static_cast<size_t>(to - start);
 }
 
-json_names::json_names(const fleet &inventories)
+json_names::json_names(const fleet &inventories) : columns(inventories)
 {
     if (inventories.count == 0)
         return; // (a plan written as text)
@@ -110,7 +99,7 @@ void write_json_row(output &out, const char (&row_start)[64], size_t row_start_s
     }
     if (inv.format.kind == record_format::csv) {
         out.text(",\"fields\":{");
-        write_csv_fields(out, inv, inv.text + (offset - inventories.bases[i]));
+        write_csv_fields(out, inv, i, names.columns, inv.text + (offset - inventories.bases[i]));
         out.text("}");
     }
     out.bytes("}\n", 2);

@@ -5,6 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "csv_keys.h"
 #include "fleet.h"
 #include "growing_array.h"
 #include "inventory_lines.h"
@@ -18,10 +19,12 @@ namespace portslot::audit {
 size_t json_row_start(int32_t first, int32_t last, char (&start)[64]);
 
 // For each inventory, `","file":"NAME","line":` with its name escaped, the
-// same for each of its rows; nothing for a fleet of none.
+// same for each of its rows, and the keys of its CSV columns; nothing for a
+// fleet of none.
 struct json_names {
     growing_array<char> text;
     growing_array<size_t> starts; // of each inventory's, and the end
+    csv_keys columns;
 
     explicit json_names(const fleet &inventories);
 };

@@ -1,0 +1,110 @@
+#include "csv_keys.h"
+
+#include <string.h>
+
+#include "decimal.h"
+#include "inventory_records.h"
+#include "json_text.h"
+
+namespace portslot::audit {
+
+namespace {
+
+// A column's name as its bytes: the header's field without its quotes.
+struct column_name {
+    size_t start, size; // in the names' text
+};
+
+// The number of '#' that `name` holds before digits and nothing else, plus
+// one; 0 when it is no such name.
+size_t hashes_to_pass(const char *name, size_t size)
+{
+    size_t hashes = 0;
+    while (hashes < size && name[hashes] == '#')
+        ++hashes;
+    if (hashes == size)
+        return 0;
+    for (size_t i = hashes; i < size; ++i)
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
+    return hashes + 1;
+}
+
+} // namespace
+
+csv_keys::csv_keys(const fleet &inventories)
+{
+    for (size_t i = 0; i < inventories.count; ++i)
+        add(inventories.inventories[i]);
+}
+
+void csv_keys::add(const inventory &inv)
+{
+    columns of{keys_.size, 0, 0};
+    if (inv.format.kind != record_format::csv || inv.header == nullptr) {
+        inventories_.push(of);
+        return;
+    }
+    // The names, each as its value.
+    growing_array<char> names;
+    growing_array<column_name> named;
+    const char *p = inv.header, *const end = inv.header + inv.header_size;
+    uint64_t line_ends = 0;
+    unsigned char fault = no_fault; // (a malformed header has no records)
+    for (;;) {
+        const char *stop = csv_field_end(p, end, inv.format.delimiter, line_ends, fault);
+        column_name column{names.size, 0};
+        csv_value(p, stop, [&](const char *piece, size_t size) {
+            for (size_t i = 0; i < size; ++i)
+                names.push(piece[i]);
+        });
+        column.size = names.size - column.start;
+        named.push(column);
+        if (stop == end)
+            break;
+        p = stop + 1;
+    }
+    const auto same = [&](const column_name &a, const column_name &b) {
+        return a.size == b.size &&
+               memcmp(names.items + a.start, names.items + b.start, a.size) == 0;
+    };
+    for (size_t i = 0; i < named.size; ++i) {
+        const column_name &column = named.items[i];
+        const char *name = names.items + column.start;
+        const size_t passed = hashes_to_pass(name, column.size);
+        of.hashes = passed > of.hashes ? passed : of.hashes;
+        bool unique = true;
+        for (size_t j = 0; j < named.size && unique; ++j)
+            unique = j == i || !same(column, named.items[j]);
+        if (!unique) {
+            keys_.push(key{SIZE_MAX, 0});
+            continue;
+        }
+        while (text_.capacity < text_.size + 6 * column.size)
+            text_.grow();
+        const size_t start = text_.size;
+        text_.size = static_cast<size_t>(put_json_chars(text_.items + start, name, column.size) -
+                                         text_.items);
+        keys_.push(key{start, text_.size});
+    }
+    of.count = named.size;
+    inventories_.push(of);
+}
+
+void csv_keys::write(output &out, size_t i, size_t column) const
+{
+    const columns &of = inventories_.items[i];
+    out.bytes("\"", 1);
+    if (column <= of.count && keys_.items[of.first + column - 1].start != SIZE_MAX) {
+        const key &k = keys_.items[of.first + column - 1];
+        out.bytes(text_.items + k.start, k.end - k.start);
+    } else {
+        for (size_t n = 0; n < of.hashes; ++n)
+            out.bytes("#", 1);
+        char digits[20];
+        out.bytes(digits, put_decimal(digits, column));
+    }
+    out.bytes("\":", 2);
+}
+
+} // namespace portslot::audit
