@@ -142,6 +142,25 @@ INSTANTIATE_TEST_SUITE_P(
                    "3 devices, 2 of 250 blocks in use, 1 shared by 2 devices\n",
                    "@k:2: duplicate of @l:3\n@k:4: duplicate of @l:3\n",
                    1},
+        // A byte order mark is no part of the first address, in any format.
+        audit_case{"byte_order_mark_skipped",
+                   {"--all", "@a", "--field", "2", "@b"},
+                   {{"a", "\xef\xbb\xbf"
+                          "1 aa:bb:cc:dd:ee:ff x\n"},
+                    {"b", "\xef\xbb\xbf"
+                          "2 00:00:00:00:00:8b y\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\t1 x\n40556-40558\t00:00:00:00:00:8b\t2 y\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "",
+                   1},
+        audit_case{"byte_order_mark_plain",
+                   {"--all", "@a"},
+                   {{"a", "\xef\xbb\xbf"
+                          "aa:bb:cc:dd:ee:ff x\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tx\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
         // A lone carriage return ends a line; CR LF is one line end.
         audit_case{"carriage_return_line_ends",
                    {"@cr"},

@@ -198,6 +198,16 @@ def main():
         if got != expected:
             failures += 1
             print("recipe for %s gives:\n%s\nnot:\n%s" % (name, got, expected))
+    # The library's example is compiled and run by the install test, as the
+    # consumer's readme_example(): it must be the README's, line for line.
+    with open(os.path.join(source, "tests", "consumer", "main.cpp")) as f:
+        consumer = f.read()
+    example = re.search(r"```cpp\n#include <portslot/port_derivation.h>\n\n(.*?)```", readme, re.S)
+    count += 1
+    if example is None or any(line.strip() and line not in consumer
+                              for line in example.group(1).splitlines()):
+        failures += 1
+        print("the README's C++ example is not the one tests/consumer/main.cpp compiles")
     print("%d examples, %d failures" % (count, failures))
     return 1 if failures else 0
 

@@ -154,6 +154,11 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
         loaded.bases[loaded.count++] = base;
         if (inv.size > max_offset - base)
             fatal(inv.name, "inventories of more than 8 GiB in all are too large to audit");
+        // A byte order mark, as some editors write before UTF-8, is no part
+        // of the first line's address.
+        if (inv.format.kind != record_format::csv && inv.size >= 3 &&
+            memcmp(inv.text, "\xef\xbb\xbf", 3) == 0)
+            inv.records = 3;
         if (inv.format.kind == record_format::csv) {
             entry header{};
             if (const unsigned char fault =

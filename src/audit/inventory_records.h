@@ -348,8 +348,8 @@ void for_each_record(const inventory &inv, const char *from, uint64_t line, Visi
     using namespace detail;
     const record_format &format = inv.format;
     const char *const end = inv.text + inv.size;
-    if (format.kind == record_format::plain && from == inv.text) {
-        for_each_entry(inv.text, inv.size, [&](const entry &e) {
+    if (format.kind == record_format::plain) { // (from the first line, or past a byte order mark)
+        for_each_entry(from, static_cast<size_t>(end - from), [&](const entry &e) {
             visit(e, static_cast<const char *>(e.mac));
             return true;
         });

@@ -21,7 +21,9 @@ void print_options(port_options options, output &out)
         out.text("\n");
     }
     out.text("mac_address = ");
-    out.text(options.mac_address != nullptr ? options.mac_address : "(null)");
+    // No MAC text at all (every argument an option, or none: the kernel
+    // then gives an empty one) is shown as the empty text in both cases.
+    out.text(options.mac_address != nullptr ? options.mac_address : "");
     out.text("\n");
 }
 
