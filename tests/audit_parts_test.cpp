@@ -226,6 +226,9 @@ TEST(json_text, escapes_and_mends)
     } cases[] = {
         {"plain text, longer than a word", "plain text, longer than a word"},
         {"\"\\/\n\r\t\x01\x1f\x7f", "\\\"\\\\/\\n\\r\\t\\u0001\\u001f\\u007f"},
+        // The bounds of a second byte, both ends: an E1 with a C0 after it is
+        // three bad bytes; U+00BF and U+043F are kept.
+        {"\xe1\xc0\x80|\xc2\xbf\xd0\xbf", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd|\xc2\xbf\xd0\xbf"},
         // C1 controls (U+0080 to U+009F) are escaped too; U+00A0 is not.
         {"\xc2\x80\xc2\x9b[2J\xc2\x9f\xc2\xa0", "\\u0080\\u009b[2J\\u009f\xc2\xa0"},
         {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf",

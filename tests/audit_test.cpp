@@ -1,6 +1,7 @@
 // End-to-end runs of portslot-audit on small inventories.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iomanip>
@@ -8,6 +9,8 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+#include <portslot/port_derivation.h>
 
 #include "run_tool.h"
 
@@ -161,6 +164,77 @@ INSTANTIATE_TEST_SUITE_P(
                    "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
                    "",
                    0},
+        // Rows in block order: of two devices, the one in the lower block
+        // first, whatever their order in the inventory.
+        audit_case{"two_devices_out_of_block_order",
+                   {"--all"},
+                   {},
+                   "40004-40006\t00:00:00:00:00:01\ta\n40008-40010\t00:00:00:00:00:02\tb\n"
+                   "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0,
+                   "00:00:00:00:00:02 b\n00:00:00:00:00:01 a\n"},
+        // Ports and line numbers of every width.
+        audit_case{"four_digit_ports",
+                   {"--all", "--port-min", "8000", "--port-max", "9000", "@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff\n"}},
+                   "8556-8558\taa:bb:cc:dd:ee:ff\t\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{
+            "ports_across_digit_counts",
+            {"--all", "--port-min", "9990", "--port-max", "10010", "--port-count", "3", "@a"},
+            {{"a", "00:00:00:00:00:01\n00:00:00:00:00:02\n"}},
+            "9996-10000\t00:00:00:00:00:01\t\n10002-10006\t00:00:00:00:00:02\t\n"
+            "2 devices, 2 of 3 blocks in use, 0 shared by 0 devices\n",
+            "",
+            0},
+        audit_case{"six_digit_ports",
+                   {"--all", "--port-min", "65609", "--port-max", "100010", "@a"},
+                   {{"a", "00:00:00:00:00:01\n"}},
+                   "65614-65616\t00:00:00:00:00:01\t\n"
+                   "1 device, 1 of 8600 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{
+            "duplicates_on_long_line_numbers",
+            {"@f"},
+            {{"f", "aa:bb:cc:dd:ee:ff\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#"
+                   "\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#"
+                   "\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#"
+                   "\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\nAABBCCDDEEFF\n#\n#\n#\n#\n#"
+                   "\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#"
+                   "\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#"
+                   "\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#"
+                   "\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\n#\naabbccddeeff\n"}},
+            "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+            "@f:90: duplicate of @f:1\n@f:190: duplicate of @f:1\n",
+            0},
+        // The same address twice as JSON, not listed: the summary alone.
+        audit_case{"json_duplicate_not_listed",
+                   {"--json", "@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff\nAABBCCDDEEFF\n"}},
+                   "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
+                   "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
+                   "@a:2: duplicate of @a:1\n",
+                   0},
+        // A block of port 0, at offset 0: two devices, and no phantom duplicate.
+        audit_case{"block_of_port_zero",
+                   {"--port-min", "0", "--port-max", "0", "--port-count", "1", "@a"},
+                   {{"a", "00:00:00:00:00:01 a\n00:00:00:00:00:02 b\n"}},
+                   "0-0\t00:00:00:00:00:01\ta\n0-0\t00:00:00:00:00:02\tb\n"
+                   "2 devices, 1 of 1 block in use, 1 shared by 2 devices\n"
+                   "more devices than blocks: at least 2 devices must share, whatever the "
+                   "addresses are\n",
+                   "",
+                   1},
+        audit_case{"file_name_with_a_quote",
+                   {"'x"},
+                   {},
+                   "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "portslot-audit: ''\\''x': No such file or directory\n",
+                   2},
         // A lone carriage return ends a line; CR LF is one line end.
         audit_case{"carriage_return_line_ends",
                    {"@cr"},
@@ -252,6 +326,14 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    "",
                    "portslot-audit: unknown option '--port-num'\n" + try_help,
+                   2},
+        audit_case{"delimiter_of_two_bytes",
+                   {"--delimiter", "ab"},
+                   {},
+                   "",
+                   "portslot-audit: invalid value 'ab' for --delimiter: not one byte, or a line "
+                   "end or a double quote\n" +
+                       try_help,
                    2},
         // Arguments are shown with control bytes escaped, C1 ones too.
         audit_case{
@@ -581,6 +663,13 @@ INSTANTIATE_TEST_SUITE_P(
                    2},
         // --port: the holders of a port, in block order; 0 only when each
         // port has exactly one.
+        // An odd minimum rounds up: 40556 is still the device's port.
+        audit_case{"port_under_a_rounded_range",
+                   {"--port-min", "39999", "--port", "40556", "@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff gw\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tgw\n",
+                   "",
+                   0},
         audit_case{"port_held_by_one",
                    {"--port", "40006", "--port=40004", "@fleet"},
                    {{"fleet", fleet}},
@@ -741,6 +830,34 @@ TEST(audit_delimiters, every_allowed_byte_splits_like_a_comma)
     }
 }
 
+// A fleet larger than the plan's look-ahead, in block order as the
+// derivation gives it (also under the sanitizers).
+TEST(audit_scale, twenty_thousand_devices_in_block_order)
+{
+    std::string inventory;
+    std::vector<std::pair<std::int32_t, std::string>> rows;
+    for (unsigned i = 0; i < 20000; ++i) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "00:00:00:%02x:%02x:%02x", i >> 16, (i >> 8) & 255, i & 255);
+        inventory += std::string(mac) + "\n";
+        const std::int32_t first = portslot::compute_port(mac, 40000, 41000, 2, 1);
+        rows.emplace_back(first, std::to_string(first) + "-" + std::to_string(first + 2) + "\t" +
+                                     mac + "\t\n");
+    }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::string want;
+    for (const auto &row : rows)
+        want += row.second;
+    want += "20000 devices, 250 of 250 blocks in use, 250 shared by 20000 devices\n";
+    const std::string path = write_file("twenty-thousand", inventory);
+    const tool_run run = run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", path});
+    std::remove(path.c_str());
+    EXPECT_EQ(run.out, want + "more devices than blocks: at least 19751 devices must share, "
+                              "whatever the addresses are\n");
+    EXPECT_EQ(run.status, 1);
+}
+
 // Output that cannot be written fails the run: the plan (longer than the
 // output buffer, so that writing fails before the end), help and version.
 TEST(audit_output, write_error_fails_the_run)
@@ -889,6 +1006,59 @@ TEST(audit_conditions, are_met_or_reported)
          "--port-min 40000 --port-max 40002 --port-count 2\r\n"
          "40000-40002\taa:bb:cc:dd:ee:ff\t\\x1b[2Jx\r\n"
          "1 device, 1 of 1 block in use, 0 shared by 0 devices\r\n",
+         "", 0},
+        // The same bytes written again, and only the nanoseconds of the
+        // modification time tell: still a change. Rows written stay.
+        {"rewritten_within_a_second", changed,
+         change_while_read("cat \"$1\" >\"$1.same\"; dd if=\"$1.same\" of=\"$1\" conv=notrunc "
+                           "status=none; rm \"$1.same\"; touch -d @0.5 \"$1\""),
+         changing, "40556-40558\taa:bb:cc:dd:ee:ff\ta\n40556-40558\t00:00:00:00:00:8b\tb\n",
+         changing + ":1: no port for \"x\"\nportslot-audit: " + changing +
+             ": changed while being read\n",
+         2},
+        // Rows are escaped by whether standard output is a terminal, whatever
+        // standard error is.
+        {"terminal_for_rows_only", changed,
+         "printf 'aa:bb:cc:dd:ee:ff \\033[2Jx\\n' >\"$1\"; A=$0 F=$1 exec script -qec '\"$A\" "
+         "--all \"$F\" 2>/dev/null' /dev/null",
+         changing,
+         "40556-40558\taa:bb:cc:dd:ee:ff\t\\x1b[2Jx\r\n"
+         "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\r\n",
+         "", 0},
+        {"terminal_for_diagnostics_only", changed,
+         "printf 'aa:bb:cc:dd:ee:ff \\033[2Jx\\n' >\"$1\"; d=$(mktemp -d); A=$0 F=$1 O=$d/out "
+         "script -qec '\"$A\" --all \"$F\" >\"$O\"' /dev/null; cat \"$d/out\"; rm -r \"$d\"",
+         changing,
+         "40556-40558\taa:bb:cc:dd:ee:ff\t\033[2Jx\n"
+         "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+         "", 0},
+        // A long search shows its progress on a terminal only (the second it
+        // waits made none by the tests' own hook).
+        {"progress_on_a_terminal", anywhere,
+         "seq 0 14999 | awk '{printf \"00:00:00:%06x\\n\", ($1 * 1117) % 16777216}' >\"$1.keys\"; "
+         "A=$0 F=$1.keys PORTSLOT_AUDIT_PROGRESS_MS=0 script -qec '\"$A\" --suggest --port-min "
+         "1024 "
+         "--port-count 1 \"$F\" >/dev/null' /dev/null | tr '\\r' '\\n' | grep -q "
+         "'^portslot-audit: searching: [0-9]* of 32256 block counts' && echo shown; "
+         "PORTSLOT_AUDIT_PROGRESS_MS=0 \"$0\" --suggest --port-min 1024 --port-count 1 \"$1.keys\" "
+         "2>&1 >/dev/null | grep -c searching; rm \"$1.keys\"",
+         one, "shown\n0\n", "", 0},
+        // A name of control bytes, each six bytes in JSON: the row still
+        // fits where it is composed.
+        {"json_row_of_a_long_name", anywhere,
+         "d=$(mktemp -d); n=$(printf '\\001%.0s' $(seq 255)); mkdir -p \"$d/$n/$n\"; cp \"$1\" "
+         "\"$d/$n/$n/$n\"; cd \"$d\"; \"$0\" --json --all \"$n/$n/$n\" | jq -r "
+         "'select(.type == \"device\") | \"\\(.first) \\(.file | length) \\(.file | "
+         "explode | unique)\"'; rm -r \"$d\"",
+         one, "40556 767 [1,47]\n", "", 0},
+        // Inventories of more than 8 GiB in all, each of them less: two holes
+        // of just over 4 GiB with a device at each end. (Native only: reading
+        // the first hole takes seconds, and minutes under the sanitizers.)
+        {"too_large_together", native,
+         "for f in \"$1.a\" \"$1.b\"; do cp \"$1\" \"$f\"; truncate -s 4294967400 \"$f\"; "
+         "echo >>\"$f\"; cat \"$1\" >>\"$f\"; done; \"$0\" \"$1.a\" \"$1.b\" 2>&1 | tail -n 1 | "
+         "sed \"s|$1|F|\"; rm \"$1.a\" \"$1.b\"",
+         one, "portslot-audit: F.b: inventories of more than 8 GiB in all are too large to audit\n",
          "", 0},
         {"rewritten_while_read", changed,
          change_while_read("printf 'x\\n00:00:00:00:00:01 a\\n00:00:00:00:00:02 b\\n' |"

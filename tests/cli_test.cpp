@@ -55,8 +55,15 @@ INSTANTIATE_TEST_SUITE_P(
                  0},
         // The invocation name alone is the MAC text of the report.
         cli_case{{"./tool"}, report("40000", "41000", "2", "-1", "./tool"), 255},
-        // Linux gives an empty vector an empty element 0.
+        // Linux gives an empty vector an empty element 0; a vector of options
+        // only has no MAC text, shown the same way.
         cli_case{{}, report("40000", "41000", "2", "-1", ""), 255},
+        cli_case{{"--port-num", "1"}, report("40000", "41000", "2", "1", ""), 255},
+        // Seventeen bytes and no colon: too long once colons are dropped,
+        // however the working copy is sized.
+        cli_case{{"portslot", "--port-num", "1", "aabbccddeeff01234"},
+                 report("40000", "41000", "2", "1", "aabbccddeeff01234"),
+                 255},
         cli_case{
             {"portslot", "--port-num", "3", mac}, report("40000", "41000", "2", "3", mac), 255},
         // The report shows the bounds as entered, not rounded.
