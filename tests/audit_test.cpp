@@ -442,6 +442,19 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: these devices share a block in every range up to --port-max "
                    "40010: aa:bb:cc:dd:ee:ff (@a:1), 11:22:33:dd:ee:ff (@a:3)\n",
                    1},
+        // Beside a block of one: only the devices no range separates.
+        audit_case{"suggest_names_only_inseparable_devices",
+                   {"--suggest"},
+                   {},
+                   "--port-min 40000 --port-max 40006 --port-count 2\n"
+                   "40004-40006\t00:00:00:00:00:01\ta\n40004-40006\t11:22:33:00:00:01\tb\n"
+                   "3 devices, 2 of 2 blocks in use, 1 shared by 2 devices\n"
+                   "more devices than blocks: at least 2 devices must share, whatever the "
+                   "addresses are\n",
+                   "portslot-audit: these devices share a block in every range up to --port-max "
+                   "65535: 00:00:00:00:00:01 (-:1), 11:22:33:00:00:01 (-:2)\n",
+                   1,
+                   "00:00:00:00:00:01 a\n11:22:33:00:00:01 b\n00:00:00:00:00:02 c\n"},
         audit_case{"suggest_one_device_listed_twice",
                    {"--suggest", "--port-count", "3", "@a"},
                    {{"a", "aa:bb:cc:dd:ee:ff\nAABBCCDDEEFF\n"}},
@@ -620,7 +633,7 @@ INSTANTIATE_TEST_SUITE_P(
         audit_case{
             "csv_malformed_header",
             {"--csv", "@h", "@c"},
-            {{"h", "\nmac,\"note\n00:00:00:00:00:01,x\n"}, {"c", "mac\n00:00:00:00:00:01\n"}},
+            {{"h", "\n\"note,mac\n00:00:00:00:00:01,x\n"}, {"c", "mac\n00:00:00:00:00:01\n"}},
             "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
             "@h:2: malformed CSV record (a quote opened here does not close)\n",
             2},
