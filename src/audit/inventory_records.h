@@ -151,18 +151,15 @@ template <class Piece> void csv_value(const char *start, const char *stop, Piece
     for (;;) {
         const auto *quote =
             static_cast<const char *>(memchr(p, '"', static_cast<size_t>(stop - p)));
-        if (quote == nullptr) { // never closed
-            piece(p, static_cast<size_t>(stop - p));
+        if (quote == nullptr || quote + 1 == stop || quote[1] != '"') {
+            // The closing quote; or the end, in a field never closed (a
+            // malformed header's, whose names are looked at once).
+            const char *close = quote != nullptr ? quote : stop;
+            piece(p, static_cast<size_t>(close - p));
             return;
         }
-        if (quote + 1 != stop && quote[1] == '"') {
-            piece(p, static_cast<size_t>(quote + 1 - p));
-            p = quote + 2;
-            continue;
-        }
-        piece(p, static_cast<size_t>(quote - p));
-        piece(quote + 1, static_cast<size_t>(stop - quote - 1)); // text after the closing quote
-        return;
+        piece(p, static_cast<size_t>(quote + 1 - p)); // a doubled quote as one
+        p = quote + 2;
     }
 }
 
