@@ -676,6 +676,16 @@ INSTANTIATE_TEST_SUITE_P(
                    2},
         // --port: the holders of a port, in block order; 0 only when each
         // port has exactly one.
+        // Devices listed twice are found over the whole fleet, in every mode,
+        // and reported before the answers.
+        audit_case{"port_reports_every_device_listed_twice",
+                   {"--port", "40556", "--port", "3"},
+                   {},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\ta\n",
+                   "-:3: duplicate of -:2\nportslot-audit: no device holds port 3: it is outside "
+                   "the range 40000 to 41000\n",
+                   1,
+                   "aa:bb:cc:dd:ee:ff a\n00:00:00:00:00:01 b\n00:00:00:00:00:01 c\n"},
         // An odd minimum rounds up: 40556 is still the device's port.
         audit_case{"port_under_a_rounded_range",
                    {"--port-min", "39999", "--port", "40556", "@a"},

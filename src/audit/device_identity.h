@@ -67,10 +67,49 @@ inline address address_of(const entry &e)
             if (mac[i] != ':')
                 bytes[n++] = letter_cases.lower[mac[i]];
     }
+    // (Packed lowest byte first on any machine, as address_at packs them.)
     address a{};
-    memcpy(&a.high, bytes, 8);
-    memcpy(&a.low, bytes + 8, 4);
+    for (size_t i = 0; i < 8; ++i)
+        a.high |= uint64_t{bytes[i]} << 8 * i;
+    for (size_t i = 0; i < 4; ++i)
+        a.low |= uint32_t{bytes[8 + i]} << 8 * i;
     return a;
+}
+
+// The address of the device whose record is at `offset`, read no further
+// than the address. (In the plain format the record starts with it, and the
+// usual form of a device's address, five colons where they stand, is 17
+// bytes: with twelve that are not colons, no shorter text has them there.)
+template <bool Plain> inline address address_at(const fleet &inventories, uint64_t offset)
+{
+    if constexpr (Plain) {
+        const size_t i = inventories.index_of(offset);
+        const inventory &inv = inventories.inventories[i];
+        const char *const mac = inv.text + (offset - inventories.bases[i]);
+        const char *const end = inv.text + inv.size;
+        const auto *m = reinterpret_cast<const unsigned char *>(mac);
+        if (end - mac >= 17 &&
+            ((m[2] ^ ':') | (m[5] ^ ':') | (m[8] ^ ':') | (m[11] ^ ':') | (m[14] ^ ':')) == 0) {
+            const auto &low = letter_cases.lower;
+            address a;
+            a.high = uint64_t{low[m[0]]} | uint64_t{low[m[1]]} << 8 | uint64_t{low[m[3]]} << 16 |
+                     uint64_t{low[m[4]]} << 24 | uint64_t{low[m[6]]} << 32 |
+                     uint64_t{low[m[7]]} << 40 | uint64_t{low[m[9]]} << 48 |
+                     uint64_t{low[m[10]]} << 56;
+            a.low = uint32_t{low[m[12]]} | uint32_t{low[m[13]]} << 8 | uint32_t{low[m[15]]} << 16 |
+                    uint32_t{low[m[16]]} << 24;
+            return a;
+        }
+        entry e;
+        e.mac = mac;
+        const char *p = mac;
+        while (p != end && detail::class_of(*p) == detail::ordinary)
+            ++p;
+        e.mac_size = static_cast<size_t>(p - mac);
+        return address_of(e);
+    } else {
+        return address_of(entry_at<false>(inventories, offset));
+    }
 }
 
 // One block's entries while they are checked for devices listed twice.
@@ -113,42 +152,6 @@ struct block_work {
         }
     }
 };
-
-// Calls `visit(entry, position, offset)` for each device of the block
-// devices[begin, end), in order, counting them from 0: the first entry of
-// each device, while every later one goes to `duplicates`.
-template <bool Plain, class Visit>
-void each_distinct(block_work &work, const growing_array<uint64_t> &devices, size_t begin,
-                   size_t end, const fleet &inventories, growing_array<duplicate> &duplicates,
-                   Visit &&visit)
-{
-    if (end - begin == 1) {
-        const uint64_t offset = offset_of(devices.items[begin]);
-        visit(entry_at<Plain>(inventories, offset), size_t{0}, offset);
-        return;
-    }
-    work.make_room(end - begin);
-    constexpr size_t ahead = 64; // lines fetched ahead, as blocks visit them out of order
-    size_t kept = 0;
-    for (size_t i = begin; i < end; ++i) {
-        if (i + ahead < devices.size) {
-            // A line may cross into the next cache line.
-            const char *line = text_at(inventories, offset_of(devices.items[i + ahead]));
-            __builtin_prefetch(line);
-            __builtin_prefetch(line + 48);
-        }
-        const uint64_t offset = offset_of(devices.items[i]);
-        const entry e = entry_at<Plain>(inventories, offset);
-        work.addresses.items[kept] = address_of(e);
-        work.offsets.items[kept] = offset;
-        const size_t original = work.first_of(kept);
-        if (original != kept) {
-            duplicates.push(duplicate{offset, work.offsets.items[original]});
-            continue;
-        }
-        visit(e, kept++, offset);
-    }
-}
 
 // The end of the block that starts at `begin`.
 inline size_t block_end(const growing_array<uint64_t> &devices, size_t begin)

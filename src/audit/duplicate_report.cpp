@@ -47,38 +47,67 @@ void write_duplicates(const growing_array<duplicate> &duplicates, const fleet &i
     free(lines);
 }
 
-void keep_last_entries(growing_array<uint64_t> &devices, const fleet &inventories,
-                       growing_array<duplicate> &superseded)
+namespace {
+
+// Ports are even, so no device is all ones: that marks an entry dropped.
+constexpr uint64_t dropped = ~uint64_t{0};
+
+// drop_listed_twice over the block devices[begin, end) of at least two
+// entries, for one format and one entry kept.
+template <bool Plain, kept_entry Keep>
+void drop_in_block(block_work &work, growing_array<uint64_t> &devices, size_t begin, size_t end,
+                   const fleet &inventories, growing_array<duplicate> &duplicates)
 {
-    // Ports are even, so no device is all ones: that marks an entry dropped.
-    constexpr uint64_t dropped = ~uint64_t{0};
+    constexpr size_t ahead = 64; // records fetched ahead, as blocks visit them out of order
+    work.make_room(end - begin);
+    // The first met of a device is kept: with `last`, from the block's last
+    // entry back.
+    size_t met = 0;
+    for (size_t n = begin; n < end; ++n) {
+        const size_t i = Keep == kept_entry::first ? n : end - 1 - (n - begin);
+        if (Keep == kept_entry::first && i + ahead < devices.size) {
+            // A line may cross into the next cache line.
+            const char *line = text_at(inventories, offset_of(devices.items[i + ahead]));
+            __builtin_prefetch(line);
+            __builtin_prefetch(line + 48);
+        }
+        const uint64_t offset = offset_of(devices.items[i]);
+        work.addresses.items[met] = address_at<Plain>(inventories, offset);
+        work.offsets.items[met] = offset;
+        const size_t kept = work.first_of(met);
+        if (kept == met) {
+            ++met;
+            continue;
+        }
+        duplicates.push(duplicate{offset, work.offsets.items[kept]});
+        devices.items[i] = dropped;
+    }
+}
+
+} // namespace
+
+void drop_listed_twice(growing_array<uint64_t> &devices, const fleet &inventories, kept_entry keep,
+                       growing_array<duplicate> &duplicates)
+{
     block_work work;
     by_format(inventories, [&](auto plain) {
         for (size_t begin = 0, end; begin < devices.size; begin = end) {
             end = block_end(devices, begin);
             if (end - begin == 1)
                 continue;
-            work.make_room(end - begin);
-            // From the block's last entry back: the first met of a device is
-            // its last, and every other is superseded by it.
-            size_t kept = 0;
-            for (size_t i = end; i-- > begin;) {
-                const uint64_t offset = offset_of(devices.items[i]);
-                work.addresses.items[kept] = address_of(entry_at<plain()>(inventories, offset));
-                work.offsets.items[kept] = offset;
-                const size_t last = work.first_of(kept);
-                if (last == kept) {
-                    ++kept;
-                    continue;
-                }
-                superseded.push(duplicate{offset, work.offsets.items[last]});
-                devices.items[i] = dropped;
-            }
+            if (keep == kept_entry::first)
+                drop_in_block<plain(), kept_entry::first>(work, devices, begin, end, inventories,
+                                                          duplicates);
+            else
+                drop_in_block<plain(), kept_entry::last>(work, devices, begin, end, inventories,
+                                                         duplicates);
         }
     });
+    if (duplicates.size == 0)
+        return;
     devices.size = static_cast<size_t>(
         std::remove(devices.items, devices.items + devices.size, dropped) - devices.items);
-    sort_by_later(superseded);
+    sort_by_later(duplicates);
 }
 
 } // namespace portslot::audit

@@ -74,16 +74,13 @@ port_range range_of(const port_range &range, int64_t blocks)
 }
 
 // Finds the range up to range.port_max (of `max_blocks` blocks) that leaves
-// the fewest devices sharing, and among those the smallest, and gives the
-// devices their blocks in it. Devices listed twice are reported here, as
-// they would skew the search.
+// the fewest of the distinct `devices` sharing, and among those the
+// smallest, and gives the devices their blocks in it.
 port_range suggest_range(growing_array<uint64_t> &devices, const fleet &inventories,
                          const port_range &range, int64_t max_blocks, output &err)
 {
     growing_array<uint64_t> keys;
-    growing_array<duplicate> duplicates;
-    distinct_keys(devices, inventories, duplicates, keys);
-    write_duplicates(duplicates, inventories, err);
+    keys_of(devices, inventories, keys);
     // Progress is for a person watching: only on a terminal. (Tests shorten
     // the second it waits through PORTSLOT_AUDIT_PROGRESS_MS.)
     terminal_progress progress(err, range);
@@ -152,10 +149,12 @@ int audit(const audit_options &options, output &out, output &err)
     load_fleet(source_of(options), range, loaded, err);
     const fleet inventories = loaded.view();
     sort_by_block(loaded.devices);
-    if (options.keep_last) { // the plan then finds no device listed twice
-        growing_array<duplicate> superseded;
-        keep_last_entries(loaded.devices, inventories, superseded);
-        write_duplicates(superseded, inventories, err);
+    {
+        // One entry of each device listed twice, in every mode.
+        growing_array<duplicate> duplicates;
+        drop_listed_twice(loaded.devices, inventories,
+                          options.keep_last ? kept_entry::last : kept_entry::first, duplicates);
+        write_duplicates(duplicates, inventories, err);
     }
 
     port_range plan = range;
@@ -169,11 +168,7 @@ int audit(const audit_options &options, output &out, output &err)
     err.flush(); // before the plan, which may wait for its reader
     const plan_style style{options.all || queries, isatty(1) == 1,
                            options.json ? &loaded.lines : nullptr};
-    growing_array<duplicate> duplicates;
-    const plan_summary summary =
-        write_plan(loaded.devices, inventories, plan, style, out, duplicates);
-    if (!options.suggest) // (the search reported them)
-        write_duplicates(duplicates, inventories, err);
+    const plan_summary summary = write_plan(loaded.devices, inventories, plan, style, out);
 
     // Every line the plan needed has been read.
     check_unchanged(loaded);

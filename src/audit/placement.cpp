@@ -17,18 +17,13 @@ uint64_t key_of(const entry &e)
     return mac_tail_value(remove_char(digits, mac, ':'));
 }
 
-void distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventories,
-                   growing_array<duplicate> &duplicates, growing_array<uint64_t> &keys)
+void keys_of(const growing_array<uint64_t> &devices, const fleet &inventories,
+             growing_array<uint64_t> &keys)
 {
-    block_work work;
     by_format(inventories, [&](auto plain) {
-        for (size_t begin = 0, end; begin < devices.size; begin = end) {
-            end = block_end(devices, begin);
-            each_distinct<plain()>(work, devices, begin, end, inventories, duplicates,
-                                   [&](const entry &e, size_t, uint64_t) { keys.push(key_of(e)); });
-        }
+        for (size_t i = 0; i < devices.size; ++i)
+            keys.push(key_of(entry_at<plain()>(inventories, offset_of(devices.items[i]))));
     });
-    sort_by_later(duplicates);
 }
 
 void place_devices(growing_array<uint64_t> &devices, const fleet &inventories,

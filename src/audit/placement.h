@@ -14,11 +14,9 @@ namespace portslot::audit {
 // The key of the device of `e`, as the derivation reads it from the address.
 uint64_t key_of(const entry &e);
 
-// The keys of the distinct devices of the sorted `devices`, each as the
-// derivation reads it from the address, with every later entry of a device
-// listed twice in `duplicates`, in input order.
-void distinct_keys(const growing_array<uint64_t> &devices, const fleet &inventories,
-                   growing_array<duplicate> &duplicates, growing_array<uint64_t> &keys);
+// The key of each of `devices`, as the derivation reads it from the address.
+void keys_of(const growing_array<uint64_t> &devices, const fleet &inventories,
+             growing_array<uint64_t> &keys);
 
 // Gives every device the block that `range` gives it, and sorts them by
 // block, in input order within a block.

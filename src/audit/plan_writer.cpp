@@ -118,36 +118,29 @@ size_t block_ports(int32_t first, const port_range &range, char (&ports)[24])
     return n;
 }
 
-// The entry `e` of the device at `offset` as its row shows it, with its
-// address read once into `mac` for both the row and the check that it still
-// gives the block `first`: a row is true of one text. An address that no
-// longer does ends the run, as its file has changed since the plan was made.
+// Makes `row`, the entry of the device at `offset`, show its address read
+// once into `mac`, for both the row and the check that it still gives the
+// block `first`: a row is true of one text. An address that no longer does
+// ends the run, as its file has changed since the plan was made.
 [[gnu::noinline, gnu::cold]] void changed(const fleet &inventories, uint64_t offset)
 {
     fatal(inventories.inventories[inventories.index_of(offset)].name, "changed while being read");
 }
-[[gnu::always_inline]] inline entry as_checked(const entry &e, uint64_t offset, int32_t first,
-                                               const block_layout &layout, const fleet &inventories,
-                                               char (&mac)[24])
+[[gnu::always_inline]] inline void check_row(entry &row, uint64_t offset, int32_t first,
+                                              const block_layout &layout,
+                                              const fleet &inventories, char (&mac)[24])
 {
-    entry row = e;
-    if (e.mac_size == 17) {
-        memcpy(mac, e.mac, 16); // (fixed sizes: a few moves, not a call)
-        mac[16] = e.mac[16];
+    if (row.mac_size == 17) {
+        memcpy(mac, row.mac, 16); // (fixed sizes: a few moves, not a call)
+        mac[16] = row.mac[16];
     } else {
-        row.mac_size = e.mac_size < 18 ? e.mac_size : 18; // 18 bytes give no port
-        memcpy(mac, e.mac, row.mac_size);
+        row.mac_size = row.mac_size < 18 ? row.mac_size : 18; // 18 bytes give no port
+        memcpy(mac, row.mac, row.mac_size);
     }
+    row.mac = mac;
     if (first_port_of(mac, row.mac_size, layout) != first)
         changed(inventories, offset);
-    row.mac = mac;
-    return row;
 }
-
-struct kept_entry {
-    entry e;
-    uint64_t offset;
-};
 
 } // namespace
 
@@ -155,89 +148,56 @@ namespace {
 
 template <bool Plain, bool Json>
 plan_summary write_plan_as(const growing_array<uint64_t> &devices, const fleet &inventories,
-                           const port_range &range, const plan_style &style, output &out,
-                           growing_array<duplicate> &duplicates)
+                           const port_range &range, const plan_style &style, output &out)
 {
     plan_summary summary;
-    block_work work;
-    growing_array<kept_entry> kept_entries; // JSON: a block's devices, until it is known shared
     const json_names names(Json ? inventories : fleet{nullptr, nullptr, 0});
-    char ports[24], mac[24], waiting_mac[24];
+    char ports[24], mac[24], row_start[64];
     const block_layout layout(range.port_min, range.port_max, range.port_count);
+    constexpr size_t ahead = 64; // records fetched ahead, as blocks visit them out of order
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         const int32_t first = first_port_of(devices.items[begin]);
-        if (end - begin == 1 && !style.all) { // a device alone, not listed: its line is not read
-            ++summary.blocks_in_use;
-            ++summary.devices;
-            continue;
-        }
-        size_t kept = 0, n = 0;
-        if constexpr (Json) {
-            // Each row says whether the block is shared: it waits for the
-            // block's last device.
-            kept_entries.size = 0;
-            each_distinct<Plain>(work, devices, begin, end, inventories, duplicates,
-                                 [&](const entry &e, size_t position, uint64_t offset) {
-                                     kept = position + 1;
-                                     kept_entries.push(kept_entry{e, offset});
-                                 });
-            char row_start[64];
-            const size_t row_start_size = json_row_start(first, last_port(first, range), row_start);
-            for (size_t i = 0; i < kept && (style.all || kept > 1); ++i) {
-                const kept_entry &k = kept_entries.items[i];
-                write_json_row(out, row_start, row_start_size,
-                               as_checked(k.e, k.offset, first, layout, inventories, mac), k.offset,
-                               kept > 1, inventories, names, *style.json);
-            }
-        } else {
-            // Each line is read once: a device is written as soon as it is
-            // known not to be listed twice, except that without --all the
-            // block's first device waits until a second one shows that the
-            // block is shared.
-            entry waiting{};
-            uint64_t waiting_offset = 0;
-            const auto write = [&](const entry &e, uint64_t offset, char(&copy)[24]) {
-                write_row(out, ports, n, as_checked(e, offset, first, layout, inventories, copy),
-                          style.escape);
-            };
-            n = block_ports(first, range, ports);
-            each_distinct<Plain>(work, devices, begin, end, inventories, duplicates,
-                                 [&](const entry &e, size_t position, uint64_t offset) {
-                                     kept = position + 1;
-                                     if (style.all || position > 1) {
-                                         write(e, offset, mac);
-                                     } else if (position == 0) {
-                                         waiting = e;
-                                         waiting_offset = offset;
-                                     } else {
-                                         write(waiting, waiting_offset, waiting_mac);
-                                         write(e, offset, mac);
-                                     }
-                                 });
-        }
+        const bool shared = end - begin > 1;
         ++summary.blocks_in_use;
-        summary.devices += kept;
-        if (kept > 1) {
+        summary.devices += end - begin;
+        if (shared) {
             ++summary.shared_blocks;
-            summary.sharing_devices += kept;
+            summary.sharing_devices += end - begin;
+        }
+        if (!shared && !style.all) // a device alone, not listed: its line is not read
+            continue;
+        const size_t ports_size = Json ? json_row_start(first, last_port(first, range), row_start)
+                                       : block_ports(first, range, ports);
+        for (size_t i = begin; i < end; ++i) {
+            if (i + ahead < devices.size) {
+                // A line may cross into the next cache line.
+                const char *line = text_at(inventories, offset_of(devices.items[i + ahead]));
+                __builtin_prefetch(line);
+                __builtin_prefetch(line + 48);
+            }
+            const uint64_t offset = offset_of(devices.items[i]);
+            entry row = entry_at<Plain>(inventories, offset);
+            check_row(row, offset, first, layout, inventories, mac);
+            if constexpr (Json)
+                write_json_row(out, row_start, ports_size, row, offset, shared, inventories, names,
+                               *style.json);
+            else
+                write_row(out, ports, ports_size, row, style.escape);
         }
     }
-    sort_by_later(duplicates);
     return summary;
 }
 
 } // namespace
 
 plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inventories,
-                        const port_range &range, const plan_style &style, output &out,
-                        growing_array<duplicate> &duplicates)
+                        const port_range &range, const plan_style &style, output &out)
 {
     return by_format(inventories, [&](auto plain) {
         if (style.json != nullptr)
-            return write_plan_as<plain(), true>(devices, inventories, range, style, out,
-                                                duplicates);
-        return write_plan_as<plain(), false>(devices, inventories, range, style, out, duplicates);
+            return write_plan_as<plain(), true>(devices, inventories, range, style, out);
+        return write_plan_as<plain(), false>(devices, inventories, range, style, out);
     });
 }
 

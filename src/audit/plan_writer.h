@@ -27,13 +27,11 @@ struct plan_style {
     const line_index *json = nullptr;
 };
 
-// Writes one row per device of the sorted `devices`: every device with
-// `style.all`, else only those that share their block with another. As text,
-// "first-last<TAB>mac<TAB>label". Of a device listed twice the first entry is
-// kept, and every later one goes to `duplicates`, in input order.
+// Writes one row per device of the sorted, distinct `devices`: every device
+// with `style.all`, else only those that share their block with another. As
+// text, "first-last<TAB>mac<TAB>label".
 plan_summary write_plan(const growing_array<uint64_t> &devices, const fleet &inventories,
-                        const port_range &range, const plan_style &style, output &out,
-                        growing_array<duplicate> &duplicates);
+                        const port_range &range, const plan_style &style, output &out);
 
 // "D devices, U of B blocks in use, S shared by K devices", and when there
 // are more devices than blocks a second line with the sharing that no choice

@@ -74,8 +74,6 @@ void write_unavoidable_sharing(const growing_array<uint64_t> &devices, const fle
                                int64_t max_blocks, int32_t port_max, output &err)
 {
     const uint64_t modulus = inseparable_modulus(max_blocks);
-    block_work work;
-    growing_array<duplicate> ignored; // (reported already)
     growing_array<residue> block;
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
@@ -84,12 +82,12 @@ void write_unavoidable_sharing(const growing_array<uint64_t> &devices, const fle
             continue;
         block.size = 0;
         by_format(inventories, [&](auto plain) {
-            each_distinct<plain()>(work, devices, begin, end, inventories, ignored,
-                                   [&](const entry &e, size_t, uint64_t offset) {
-                                       const uint64_t key = key_of(e);
-                                       block.push(residue{modulus != 0 ? key % modulus : key,
-                                                          offset, e.mac, e.mac_size});
-                                   });
+            for (size_t i = begin; i < end; ++i) {
+                const uint64_t offset = offset_of(devices.items[i]);
+                const entry e = entry_at<plain()>(inventories, offset);
+                const uint64_t key = key_of(e);
+                block.push(residue{modulus != 0 ? key % modulus : key, offset, e.mac, e.mac_size});
+            }
         });
         // (In input order within a group: offsets ascend.)
         std::sort(block.items, block.items + block.size, [](const residue &a, const residue &b) {
