@@ -22,6 +22,7 @@
 #include "inventory_lines.h"
 #include "inventory_records.h"
 #include "json_text.h"
+#include "listed_twice.h"
 #include "memory.h"
 #include "output.h"
 #include "placement.h"
@@ -30,6 +31,8 @@
 
 #include <functional>
 #include <portslot/port_derivation.h>
+
+#include "mac_text.h"
 
 #include <map>
 #include <random>
@@ -475,6 +478,13 @@ TEST(block_of_address, agrees_with_the_derivation)
                                       : -1;
         ASSERT_EQ(portslot::audit::first_port_of(mac.data(), mac.size(), layout), want)
             << testing::PrintToString(mac) << " " << min << " " << max << " " << count;
+        // And its key, as the library reads it, for the search.
+        char digits[18];
+        if (want >= 0) {
+            ASSERT_EQ(portslot::audit::key_of_address(mac.data(), mac.size()),
+                      portslot::mac_tail_value(portslot::remove_char(digits, mac.c_str(), ':')))
+                << testing::PrintToString(mac);
+        }
     }
 }
 

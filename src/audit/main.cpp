@@ -17,6 +17,7 @@
 #include "duplicate_report.h"
 #include "fatal.h"
 #include "fleet_loading.h"
+#include "listed_twice.h"
 #include "memory.h"
 #include "output.h"
 #include "placement.h"

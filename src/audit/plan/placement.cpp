@@ -4,17 +4,12 @@
 
 #include "block_of_address.h"
 #include "block_sort.h"
-#include "mac_text.h"
 
 namespace portslot::audit {
 
 uint64_t key_of(const entry &e)
 {
-    // Colons dropped, then the tail. (Only addresses that gave a port get
-    // here: at most 17 bytes.)
-    char mac[18] = {}, digits[18];
-    std::copy(e.mac, e.mac + std::min(e.mac_size, sizeof mac - 1), mac);
-    return mac_tail_value(remove_char(digits, mac, ':'));
+    return key_of_address(e.mac, e.mac_size);
 }
 
 void keys_of(const growing_array<uint64_t> &devices, const fleet &inventories,

@@ -7,7 +7,6 @@
 
 #include <stddef.h>
 
-#include "inventory.h"
 #include "output.h"
 
 namespace portslot::audit {
@@ -24,16 +23,15 @@ void keep_output_on_fatal(output &out);
 // "portslot-audit: SUBJECT: REASON" (without a null subject), then exit(2).
 [[noreturn]] void fatal(const char *subject, const char *reason);
 
+// As fatal(), for a fault in the middle of writing (a bus error while text is
+// copied): what standard output holds is not written, as its last row may be
+// half.
+[[noreturn]] void fatal_mid_write(const char *subject, const char *reason);
+
 // For a message that fatal() cannot compose: where to write it, and then the
 // end of the run.
 output &fatal_diagnostics();
 [[noreturn]] void fatal_end();
-
-// From now on, a mapped inventory whose file shrinks while it is read (its
-// pages gone, which the system reports as a bus error) ends the run with
-// "changed while being read", naming the one of the first `*loaded` of
-// `*inventories` that holds the address.
-void watch_mappings(const inventory *const *inventories, const size_t *loaded);
 
 } // namespace portslot::audit
 

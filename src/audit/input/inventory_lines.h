@@ -8,6 +8,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "words.h"
+
 namespace portslot::audit {
 
 // One device line: its address field and its label, pointing into the
@@ -65,49 +67,6 @@ inline const char *past_line_end(const char *p, const char *end)
 
 } // namespace detail
 
-// True when one of the eight bytes of `word` is below `limit` (at most 0x80).
-inline bool has_byte_below(uint64_t word, uint64_t limit)
-{
-    return ((word - limit * 0x0101010101010101u) & ~word & 0x8080808080808080u) != 0;
-}
-
-// The marks of the bytes of `word` (from load_word) below `limit`, and
-// equal to `byte`: the lowest marked byte is exact, later ones may not be.
-inline uint64_t marks_below(uint64_t word, uint64_t limit)
-{
-    return (word - limit * 0x0101010101010101u) & ~word & 0x8080808080808080u;
-}
-inline uint64_t marks_of(uint64_t word, unsigned char byte)
-{
-    return marks_below(word ^ (byte * 0x0101010101010101u), 1);
-}
-
-// The position of the lowest mark, or 8 when there is none.
-inline unsigned first_marked(uint64_t marks)
-{
-    return marks == 0 ? 8 : static_cast<unsigned>(__builtin_ctzll(marks)) / 8;
-}
-
-// Eight bytes of text as a word whose lowest byte is the first, on any
-// machine.
-inline uint64_t load_word(const char *p)
-{
-    uint64_t word;
-    memcpy(&word, p, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap64(word);
-#endif
-    return word;
-}
-
-// The position (0 to 7) of the first byte of `word` (from load_word) that is
-// below `limit` (at most 0x80), or 8. (Of the bits the test marks, the lowest
-// is exact; a borrow can mark only bytes after it.)
-inline unsigned first_below(uint64_t word, uint64_t limit)
-{
-    return first_marked(marks_below(word, limit));
-}
-
 // The first line end at or after `p`, or `end`. Eight bytes at a time while
 // none is below 0x0e, the only bytes that can be line ends.
 inline const char *find_line_end(const char *p, const char *end)
@@ -144,7 +103,7 @@ inline const char *read_fields(const char *mac, const char *end, entry &e)
     // be blank or end a line.
     for (uint64_t word; end - p >= 8; p += 8) {
         memcpy(&word, p, 8);
-        if (has_byte_below(word, 0x21))
+        if (marks_below(word, 0x21) != 0) // (whichever byte: the order matters not)
             break;
     }
     // (A word without bytes below 0x21 holds no NUL byte either.)

@@ -1,22 +1,14 @@
-#include "fatal.h"
+#include "inventory_watch.h"
 
 #include <signal.h>
 #include <stdint.h>
-#include <stdlib.h>
 
-#include <new>
-
-#include "shown_text.h"
+#include "fatal.h"
 
 namespace portslot::audit {
 
 namespace {
 
-output *fatal_err = nullptr;
-output *fatal_out = nullptr;
-// Until report_fatal_to() is called, a standard error of its own, made when
-// first needed.
-alignas(output) unsigned char own_err[sizeof(output)];
 const inventory *const *watched = nullptr;
 const size_t *watched_count = nullptr;
 
@@ -34,49 +26,10 @@ void on_bus_error(int, siginfo_t *info, void *)
         if (at - reinterpret_cast<uintptr_t>(inv.map) < inv.map_size)
             name = inv.name;
     }
-    fatal_out = nullptr; // (a row may be half written)
-    fatal(name, "changed while being read");
+    fatal_mid_write(name, "changed while being read");
 }
 
 } // namespace
-
-void report_fatal_to(output &err)
-{
-    fatal_err = &err;
-}
-
-output &fatal_diagnostics()
-{
-    if (fatal_err == nullptr)
-        fatal_err = new (own_err) output(2);
-    return *fatal_err;
-}
-
-void keep_output_on_fatal(output &out)
-{
-    fatal_out = &out;
-}
-
-void fatal_end()
-{
-    if (fatal_out != nullptr)
-        fatal_out->flush();
-    fatal_diagnostics().flush();
-    exit(2);
-}
-
-void fatal(const char *subject, const char *reason)
-{
-    output &err = fatal_diagnostics();
-    err.text("portslot-audit: ");
-    if (subject != nullptr) {
-        write_name(err, subject);
-        err.text(": ");
-    }
-    err.text(reason);
-    err.text("\n");
-    fatal_end();
-}
 
 void watch_mappings(const inventory *const *inventories, const size_t *loaded)
 {

@@ -8,6 +8,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <portslot/port_derivation.h>
@@ -83,6 +84,31 @@ inline int32_t first_port_of(const char *mac, size_t size, const block_layout &l
     memcpy(text, mac, size);
     text[size] = '\0';
     return portslot::compute_port(text, layout.port_min, layout.port_max, layout.port_count, 1);
+}
+
+// The key of a device's address (`size` bytes at `mac`, which gave a port):
+// the number its last six digits are read as once colons are dropped, by
+// strtoul's rules in 64 bits (white space, a sign that negates modulo 2^64,
+// "0x"), of which its block is the remainder.
+inline uint64_t key_of_address(const char *mac, size_t size)
+{
+    using detail::address_table;
+    const auto *m = reinterpret_cast<const unsigned char *>(mac);
+    if (size == 17) {
+        const unsigned d[6] = {address_table.digit[m[9]],  address_table.digit[m[10]],
+                               address_table.digit[m[12]], address_table.digit[m[13]],
+                               address_table.digit[m[15]], address_table.digit[m[16]]};
+        if (((d[0] | d[1] | d[2] | d[3] | d[4] | d[5]) & 0xf0) == 0 && m[8] == ':' &&
+            m[11] == ':' && m[14] == ':')
+            return uint64_t{d[0]} << 20 | d[1] << 16 | d[2] << 12 | d[3] << 8 | d[4] << 4 | d[5];
+    }
+    char digits[18];
+    size_t n = 0;
+    for (size_t i = 0; i < size && i < 17; ++i)
+        if (mac[i] != ':')
+            digits[n++] = mac[i];
+    digits[n] = '\0';
+    return n > 6 ? strtoull(digits + 6, nullptr, 16) : 0;
 }
 
 } // namespace portslot::audit

@@ -9,6 +9,7 @@
 #include "decimal.h"
 #include "fatal.h"
 #include "inventory_records.h"
+#include "inventory_watch.h"
 #include "memory.h"
 #include "shown_text.h"
 

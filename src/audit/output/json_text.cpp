@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "decimal.h"
-#include "inventory_lines.h"
+#include "words.h"
 
 namespace portslot::audit {
 

@@ -2,9 +2,11 @@
 
 #include <string.h>
 
-#include "device_identity.h"
+#include <initializer_list>
+
 #include "fatal.h"
 #include "inventory_records.h"
+#include "letter_case.h"
 #include "shown_text.h"
 
 namespace portslot::audit {

@@ -11,6 +11,7 @@
 #include "fleet.h"
 #include "growing_array.h"
 #include "inventory_lines.h"
+#include "letter_case.h"
 
 namespace portslot::audit {
 
@@ -35,18 +36,6 @@ struct address {
     }
 };
 
-// Each byte in lower case, where it is an ASCII letter.
-struct case_table {
-    unsigned char lower[256];
-};
-consteval case_table make_case_table()
-{
-    case_table table{};
-    for (int c = 0; c < 256; ++c)
-        table.lower[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return table;
-}
-constexpr case_table letter_cases = make_case_table();
 
 inline address address_of(const entry &e)
 {

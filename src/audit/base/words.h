@@ -1,0 +1,51 @@
+// Text eight bytes at a time: a word of text, and the marks of the bytes in
+// it that a scan stops at.
+#ifndef PORTSLOT_AUDIT_WORDS_H
+#define PORTSLOT_AUDIT_WORDS_H
+
+#include <stdint.h>
+#include <string.h>
+
+namespace portslot::audit {
+
+// The marks of the bytes of `word` below `limit` (at most 0x80), and equal
+// to `byte`: none when there is none, and of those marked the lowest is
+// exact (a borrow can mark only bytes after it).
+inline uint64_t marks_below(uint64_t word, uint64_t limit)
+{
+    return (word - limit * 0x0101010101010101u) & ~word & 0x8080808080808080u;
+}
+inline uint64_t marks_of(uint64_t word, unsigned char byte)
+{
+    return marks_below(word ^ (byte * 0x0101010101010101u), 1);
+}
+
+// The position of the lowest mark, or 8 when there is none.
+inline unsigned first_marked(uint64_t marks)
+{
+    return marks == 0 ? 8 : static_cast<unsigned>(__builtin_ctzll(marks)) / 8;
+}
+
+// Eight bytes of text as a word whose lowest byte is the first, on any
+// machine.
+inline uint64_t load_word(const char *p)
+{
+    uint64_t word;
+    memcpy(&word, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    return word;
+}
+
+// The position (0 to 7) of the first byte of `word` (from load_word) that is
+// below `limit` (at most 0x80), or 8. (Of the bits the test marks, the lowest
+// is exact; a borrow can mark only bytes after it.)
+inline unsigned first_below(uint64_t word, uint64_t limit)
+{
+    return first_marked(marks_below(word, limit));
+}
+
+} // namespace portslot::audit
+
+#endif
