@@ -26,7 +26,8 @@
 #include "memory.h"
 #include "output.h"
 #include "placement.h"
-#include "plan_writer.h"
+#include "plan.h"
+#include "plan_output.h"
 #include "suggest.h"
 
 #include <functional>
@@ -330,10 +331,11 @@ TEST(audit_memory, every_allocation_may_fail)
              portslot::output out(-1, sink, sizeof sink), err(-1, sink, sizeof sink);
              place(devices);
              drop_listed_twice(devices, inventories, kept_entry::first, duplicates);
-             const plan_summary summary =
-                 write_plan(devices, inventories, range, {true, false, nullptr}, out);
+             const plan p = make_plan(devices, range, rows_of::every_device);
+             text_output.rows(p, inventories, rows_place{out, false});
+             json_output.rows(p, inventories, rows_place{out, false});
              write_duplicates(duplicates, inventories, err);
-             return summary.devices == 3 && duplicates.size == 1;
+             return p.summary.devices == 3 && duplicates.size == 1;
          }},
         {nullptr,
          [&] {
@@ -384,13 +386,9 @@ TEST(plan, ends_at_the_first_row_whose_address_changed)
         std::string text = "00:00:00:00:00:01 a\n00:00:00:00:00:02 b\n00:00:00:00:00:03 c\n";
         const one_inventory fleet_of_one(text.data(), text.size());
         const fleet &inventories = fleet_of_one.inventories;
-        line_index lines;
         growing_array<std::uint64_t> devices;
-        for (std::uint64_t i = 0; i < 3; ++i) {
+        for (std::uint64_t i = 0; i < 3; ++i)
             devices.push(make_device(static_cast<std::int32_t>(40004 + 4 * i), 20 * i));
-            lines.offsets.push(20 * i);
-            lines.lines.push(i + 1);
-        }
         text[20 + 16] = '9'; // the second device's address, now of another block
         std::FILE *sink = std::tmpfile();
         EXPECT_EXIT(
@@ -398,9 +396,8 @@ TEST(plan, ends_at_the_first_row_whose_address_changed)
                 char buffer[64]; // (rows reach the file as they are written)
                 portslot::output out(fileno(sink), buffer, sizeof buffer);
                 keep_output_on_fatal(out);
-                growing_array<duplicate> duplicates;
-                write_plan(devices, inventories, {40000, 41000, 2},
-                           {true, false, json ? &lines : nullptr}, out);
+                const plan p = make_plan(devices, {40000, 41000, 2}, rows_of::every_device);
+                (json ? json_output : text_output).rows(p, inventories, rows_place{out, false});
                 std::exit(0);
             },
             testing::ExitedWithCode(2), "portslot-audit: fleet: changed while being read\n");
@@ -427,11 +424,11 @@ TEST(plan, escapes_rows_for_a_terminal)
     const fleet &inventories = fleet_of_one.inventories;
     for (const bool escape : {false, true}) {
         growing_array<std::uint64_t> devices;
-        growing_array<duplicate> duplicates;
         devices.push(make_device(40556, 0));
         char buffer[128];
         portslot::output out(-1, buffer, sizeof buffer);
-        write_plan(devices, inventories, {40000, 41000, 2}, {true, escape, nullptr}, out);
+        const plan p = make_plan(devices, {40000, 41000, 2}, rows_of::every_device);
+        text_output.rows(p, inventories, rows_place{out, escape});
         const std::string row =
             std::string(buffer, std::find(buffer, buffer + sizeof buffer, '\n'));
         EXPECT_EQ(row, escape

@@ -21,7 +21,8 @@
 #include "memory.h"
 #include "output.h"
 #include "placement.h"
-#include "plan_writer.h"
+#include "plan.h"
+#include "plan_output.h"
 #include "port_query.h"
 #include "suggest.h"
 #include "unavoidable_sharing.h"
@@ -122,22 +123,33 @@ int exit_status(bool complete, bool shared, output &out, output &err)
 // Where the addresses are, from the options.
 fleet_source source_of(const audit_options &options)
 {
-    fleet_source source{options.files,      options.file_count, {},
-                        options.field_name, options.field != 0, options.json};
+    fleet_source source{options.files, options.file_count, {}, options.field_name};
     record_format &format = source.format;
-    format.field = options.field != 0 ? options.field : 1;
+    format.field = options.field; // (0: not given)
     format.delimiter = options.delimiter;
     if (options.csv) {
         format.kind = record_format::csv;
         format.delimiter = options.delimiter != 0 ? options.delimiter : ',';
-    } else if (format.field != 1 || format.delimiter != 0) {
-        format.kind = record_format::fields;
+        return source;
     }
+    format.field = format.field != 0 ? format.field : 1;
+    if (format.field != 1 || format.delimiter != 0)
+        format.kind = record_format::fields;
     return source;
+}
+
+// Keeps one entry of each device listed twice, and reports the others.
+void report_listed_twice(growing_array<uint64_t> &devices, const fleet &inventories,
+                         kept_entry keep, output &err)
+{
+    growing_array<duplicate> duplicates;
+    drop_listed_twice(devices, inventories, keep, duplicates);
+    write_duplicates(duplicates, inventories, err);
 }
 
 int audit(const audit_options &options, output &out, output &err)
 {
+    // The range the devices take their blocks in, if it holds any.
     const port_range range{options.port_min, options.port_max, options.port_count};
     const int64_t blocks = usable_blocks(range, err);
     if (blocks == 0) {
@@ -145,39 +157,45 @@ int audit(const audit_options &options, output &out, output &err)
         err.flush();
         return 2;
     }
+    // How the plan will be written, chosen once.
+    const plan_output &writer = options.json ? json_output : text_output;
 
+    // Every inventory taken in, each device given its block in the range.
     loaded_fleet loaded;
     load_fleet(source_of(options), range, loaded, err);
     const fleet inventories = loaded.view();
+
+    // The devices in block order, each listed once.
     sort_by_block(loaded.devices);
-    {
-        // One entry of each device listed twice, in every mode.
-        growing_array<duplicate> duplicates;
-        drop_listed_twice(loaded.devices, inventories,
-                          options.keep_last ? kept_entry::last : kept_entry::first, duplicates);
-        write_duplicates(duplicates, inventories, err);
+    report_listed_twice(loaded.devices, inventories,
+                        options.keep_last ? kept_entry::last : kept_entry::first, err);
+
+    // --suggest: the range with the least sharing, and the devices' blocks in it.
+    port_range placed_in = range;
+    if (options.suggest) {
+        placed_in = suggest_range(loaded.devices, inventories, range, blocks, err);
+        writer.range(placed_in, out);
     }
 
-    port_range plan = range;
-    if (options.suggest) {
-        plan = suggest_range(loaded.devices, inventories, range, blocks, err);
-        write_range(plan, options.json, out);
-    }
+    // --port: only the devices that hold the ports asked.
     const bool queries = options.port_queries > 0;
     const bool all_held = !queries || keep_port_holders(loaded.devices, options.ports,
                                                         options.port_queries, range, blocks, err);
-    err.flush(); // before the plan, which may wait for its reader
-    const plan_style style{options.all || queries, isatty(1) == 1,
-                           options.json ? &loaded.lines : nullptr};
-    const plan_summary summary = write_plan(loaded.devices, inventories, plan, style, out);
 
-    // Every line the plan needed has been read.
+    // The plan, and its rows.
+    err.flush(); // before the rows, which may wait for their reader
+    const bool every_device = options.all || queries;
+    const plan p = make_plan(loaded.devices, placed_in,
+                             every_device ? rows_of::every_device : rows_of::shared_blocks);
+    writer.rows(p, inventories, rows_place{out, isatty(1) == 1});
+
+    // Every record the rows needed has been read: none may have changed.
     check_unchanged(loaded);
-    if (!queries) // which ask about ports, not the fleet
-        write_summary(summary,
-                      portslot::port_block_count(plan.port_min, plan.port_max, plan.port_count),
-                      options.json, out);
-    return exit_status(loaded.complete, summary.shared_blocks > 0 || !all_held, out, err);
+
+    // The summary (but for --port, which asks about ports, not the fleet).
+    if (!queries)
+        writer.summary(p.summary, out);
+    return exit_status(loaded.complete, p.summary.shared_blocks > 0 || !all_held, out, err);
 }
 
 // What the command line asks for, done; its exit status.

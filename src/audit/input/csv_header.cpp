@@ -82,8 +82,7 @@ bool is_named(const char *start, const char *stop, const char *name, bool fold)
 
 } // namespace
 
-unsigned char read_csv_header(inventory &inv, const char *name, bool field_given,
-                              uint64_t &header_line)
+unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header_line)
 {
     const char *const end = inv.text + inv.size;
     const char *p = inv.text;
@@ -106,6 +105,7 @@ unsigned char read_csv_header(inventory &inv, const char *name, bool field_given
     }
     inv.header = p;
     header_line = line;
+    const bool field_given = inv.format.field != 0;
     uint32_t column = 0, found = 0;
     const char *record_end = p;
     unsigned char fault = no_fault;

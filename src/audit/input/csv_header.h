@@ -11,17 +11,15 @@
 namespace portslot::audit {
 
 // Reads the header of `inv` (its first record that is not a blank line,
-// after any byte order mark) and
-// sets where the records start and which column holds the addresses: the
-// one whose name is `name` (compared without case if no name is the same
-// bytes), else the `format.field`th when `name` is null and it is given,
-// else the first named mac, mac address, hwaddr or hardware address (without
-// case, spaces, '_' or '-'). An inventory without the column ends the run.
-// An empty one has no records. A malformed header gives its fault (a
+// after any byte order mark) and sets where the records start and which
+// column holds the addresses: the one whose name is `name` (compared without
+// case if no name is the same bytes), else the `format.field`th when it is
+// not 0, else the first named mac, mac address, hwaddr or hardware address
+// (without case, spaces, '_' or '-'). An inventory without the column ends
+// the run. An empty one has no records. A malformed header gives its fault (a
 // csv_fault) and the line it starts on, and the inventory no records; else
 // no_fault.
-unsigned char read_csv_header(inventory &inv, const char *name, bool field_given,
-                              uint64_t &header_line);
+unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header_line);
 
 } // namespace portslot::audit
 

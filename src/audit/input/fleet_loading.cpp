@@ -77,7 +77,7 @@ void write_malformed(output &err, unsigned char fault)
 // Adds the devices of `inv`, whose text starts at `base` in the fleet.
 // False when a record gives no port.
 bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout,
-                 growing_array<uint64_t> &devices, line_index *lines, output &err)
+                 growing_array<uint64_t> &devices, output &err)
 {
     bool ok = true;
     for_each_record(inv, inv.text + inv.records, inv.records_line,
@@ -90,10 +90,6 @@ bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout
                         if (first >= 0) {
                             const uint64_t offset = base + static_cast<uint64_t>(record - inv.text);
                             devices.push(make_device(first, offset));
-                            if (lines != nullptr) {
-                                lines->offsets.push(offset);
-                                lines->lines.push(e.line);
-                            }
                             return;
                         }
                         ok = false;
@@ -162,16 +158,13 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
             inv.records = 3;
         if (inv.format.kind == record_format::csv) {
             entry header{};
-            if (const unsigned char fault =
-                    read_csv_header(inv, source.field_name, source.field_given, header.line)) {
+            if (const unsigned char fault = read_csv_header(inv, source.field_name, header.line)) {
                 write_place(err, inv, header);
                 write_malformed(err, fault);
                 loaded.complete = false;
             }
         }
-        loaded.complete = add_devices(inv, base, layout, loaded.devices,
-                                      source.keep_lines ? &loaded.lines : nullptr, err) &&
-                          loaded.complete;
+        loaded.complete = add_devices(inv, base, layout, loaded.devices, err) && loaded.complete;
         base += inv.size;
         // The plan reads back only the lines it lists.
         release_pages(inv);

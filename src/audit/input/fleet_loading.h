@@ -10,7 +10,6 @@
 #include "fleet.h"
 #include "growing_array.h"
 #include "inventory.h"
-#include "line_index.h"
 #include "output.h"
 #include "record_format.h"
 
@@ -21,7 +20,6 @@ struct loaded_fleet {
     uint64_t *bases = nullptr;
     size_t count = 0;                // inventories loaded
     growing_array<uint64_t> devices; // in input order
-    line_index lines;                // with keep_lines
     bool complete = true;            // every line gave a port, every file was read
 
     loaded_fleet() = default;
@@ -40,8 +38,6 @@ struct fleet_source {
     size_t file_count;
     record_format format;
     const char *field_name; // with CSV: the address column's name, or null
-    bool field_given;       // with CSV: format.field is the column's number
-    bool keep_lines;        // note each device's line, for a plan that names them
 };
 
 // Loads the inventories of `source` into `loaded`. A file named twice, or

@@ -151,8 +151,8 @@ template <class Visit> void for_each_entry(const char *text, size_t size, Visit 
 
 // The line numbers of the bytes at `offsets` (ascending, counted from
 // `base`, where `text` starts) of `text`.
-void line_numbers(const char *text, size_t size, uint64_t base, const uint64_t *offsets,
-                  size_t count, uint64_t *lines);
+void number_lines_in_text(const char *text, size_t size, uint64_t base, const uint64_t *offsets,
+                          size_t count, uint64_t *lines);
 
 } // namespace portslot::audit
 

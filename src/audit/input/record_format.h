@@ -13,7 +13,7 @@ struct record_format {
         csv,    // CSV records, split at `delimiter`, after a header
     } kind = plain;
     char delimiter = 0; // 0: runs of blanks
-    uint32_t field = 1; // from 1
+    uint32_t field = 1; // from 1; with CSV, 0 until the header names the column
 };
 
 } // namespace portslot::audit

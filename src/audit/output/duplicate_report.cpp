@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "decimal.h"
-#include "line_index.h"
+#include "line_numbers.h"
 #include "shown_text.h"
 
 namespace portslot::audit {

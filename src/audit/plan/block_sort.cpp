@@ -16,15 +16,21 @@ constexpr int digit_bits = 11;
 
 void sort_by_block(growing_array<uint64_t> &devices)
 {
+    sort_by_bits(devices, offset_bits, 64);
+}
+
+void sort_by_bits(growing_array<uint64_t> &devices, int low_bit, int high_bit)
+{
     const size_t n = devices.size;
     if (n < 2)
         return;
-    // Only the bits in which first ports differ need sorting; a stable
-    // radix pass per 11 of them keeps input order within a block.
-    const uint64_t first = devices.items[0] >> offset_bits;
+    // Only the bits in which the values differ need sorting; a stable radix
+    // pass per 11 of them keeps the order of equal ones.
+    const uint64_t bits = (uint64_t{1} << (high_bit - low_bit)) - 1;
+    const uint64_t first = devices.items[0] >> low_bit & bits;
     uint64_t differ = 0;
     for (size_t i = 0; i < n; ++i)
-        differ |= (devices.items[i] >> offset_bits) ^ first;
+        differ |= (devices.items[i] >> low_bit & bits) ^ first;
     if (differ == 0)
         return;
     int low = 0;
@@ -37,8 +43,9 @@ void sort_by_block(growing_array<uint64_t> &devices)
     uint64_t *scratch = static_cast<uint64_t *>(reallocate(nullptr, n * sizeof(uint64_t)));
     prefer_large_pages(scratch, n * sizeof(uint64_t));
     uint64_t *from = devices.items, *to = scratch;
-    for (int shift = offset_bits + low; shift <= offset_bits + high; shift += digit_bits) {
+    for (int shift = low_bit + low; shift <= low_bit + high; shift += digit_bits) {
         size_t counts[size_t{1} << digit_bits] = {};
+        // (The last digit may reach past `high`: bits equal in every value.)
         const uint64_t mask = (uint64_t{1} << digit_bits) - 1;
         for (size_t i = 0; i < n; ++i)
             ++counts[from[i] >> shift & mask];

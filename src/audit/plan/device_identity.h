@@ -8,6 +8,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "block_sort.h"
 #include "fleet.h"
 #include "growing_array.h"
 #include "inventory_lines.h"
@@ -35,7 +36,6 @@ struct address {
         return static_cast<size_t>(mixed >> (64 - bits));
     }
 };
-
 
 inline address address_of(const entry &e)
 {
@@ -141,16 +141,6 @@ struct block_work {
         }
     }
 };
-
-// The end of the block that starts at `begin`.
-inline size_t block_end(const growing_array<uint64_t> &devices, size_t begin)
-{
-    const int32_t first = first_port_of(devices.items[begin]);
-    size_t end = begin + 1;
-    while (end < devices.size && first_port_of(devices.items[end]) == first)
-        ++end;
-    return end;
-}
 
 // Duplicates in the input order of the entries reported.
 inline void sort_by_later(growing_array<duplicate> &duplicates)

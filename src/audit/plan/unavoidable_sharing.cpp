@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "device_identity.h"
-#include "line_index.h"
+#include "line_numbers.h"
 #include "memory.h"
 #include "placement.h"
 #include "shown_text.h"

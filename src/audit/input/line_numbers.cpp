@@ -1,4 +1,4 @@
-#include "line_index.h"
+#include "line_numbers.h"
 
 namespace portslot::audit {
 
@@ -11,7 +11,7 @@ void number_lines(const fleet &inventories, const uint64_t *offsets, size_t coun
         size_t end = begin;
         while (end < count && offsets[end] - base < inv.size)
             ++end;
-        line_numbers(inv.text, inv.size, base, offsets + begin, end - begin, lines + begin);
+        number_lines_in_text(inv.text, inv.size, base, offsets + begin, end - begin, lines + begin);
         begin = end;
     }
 }

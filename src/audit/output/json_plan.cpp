@@ -1,0 +1,214 @@
+// The plan as JSON Lines: one object a line, each with its "type": the
+// range --suggest found, a device for each row, and the summary.
+#include "plan_output.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "csv_keys.h"
+#include "decimal.h"
+#include "inventory_records.h"
+#include "json_text.h"
+#include "line_numbers.h"
+#include "memory.h"
+#include "plan_rows.h"
+
+namespace portslot::audit {
+
+namespace {
+
+// The columns of the CSV record at `record` of inventory `i`, each under its
+// key, as JSON members.
+void write_csv_fields(output &out, const inventory &inv, size_t i, const csv_keys &keys,
+                      const char *record)
+{
+    const char delimiter = inv.format.delimiter;
+    const char *const end = inv.text + inv.size;
+    const auto put = [&](const char *text, size_t size) { write_json_chars(out, text, size); };
+    uint64_t line_ends = 0, column = 1;
+    unsigned char fault = no_fault; // (the record was read whole before)
+    for (const char *p = record;; ++p, ++column) {
+        keys.write(out, i, column);
+        out.text("\"");
+        const char *stop = csv_field_end(p, end, delimiter, line_ends, fault);
+        csv_value(p, stop, put);
+        out.text("\"");
+        p = stop;
+        if (p == end || *p != delimiter)
+            return;
+        out.text(",");
+    }
+}
+
+// `{"type":"device","first":F,"last":L,"mac":"`, the same for a whole
+// block; returns its length.
+size_t json_row_start(int32_t first, int32_t last, char (&start)[64])
+{
+    char *to = put_text(start, "{\"type\":\"device\",\"first\":");
+    to += put_decimal(to, static_cast<uint32_t>(first));
+    to = put_text(to, ",\"last\":");
+    to += put_decimal(to, static_cast<uint32_t>(last));
+    to = put_text(to, ",\"mac\":\"");
+    return static_cast<size_t>(to - start);
+}
+
+// For each inventory, `","file":"NAME","line":` with its name escaped, the
+// same for each of its rows, and the keys of its CSV columns.
+struct json_names {
+    growing_array<char> text;
+    growing_array<size_t> starts; // of each inventory's, and the end
+    csv_keys columns;
+
+    explicit json_names(const fleet &inventories);
+};
+
+json_names::json_names(const fleet &inventories) : columns(inventories)
+{
+    for (size_t i = 0; i < inventories.count; ++i) {
+        const char *name = inventories.inventories[i].name;
+        const size_t size = strlen(name);
+        while (text.capacity < text.size + 6 * size + 32)
+            text.grow();
+        starts.push(text.size);
+        char *to = put_text(text.items + text.size, "\",\"file\":\"");
+        to = put_json_chars(to, name, size);
+        to = put_text(to, "\",\"line\":");
+        text.size = static_cast<size_t>(to - text.items);
+    }
+    starts.push(text.size);
+}
+
+// A device as one JSON object on a line of its own, composed in the
+// output's buffer (each byte of text takes at most six there): its block's
+// `row_start`, its address, label, file and line, whether its block is
+// shared, and from CSV its record's columns by their keys.
+void write_json_row(output &out, const char (&row_start)[64], size_t row_start_size,
+                    const plan_row &r, const fleet &inventories, const json_names &names,
+                    uint64_t line)
+{
+    const entry &e = r.e;
+    const uint64_t offset = r.offset;
+    const bool shared = r.shared;
+    const size_t i = inventories.index_of(offset);
+    const inventory &inv = inventories.inventories[i];
+    const char *name = names.text.items + names.starts.items[i];
+    const size_t name_size = names.starts.items[i + 1] - names.starts.items[i];
+    const size_t text = e.mac_size + e.before_size + 1 + e.label_size;
+    char *const start = text < (size_t{1} << 12) ? out.room(120 + name_size + 6 * text) : nullptr;
+    if (start == nullptr) { // a label too long for the buffer: piece by piece
+        out.bytes(row_start, row_start_size);
+        write_json_chars(out, e.mac, e.mac_size);
+        out.text("\",\"label\":\"");
+        write_json_chars(out, e.before, e.before_size);
+        write_json_chars(out, &e.joiner, e.joiner != 0);
+        write_json_chars(out, e.label, e.label_size);
+        out.bytes(name, name_size);
+        char digits[20];
+        out.bytes(digits, put_decimal(digits, line));
+        out.text(shared ? ",\"shared\":true" : ",\"shared\":false");
+    } else {
+        memcpy(start, row_start, sizeof row_start); // (a fixed size: a few moves)
+        char *to = put_json_chars(start + row_start_size, e.mac, e.mac_size);
+        to = put_text(to, "\",\"label\":\"");
+        to = put_json_chars(to, e.before, e.before_size);
+        to = put_json_chars(to, &e.joiner, e.joiner != 0);
+        to = put_json_chars(to, e.label, e.label_size);
+        memcpy(to, name, name_size);
+        to += name_size;
+        to += put_decimal(to, line);
+        to = shared ? put_text(to, ",\"shared\":true") : put_text(to, ",\"shared\":false");
+        out.commit(static_cast<size_t>(to - start));
+    }
+    if (inv.format.kind == record_format::csv) {
+        out.text(",\"fields\":{");
+        write_csv_fields(out, inv, i, names.columns, inv.text + (offset - inventories.bases[i]));
+        out.text("}");
+    }
+    out.bytes("}\n", 2);
+}
+
+// The line of each row, in the order the rows are written: the records'
+// offsets sorted, with each row's place below its offset (a fleet holds
+// fewer than 2^31 records, each of 13 bytes at least), their lines counted in
+// one pass over each inventory, and put back in the rows' order.
+constexpr int place_bits = 64 - offset_bits;
+void number_rows(const plan &p, const fleet &inventories, growing_array<uint64_t> &row_lines)
+{
+    const growing_array<uint64_t> &devices = p.devices;
+    growing_array<uint64_t> placed;
+    for (size_t begin = 0, end; begin < devices.size; begin = end) {
+        end = block_end(devices, begin);
+        if (p.has_rows(end - begin))
+            for (size_t i = begin; i < end; ++i)
+                placed.push(offset_of(devices.items[i]) << place_bits | placed.size);
+    }
+    sort_by_bits(placed, place_bits, 64);
+    while (row_lines.capacity < placed.size)
+        row_lines.grow();
+    row_lines.size = placed.size;
+    growing_array<uint64_t> lines; // in the offsets' order
+    for (size_t k = 0; k < placed.size; ++k)
+        lines.push(placed.items[k] >> place_bits);
+    number_lines(inventories, lines.items, lines.size, lines.items);
+    for (size_t k = 0; k < placed.size; ++k)
+        row_lines.items[placed.items[k] & ((uint64_t{1} << place_bits) - 1)] = lines.items[k];
+}
+
+template <bool Plain>
+void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to)
+{
+    growing_array<uint64_t> lines;
+    number_rows(p, inventories, lines);
+    size_t row_number = 0;
+    const json_names names(inventories);
+    char row_start[64];
+    size_t row_start_size = 0;
+    for_each_row<Plain>(
+        p, inventories,
+        [&](int32_t first, int32_t last) {
+            row_start_size = json_row_start(first, last, row_start);
+        },
+        [&](const plan_row &row) {
+            write_json_row(to.out, row_start, row_start_size, row, inventories, names,
+                           lines.items[row_number++]);
+        });
+}
+
+void write_rows(const plan &p, const fleet &inventories, const rows_place &to)
+{
+    by_format(inventories, [&](auto plain) { write_rows_as<plain()>(p, inventories, to); });
+}
+
+void write_summary(const plan_summary &summary, output &out)
+{
+    out.text("{\"type\":\"summary\",");
+    write_json_number(out, "devices", summary.devices);
+    out.text(",");
+    write_json_number(out, "blocks", summary.blocks);
+    out.text(",");
+    write_json_number(out, "blocks_in_use", summary.blocks_in_use);
+    out.text(",");
+    write_json_number(out, "shared_blocks", summary.shared_blocks);
+    out.text(",");
+    write_json_number(out, "sharing_devices", summary.sharing_devices);
+    out.text(",");
+    write_json_number(out, "must_share", summary.must_share());
+    out.text("}\n");
+}
+
+void write_range(const port_range &range, output &out)
+{
+    out.text("{\"type\":\"range\",\"port_min\":");
+    out.number(range.port_min);
+    out.text(",\"port_max\":");
+    out.number(range.port_max);
+    out.text(",\"port_count\":");
+    out.number(range.port_count);
+    out.text("}\n");
+}
+
+} // namespace
+
+const plan_output json_output{write_range, write_rows, write_summary};
+
+} // namespace portslot::audit

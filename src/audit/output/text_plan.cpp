@@ -1,0 +1,146 @@
+// The plan as text: "first-last<TAB>mac<TAB>label" rows, the summary, and the
+// options of a range found.
+#include "plan_output.h"
+
+#include <string.h>
+
+#include "decimal.h"
+#include "plan_rows.h"
+#include "shown_text.h"
+
+namespace portslot::audit {
+
+namespace {
+
+// "first-last<TAB>" for a block; returns its length.
+size_t block_ports(int32_t first, int32_t last, char (&ports)[24])
+{
+    size_t n = put_decimal(ports, static_cast<uint32_t>(first));
+    ports[n++] = '-';
+    n += put_decimal(ports + n, static_cast<uint32_t>(last));
+    ports[n++] = '\t';
+    return n;
+}
+
+// A row written piece by piece: to a terminal (`escape`: control bytes shown
+// escaped), or longer than the output's buffer.
+void write_row_in_pieces(output &out, const char *ports, size_t ports_size, const entry &e,
+                         bool escape)
+{
+    const auto put = [&](const char *text, size_t n) {
+        if (escape)
+            write_escaped(out, text, n);
+        else
+            out.bytes(text, n);
+    };
+    out.bytes(ports, ports_size);
+    put(e.mac, e.mac_size);
+    out.bytes("\t", 1);
+    put(e.before, e.before_size);
+    put(&e.joiner, e.joiner != 0);
+    put(e.label, e.label_size);
+    out.bytes("\n", 1);
+}
+
+// The block's `ports`, the address, a tab, the label (the text before the
+// address, the joiner, the text after it) and a line end, copied into the
+// output's buffer at once where it can be.
+void write_row(output &out, const char (&ports)[24], size_t ports_size, const entry &e, bool escape)
+{
+    const size_t joined = e.joiner != 0;
+    const size_t size = ports_size + e.mac_size + e.before_size + joined + e.label_size + 2;
+    // Room for the fixed-size copies too, which may reach past the row.
+    char *to = escape ? nullptr : out.room(size + sizeof ports);
+    if (to == nullptr) {
+        write_row_in_pieces(out, ports, ports_size, e, escape);
+        return;
+    }
+    // Copies of a fixed size are a few moves, not a call.
+    memcpy(to, ports, sizeof ports);
+    to += ports_size;
+    if (e.mac_size == 17) {
+        memcpy(to, e.mac, 16);
+        to[16] = e.mac[16];
+    } else {
+        memcpy(to, e.mac, e.mac_size);
+    }
+    to += e.mac_size;
+    *to++ = '\t';
+    if (e.before_size + joined != 0) {
+        memcpy(to, e.before, e.before_size);
+        to += e.before_size;
+        *to = e.joiner;
+        to += joined;
+    }
+    memcpy(to, e.label, e.label_size);
+    to[e.label_size] = '\n';
+    out.commit(size);
+}
+
+template <bool Plain>
+void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to)
+{
+    char ports[24];
+    size_t ports_size = 0;
+    for_each_row<Plain>(
+        p, inventories,
+        [&](int32_t first, int32_t last) { ports_size = block_ports(first, last, ports); },
+        [&](const plan_row &row) { write_row(to.out, ports, ports_size, row.e, to.terminal); });
+}
+
+void write_rows(const plan &p, const fleet &inventories, const rows_place &to)
+{
+    by_format(inventories, [&](auto plain) { write_rows_as<plain()>(p, inventories, to); });
+}
+
+// "N nouns", or "1 noun".
+void put_count(output &out, uint64_t count, const char *noun)
+{
+    char digits[20];
+    out.bytes(digits, put_decimal(digits, count));
+    out.text(" ");
+    out.text(noun);
+    if (count != 1)
+        out.text("s");
+}
+
+// "D devices, U of B blocks in use, S shared by K devices", and when there
+// are more devices than blocks a second line with the sharing that no choice
+// of addresses avoids.
+void write_summary(const plan_summary &summary, output &out)
+{
+    char digits[20];
+    put_count(out, summary.devices, "device");
+    out.text(", ");
+    out.bytes(digits, put_decimal(digits, summary.blocks_in_use));
+    out.text(" of ");
+    put_count(out, summary.blocks, "block");
+    out.text(" in use, ");
+    out.bytes(digits, put_decimal(digits, summary.shared_blocks));
+    out.text(" shared by ");
+    put_count(out, summary.sharing_devices, "device");
+    out.text("\n");
+    if (const uint64_t must_share = summary.must_share(); must_share != 0) {
+        out.text("more devices than blocks: at least ");
+        put_count(out, must_share, "device");
+        out.text(" must share, whatever the addresses are\n");
+    }
+}
+
+// "--port-min N --port-max N --port-count N", to paste after portslot.
+void write_range(const port_range &range, output &out)
+{
+    out.text("--port-min ");
+    out.number(range.port_min);
+    out.text(" --port-max ");
+    out.number(range.port_max);
+    out.text(" --port-count ");
+    out.number(range.port_count);
+    out.text("\n");
+}
+
+} // namespace
+
+const plan_output text_output{write_range, write_rows, write_summary};
+
+} // namespace portslot::audit
