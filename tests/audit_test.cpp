@@ -817,7 +817,9 @@ INSTANTIATE_TEST_SUITE_P(
             "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
             "",
             0},
-        audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}));
+        audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}),
+    // Each case by its name, so that a failure says what broke.
+    [](const testing::TestParamInfo<audit_case> &info) { return std::string(info.param.name); });
 
 // Every byte that --delimiter takes splits fields as a comma does, with
 // fields and in CSV: a part of the label on each side of the address, joined
