@@ -20,12 +20,10 @@
 #include "listed_twice.h"
 #include "memory.h"
 #include "output.h"
-#include "placement.h"
 #include "plan.h"
 #include "plan_output.h"
 #include "port_query.h"
 #include "suggest.h"
-#include "unavoidable_sharing.h"
 
 namespace {
 
@@ -64,37 +62,6 @@ int64_t usable_blocks(const port_range &range, output &err)
         err.text(range.port_count == 1 ? " even port" : " even ports");
     }
     return blocks;
-}
-
-// The range from range.port_min that holds `blocks` blocks, and no more.
-port_range range_of(const port_range &range, int64_t blocks)
-{
-    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
-    port_range found = range;
-    found.port_max = static_cast<int32_t>(first + 2 * (blocks * range.port_count - 1));
-    return found;
-}
-
-// Finds the range up to range.port_max (of `max_blocks` blocks) that leaves
-// the fewest of the distinct `devices` sharing, and among those the
-// smallest, and gives the devices their blocks in it.
-port_range suggest_range(growing_array<uint64_t> &devices, const fleet &inventories,
-                         const port_range &range, int64_t max_blocks, output &err)
-{
-    growing_array<uint64_t> keys;
-    keys_of(devices, inventories, keys);
-    // Progress is for a person watching: only on a terminal. (Tests shorten
-    // the second it waits through PORTSLOT_AUDIT_PROGRESS_MS.)
-    terminal_progress progress(err, range);
-    if (const char *ms = getenv("PORTSLOT_AUDIT_PROGRESS_MS"))
-        progress.progress.after_ms = atoi(ms);
-    const suggestion best = search_blocks(keys.items, keys.size, max_blocks,
-                                          isatty(2) == 1 ? &progress.progress : nullptr);
-    const port_range found = range_of(range, best.blocks);
-    place_devices(devices, inventories, found);
-    if (best.sharing > 0)
-        write_unavoidable_sharing(devices, inventories, max_blocks, range.port_max, err);
-    return found;
 }
 
 // Writes what is buffered for standard output; 0, or 2 after saying why not.

@@ -1,5 +1,7 @@
 #include "shown_text.h"
 
+#include <string.h>
+
 namespace portslot::audit {
 
 void write_escaped(output &out, const char *text, size_t size)
@@ -23,6 +25,13 @@ void write_escaped(output &out, const char *text, size_t size)
         plain = p + 1;
     }
     out.bytes(plain, static_cast<size_t>(end - plain));
+}
+
+void write_place(output &out, const char *name, uint64_t line)
+{
+    write_escaped(out, name, strlen(name));
+    out.text(":");
+    out.number(static_cast<int64_t>(line));
 }
 
 void write_cut(output &out, const char *text, size_t size, size_t limit)

@@ -5,6 +5,7 @@
 #define PORTSLOT_AUDIT_SHOWN_TEXT_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include "output.h"
 
@@ -32,6 +33,9 @@ void write_escaped(output &out, const char *text, size_t size);
 // As write_escaped, but at most the first `limit` bytes, then "..." when
 // there were more.
 void write_cut(output &out, const char *text, size_t size, size_t limit);
+
+// "FILE:LINE", the name escaped (not quoted: the place stays easy to parse).
+void write_place(output &out, const char *name, uint64_t line);
 
 // A file name for a message: as it stands when it is plain, else in single
 // quotes (an empty name, or one with blanks, quotes or control bytes), the

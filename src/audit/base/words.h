@@ -46,6 +46,18 @@ inline unsigned first_below(uint64_t word, uint64_t limit)
     return first_marked(marks_below(word, limit));
 }
 
+// From `p`, past the words of eight bytes that hold no byte below `limit`:
+// where the first such byte is, or where fewer than eight bytes are left.
+inline const char *skip_words_from(const char *p, const char *end, uint64_t limit)
+{
+    for (; end - p >= 8; p += 8) {
+        const unsigned at = first_below(load_word(p), limit);
+        if (at != 8)
+            return p + at;
+    }
+    return p;
+}
+
 } // namespace portslot::audit
 
 #endif

@@ -61,9 +61,7 @@ void write_read_once(output &err, const char *name, const inventory &earlier)
 // "FILE:LINE: " for a record of `inv`.
 void write_place(output &err, const inventory &inv, const entry &e)
 {
-    write_escaped(err, inv.name, strlen(inv.name));
-    err.text(":");
-    err.number(static_cast<int64_t>(e.line));
+    portslot::audit::write_place(err, inv.name, e.line);
     err.text(": ");
 }
 

@@ -72,15 +72,7 @@ inline const char *past_line_end(const char *p, const char *end)
 inline const char *find_line_end(const char *p, const char *end)
 {
     for (;;) {
-        for (; end - p >= 8; p += 8) {
-            const unsigned at = first_below(load_word(p), 0x0e);
-            if (at != 8) {
-                p += at;
-                break;
-            }
-        }
-        if (p == end)
-            return p;
+        p = skip_words_from(p, end, 0x0e);
         if (end - p < 8) {
             for (; p != end; ++p)
                 if (detail::class_of(*p) == detail::line_end)

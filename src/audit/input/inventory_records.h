@@ -36,13 +36,7 @@ inline const char *trim_end(const char *begin, const char *p)
 inline const char *run_end(const char *p, const char *end, unsigned &nuls)
 {
     for (;;) {
-        for (; end - p >= 8; p += 8) {
-            const unsigned at = first_below(load_word(p), 0x21);
-            if (at != 8) {
-                p += at;
-                break;
-            }
-        }
+        p = skip_words_from(p, end, 0x21);
         if (end - p < 8) {
             for (; p != end && class_of(*p) == ordinary; ++p)
                 nuls += *p == '\0';

@@ -1,9 +1,12 @@
 #include "suggest.h"
 
 #include "memory.h"
+#include "placement.h"
+#include "unavoidable_sharing.h"
 
 #include <stdlib.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -219,8 +222,7 @@ void write_progress(output &err, const port_range &range, int64_t tried, int64_t
         err.text(" block counts (");
         err.number(tried * 100 / last);
         err.text("%), best so far --port-max ");
-        err.number(int64_t{range.port_min} + (range.port_min & 1) +
-                   2 * (best.blocks * range.port_count - 1));
+        err.number(range_of_blocks(range, best.blocks).port_max);
         err.text(" with ");
         err.number(static_cast<int64_t>(best.sharing));
         err.text(" devices sharing");
@@ -237,6 +239,37 @@ terminal_progress::terminal_progress(output &to, const port_range &over)
                             },
                             this}
 {
+}
+
+// The range from range.port_min that holds `blocks` blocks, and no more.
+port_range range_of_blocks(const port_range &range, int64_t blocks)
+{
+    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    port_range found = range;
+    found.port_max = static_cast<int32_t>(first + 2 * (blocks * range.port_count - 1));
+    return found;
+}
+
+// Finds the range up to range.port_max (of `max_blocks` blocks) that leaves
+// the fewest of the distinct `devices` sharing, and among those the
+// smallest, and gives the devices their blocks in it.
+port_range suggest_range(growing_array<uint64_t> &devices, const fleet &inventories,
+                         const port_range &range, int64_t max_blocks, output &err)
+{
+    growing_array<uint64_t> keys;
+    keys_of(devices, inventories, keys);
+    // Progress is for a person watching: only on a terminal. (Tests shorten
+    // the second it waits through PORTSLOT_AUDIT_PROGRESS_MS.)
+    terminal_progress progress(err, range);
+    if (const char *ms = getenv("PORTSLOT_AUDIT_PROGRESS_MS"))
+        progress.progress.after_ms = atoi(ms);
+    const suggestion best = search_blocks(keys.items, keys.size, max_blocks,
+                                          isatty(2) == 1 ? &progress.progress : nullptr);
+    const port_range found = range_of_blocks(range, best.blocks);
+    place_devices(devices, inventories, found);
+    if (best.sharing > 0)
+        write_unavoidable_sharing(devices, inventories, max_blocks, range.port_max, err);
+    return found;
 }
 
 } // namespace portslot::audit

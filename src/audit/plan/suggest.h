@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "fleet.h"
+#include "growing_array.h"
 #include "output.h"
 
 namespace portslot::audit {
@@ -47,6 +48,17 @@ struct terminal_progress {
 // can do better. `progress` may be null.
 suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks,
                          const search_progress *progress = nullptr);
+
+// The range from range.port_min that holds `blocks` blocks, and no more.
+port_range range_of_blocks(const port_range &range, int64_t blocks);
+
+// Finds the range up to range.port_max (of `max_blocks` blocks) that leaves
+// the fewest of the distinct `devices` sharing, and among those the
+// smallest, and gives the devices their blocks in it; names on `err` the
+// devices that no range within the bounds separates, and on a terminal shows
+// the search's progress.
+port_range suggest_range(growing_array<uint64_t> &devices, const fleet &inventories,
+                         const port_range &range, int64_t max_blocks, output &err);
 
 } // namespace portslot::audit
 

@@ -41,9 +41,7 @@ void write_group(const residue *from, const residue *to, const fleet &inventorie
         err.text(i == 0 ? " " : ", ");
         write_cut(err, from[i].mac, from[i].mac_size, 64);
         err.text(" (");
-        write_escaped(err, name, strlen(name));
-        err.text(":");
-        err.number(static_cast<int64_t>(lines[i]));
+        write_place(err, name, lines[i]);
         err.text(")");
     }
     err.text("\n");
