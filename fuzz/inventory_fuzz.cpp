@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::vector<char> text(data, data + size);
     std::uint64_t last_line = 0;
     portslot::audit::for_each_entry(text.data(), text.size(), [&](const portslot::audit::entry &e) {
-        const std::string mac(e.mac, e.mac_size), label(e.label, e.label_size);
+        const std::string mac(e.mac, e.mac_size), label(e.after, e.after_size);
         // An address is a non-empty run of bytes that are neither blank nor
         // line ends, on a later line, and not a comment; the label is trimmed.
         if (mac.empty() || mac[0] == '#' || e.line <= last_line)
@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::uint64_t previous = 0;
         portslot::audit::for_each_record(
             inv, inv.text, 1, [&](const portslot::audit::entry &e, const char *record) {
-                if (!within(e.mac, e.mac_size) || !within(e.label, e.label_size) ||
+                if (!within(e.mac, e.mac_size) || !within(e.after, e.after_size) ||
                     !within(e.before, e.before_size) || !within(record, 0) || e.line <= previous)
                     std::abort();
                 previous = e.line;

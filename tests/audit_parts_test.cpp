@@ -333,7 +333,7 @@ TEST(inventory, splits_lines_into_address_and_label)
                 std::string label(e.before, e.before_size);
                 if (e.joiner != 0)
                     label += e.joiner;
-                label.append(e.label, e.label_size);
+                label.append(e.after, e.after_size);
                 got.push_back(
                     std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" + label +
                     (e.no_field ? "|no field" : "") + (e.has_quote ? "|quote" : "") +

@@ -1,5 +1,5 @@
-// Runs the built portslot with an exact argument vector and captures what it
-// writes and how it ends.
+// Runs a built program (portslot, portslot-audit, a shell) with an exact
+// argument vector and captures what it writes and how it ends.
 #pragma once
 
 #include <string>

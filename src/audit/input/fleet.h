@@ -21,7 +21,7 @@ struct port_range {
 // All inventories of a run, one after another: a device's place is an offset
 // into their concatenation.
 struct fleet {
-    inventory *inventories;
+    inventory *files;
     uint64_t *bases; // where each inventory starts
     size_t count;
     bool plain = true; // every inventory in the plain format
@@ -43,7 +43,7 @@ template <bool Plain>
 [[gnu::always_inline]] inline entry entry_at(const fleet &inventories, uint64_t offset)
 {
     const size_t i = inventories.index_of(offset);
-    const inventory &inv = inventories.inventories[i];
+    const inventory &inv = inventories.files[i];
     const char *record = inv.text + (offset - inventories.bases[i]);
     entry e;
     e.line = 0;
@@ -53,7 +53,7 @@ template <bool Plain>
         e.joiner = 0;
         e.before = record;
         e.before_size = 0;
-        read_fields(record, inv.text + inv.size, e);
+        read_plain_line(record, inv.text + inv.size, e);
     } else {
         uint64_t line_ends = 0;
         e.has_nul = false; // (not looked for again)
@@ -75,7 +75,7 @@ template <class Work> decltype(auto) by_format(const fleet &inventories, Work &&
 inline const char *text_at(const fleet &inventories, uint64_t offset)
 {
     const size_t i = inventories.index_of(offset);
-    return inventories.inventories[i].text + (offset - inventories.bases[i]);
+    return inventories.files[i].text + (offset - inventories.bases[i]);
 }
 
 // A device as the plan keeps it, in eight bytes: the first port of its block

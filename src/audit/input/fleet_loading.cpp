@@ -37,8 +37,8 @@ const inventory *loaded_before(const loaded_fleet &loaded, const char *name)
     if ((strcmp(name, "-") == 0 ? fstat(0, &info) : stat(name, &info)) != 0)
         return nullptr; // (opening it says why)
     for (size_t i = 0; i < loaded.count; ++i) {
-        const inventory &earlier = loaded.inventories[i];
-        if (earlier.device == static_cast<uint64_t>(info.st_dev) &&
+        const inventory &earlier = loaded.files[i];
+        if (earlier.file_system == static_cast<uint64_t>(info.st_dev) &&
             earlier.inode == static_cast<uint64_t>(info.st_ino))
             return &earlier;
     }
@@ -115,8 +115,8 @@ bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout
 loaded_fleet::~loaded_fleet()
 {
     for (size_t i = 0; i < count; ++i)
-        free_inventory(inventories[i]);
-    free(inventories);
+        free_inventory(files[i]);
+    free(files);
     free(bases);
 }
 
@@ -124,14 +124,14 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
                 output &err)
 {
     const size_t file_count = source.file_count;
-    loaded.inventories = static_cast<inventory *>(allocate_zeroed(file_count, sizeof(inventory)));
+    loaded.files = static_cast<inventory *>(allocate_zeroed(file_count, sizeof(inventory)));
     loaded.bases = static_cast<uint64_t *>(allocate_zeroed(file_count, sizeof(uint64_t)));
-    watch_mappings(&loaded.inventories, &loaded.count);
+    watch_mappings(&loaded.files, &loaded.count);
     loaded.plain = source.format.kind == record_format::plain;
     const block_layout layout(range.port_min, range.port_max, range.port_count);
     uint64_t base = 0;
     for (size_t i = 0; i < file_count; ++i) {
-        inventory &inv = loaded.inventories[loaded.count];
+        inventory &inv = loaded.files[loaded.count];
         inv = inventory{};
         inv.name = source.files[i];
         inv.format = source.format;
@@ -173,8 +173,8 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
 void check_unchanged(const loaded_fleet &loaded)
 {
     for (size_t i = 0; i < loaded.count; ++i)
-        if (changed_since_loaded(loaded.inventories[i]))
-            fatal(loaded.inventories[i].name, "changed while being read");
+        if (changed_since_loaded(loaded.files[i]))
+            fatal(loaded.files[i].name, "changed while being read");
 }
 
 } // namespace portslot::audit

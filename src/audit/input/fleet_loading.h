@@ -16,7 +16,7 @@
 namespace portslot::audit {
 
 struct loaded_fleet {
-    inventory *inventories = nullptr;
+    inventory *files = nullptr;
     uint64_t *bases = nullptr;
     size_t count = 0;                // inventories loaded
     growing_array<uint64_t> devices; // in input order
@@ -29,7 +29,7 @@ struct loaded_fleet {
 
     bool plain = true; // every inventory in the plain format
 
-    fleet view() const { return fleet{inventories, bases, count, plain}; }
+    fleet view() const { return fleet{files, bases, count, plain}; }
 };
 
 // What to load, and how its records hold their addresses.

@@ -49,7 +49,7 @@ namespace {
 void note_identity(inventory &inv, const struct stat &info)
 {
     inv.regular = S_ISREG(info.st_mode);
-    inv.device = static_cast<uint64_t>(info.st_dev);
+    inv.file_system = static_cast<uint64_t>(info.st_dev);
     inv.inode = static_cast<uint64_t>(info.st_ino);
     inv.modified_s = static_cast<int64_t>(info.st_mtim.tv_sec);
     inv.modified_ns = static_cast<int64_t>(info.st_mtim.tv_nsec);

@@ -23,7 +23,7 @@ struct inventory {
     // Which file it is, and when it was last written: a regular file that is
     // written while the audit reads it no longer matches its mapping.
     bool regular = false;
-    uint64_t device = 0, inode = 0;
+    uint64_t file_system = 0, inode = 0;
     int64_t modified_s = 0, modified_ns = 0, file_size = 0;
     // How its records are read; in CSV, the header, and where the records
     // after it start, and on which line.
@@ -47,7 +47,7 @@ bool changed_since_loaded(const inventory &inv);
 // True when `a` and `b` were taken from the same regular file.
 inline bool same_file(const inventory &a, const inventory &b)
 {
-    return a.regular && b.regular && a.device == b.device && a.inode == b.inode;
+    return a.regular && b.regular && a.file_system == b.file_system && a.inode == b.inode;
 }
 
 // Reads all of `fd` into a buffer from the heap, which the caller frees;

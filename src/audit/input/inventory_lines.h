@@ -13,15 +13,15 @@
 namespace portslot::audit {
 
 // One device line: its address field and its label, pointing into the
-// text. The label is the rest of the line, white space trimmed; where the
-// address is not the first field, it is the text before the address, then
-// `joiner`, then the text after it (`label`), or only the one of them that is
-// there.
+// text. The label is the rest of the line, white space trimmed: the text
+// before the address (`before`, when the address is not the first field),
+// then `joiner`, then the text after it (`after`), or only the one of them
+// that is there.
 struct entry {
     const char *mac;
     size_t mac_size;
-    const char *label;
-    size_t label_size;
+    const char *after;
+    size_t after_size;
     uint64_t line;           // 1-based
     bool has_nul;            // a NUL byte in the address, which no argument could carry
     bool has_quote;          // a double quote in a CSV address, which no address holds
@@ -85,9 +85,9 @@ inline const char *find_line_end(const char *p, const char *end)
     }
 }
 
-// The fields of the line whose address starts at `mac`; returns where the
-// next line starts.
-inline const char *read_fields(const char *mac, const char *end, entry &e)
+// The address and label of the plain format's line whose address starts at
+// `mac`; returns where the next line starts.
+inline const char *read_plain_line(const char *mac, const char *end, entry &e)
 {
     using namespace detail;
     const char *p = mac;
@@ -112,8 +112,8 @@ inline const char *read_fields(const char *mac, const char *end, entry &e)
     const char *label_end = p;
     while (label_end != label && class_of(label_end[-1]) == blank)
         --label_end;
-    e.label = label;
-    e.label_size = static_cast<size_t>(label_end - label);
+    e.after = label;
+    e.after_size = static_cast<size_t>(label_end - label);
     return past_line_end(p, end);
 }
 
@@ -136,7 +136,7 @@ template <class Visit> void for_each_entry(const char *text, size_t size, Visit 
             p = past_line_end(find_line_end(p, end), end);
             continue;
         }
-        p = read_fields(p, end, e);
+        p = read_plain_line(p, end, e);
         more = visit(e);
     }
 }

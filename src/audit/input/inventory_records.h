@@ -76,11 +76,14 @@ inline const char *delimiter_or_line_end(const char *p, const char *end, char de
     }
 }
 
-// True when [p, end) holds `byte`; and `other_too` says whether it holds
-// `other`. Eight bytes at a time, for short texts.
-inline bool holds(const char *p, const char *end, unsigned char byte, unsigned char other,
-                  bool &other_too)
+// Whether [p, end) holds a NUL byte, and whether a double quote: eight
+// bytes at a time, for short texts.
+struct nul_and_quote {
+    bool nul, quote;
+};
+inline nul_and_quote find_nul_and_quote(const char *p, const char *end)
 {
+    constexpr unsigned char byte = '\0', other = '"';
     uint64_t marks = 0, other_marks = 0;
     for (; end - p >= 8; p += 8) {
         uint64_t word;
@@ -92,8 +95,7 @@ inline bool holds(const char *p, const char *end, unsigned char byte, unsigned c
         marks |= static_cast<unsigned char>(*p) == byte;
         other_marks |= static_cast<unsigned char>(*p) == other;
     }
-    other_too = other_marks != 0;
-    return marks != 0;
+    return nul_and_quote{marks != 0, other_marks != 0};
 }
 
 } // namespace detail
@@ -178,8 +180,8 @@ template <bool Check>
     if (field == nullptr) { // too few fields
         e.no_field = true;
         e.joiner = 0;
-        e.mac = e.label = e.before = record;
-        e.mac_size = e.label_size = e.before_size = 0;
+        e.mac = e.after = e.before = record;
+        e.mac_size = e.after_size = e.before_size = 0;
         return past_line_end(find_line_end(p, end), end);
     }
     nuls = 0;
@@ -188,9 +190,9 @@ template <bool Check>
     e.before_size = static_cast<size_t>(before_end - record);
     const char *after = skip_blanks(field_end, end);
     const char *record_end = find_line_end(after, end);
-    e.label = after;
-    e.label_size = static_cast<size_t>(trim_end(after, record_end) - after);
-    e.joiner = e.before_size != 0 && e.label_size != 0 ? ' ' : 0;
+    e.after = after;
+    e.after_size = static_cast<size_t>(trim_end(after, record_end) - after);
+    e.joiner = e.before_size != 0 && e.after_size != 0 ? ' ' : 0;
     e.mac = field;
     e.mac_size = static_cast<size_t>(field_end - field);
     if constexpr (Check)
@@ -232,8 +234,8 @@ template <bool Check>
         if (fault != no_fault) {
             e.malformed = fault;
             e.no_field = true;
-            e.mac = e.label = e.before = record;
-            e.mac_size = e.label_size = e.before_size = 0;
+            e.mac = e.after = e.before = record;
+            e.mac_size = e.after_size = e.before_size = 0;
             return past_line_end(find_line_end(record, end), end);
         }
     }
@@ -244,14 +246,14 @@ template <bool Check>
         // trimmed of blanks otherwise.
         e.before = record;
         e.before_size = field == record ? 0 : static_cast<size_t>(field - 1 - record);
-        e.label = field_end == record_end ? record_end : field_end + 1;
-        e.label_size = static_cast<size_t>(record_end - e.label);
+        e.after = field_end == record_end ? record_end : field_end + 1;
+        e.after_size = static_cast<size_t>(record_end - e.after);
         if (!csv) {
             const char *before_end = trim_end(record, e.before + e.before_size);
             e.before = skip_blanks(record, before_end);
             e.before_size = static_cast<size_t>(before_end - e.before);
-            e.label = skip_blanks(e.label, record_end);
-            e.label_size = static_cast<size_t>(trim_end(e.label, record_end) - e.label);
+            e.after = skip_blanks(e.after, record_end);
+            e.after_size = static_cast<size_t>(trim_end(e.after, record_end) - e.after);
         }
         e.joiner = field != record && field_end != record_end ? format.delimiter : 0;
         if (csv && field != field_end && *field == '"') {
@@ -264,8 +266,8 @@ template <bool Check>
     }
     if (field == nullptr) {
         e.no_field = true;
-        e.mac = e.label = e.before = record;
-        e.mac_size = e.label_size = e.before_size = 0;
+        e.mac = e.after = e.before = record;
+        e.mac_size = e.after_size = e.before_size = 0;
     } else {
         // Blanks around the address are no part of it.
         field = skip_blanks(field, field_end);
@@ -274,9 +276,9 @@ template <bool Check>
         e.mac_size = static_cast<size_t>(field_end - field);
         // (A quote is a CSV address's fault; elsewhere it is a byte like any.)
         if constexpr (Check) {
-            bool quote = false;
-            e.has_nul = holds(field, field_end, '\0', '"', quote);
-            e.has_quote = e.has_quote || (quote && format.kind == record_format::csv);
+            const nul_and_quote held = find_nul_and_quote(field, field_end);
+            e.has_nul = held.nul;
+            e.has_quote = e.has_quote || (held.quote && format.kind == record_format::csv);
         }
     }
     return past_line_end(record_end, end);
@@ -293,7 +295,7 @@ template <bool Check = true>
                                                       const record_format &format, entry &e,
                                                       uint64_t &line_ends)
 {
-    // (The plain format is read by read_fields, not here.)
+    // (The plain format is read by read_plain_line, not here.)
     if (format.kind == record_format::fields && format.delimiter == 0)
         return detail::read_blank_fields<Check>(record, end, format.field, e);
     return detail::read_split_record<Check>(record, end, format, e, line_ends);

@@ -7,7 +7,7 @@ void number_lines(const fleet &inventories, const uint64_t *offsets, size_t coun
     for (size_t begin = 0; begin < count;) {
         const size_t i = inventories.index_of(offsets[begin]);
         const uint64_t base = inventories.bases[i];
-        const inventory &inv = inventories.inventories[i];
+        const inventory &inv = inventories.files[i];
         size_t end = begin;
         while (end < count && offsets[end] - base < inv.size)
             ++end;

@@ -35,7 +35,7 @@ size_t hashes_to_pass(const char *name, size_t size)
 csv_keys::csv_keys(const fleet &inventories)
 {
     for (size_t i = 0; i < inventories.count; ++i)
-        add(inventories.inventories[i]);
+        add(inventories.files[i]);
 }
 
 void csv_keys::add(const inventory &inv)

@@ -32,7 +32,7 @@ void write_duplicates(const growing_array<duplicate> &duplicates, const fleet &i
     const auto put_place = [&](uint64_t offset) {
         const size_t at = static_cast<size_t>(
             std::lower_bound(offsets.items, offsets.items + offsets.size, offset) - offsets.items);
-        write_place(err, inventories.inventories[inventories.index_of(offset)].name, lines[at]);
+        write_place(err, inventories.files[inventories.index_of(offset)].name, lines[at]);
     };
     for (size_t i = 0; i < duplicates.size; ++i) {
         put_place(duplicates.items[i].reported);

@@ -65,7 +65,7 @@ struct json_names {
 json_names::json_names(const fleet &inventories) : columns(inventories)
 {
     for (size_t i = 0; i < inventories.count; ++i) {
-        const char *name = inventories.inventories[i].name;
+        const char *name = inventories.files[i].name;
         const size_t size = strlen(name);
         while (text.capacity < text.size + 6 * size + 32)
             text.grow();
@@ -90,10 +90,10 @@ void write_json_row(output &out, const char (&row_start)[64], size_t row_start_s
     const uint64_t offset = r.offset;
     const bool shared = r.shared;
     const size_t i = inventories.index_of(offset);
-    const inventory &inv = inventories.inventories[i];
+    const inventory &inv = inventories.files[i];
     const char *name = names.text.items + names.starts.items[i];
     const size_t name_size = names.starts.items[i + 1] - names.starts.items[i];
-    const size_t text = e.mac_size + e.before_size + 1 + e.label_size;
+    const size_t text = e.mac_size + e.before_size + 1 + e.after_size;
     char *const start = text < (size_t{1} << 12) ? out.room(120 + name_size + 6 * text) : nullptr;
     if (start == nullptr) { // a label too long for the buffer: piece by piece
         out.bytes(row_start, row_start_size);
@@ -101,7 +101,7 @@ void write_json_row(output &out, const char (&row_start)[64], size_t row_start_s
         out.text("\",\"label\":\"");
         write_json_chars(out, e.before, e.before_size);
         write_json_chars(out, &e.joiner, e.joiner != 0);
-        write_json_chars(out, e.label, e.label_size);
+        write_json_chars(out, e.after, e.after_size);
         out.bytes(name, name_size);
         char digits[20];
         out.bytes(digits, put_decimal(digits, line));
@@ -112,7 +112,7 @@ void write_json_row(output &out, const char (&row_start)[64], size_t row_start_s
         to = put_text(to, "\",\"label\":\"");
         to = put_json_chars(to, e.before, e.before_size);
         to = put_json_chars(to, &e.joiner, e.joiner != 0);
-        to = put_json_chars(to, e.label, e.label_size);
+        to = put_json_chars(to, e.after, e.after_size);
         memcpy(to, name, name_size);
         to += name_size;
         to += put_decimal(to, line);

@@ -6,7 +6,7 @@ namespace portslot::audit {
 
 void changed_since_planned(const fleet &inventories, uint64_t offset)
 {
-    fatal(inventories.inventories[inventories.index_of(offset)].name, "changed while being read");
+    fatal(inventories.files[inventories.index_of(offset)].name, "changed while being read");
 }
 
 } // namespace portslot::audit

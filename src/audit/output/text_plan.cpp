@@ -38,7 +38,7 @@ void write_row_in_pieces(output &out, const char *ports, size_t ports_size, cons
     out.bytes("\t", 1);
     put(e.before, e.before_size);
     put(&e.joiner, e.joiner != 0);
-    put(e.label, e.label_size);
+    put(e.after, e.after_size);
     out.bytes("\n", 1);
 }
 
@@ -48,7 +48,7 @@ void write_row_in_pieces(output &out, const char *ports, size_t ports_size, cons
 void write_row(output &out, const char (&ports)[24], size_t ports_size, const entry &e, bool escape)
 {
     const size_t joined = e.joiner != 0;
-    const size_t size = ports_size + e.mac_size + e.before_size + joined + e.label_size + 2;
+    const size_t size = ports_size + e.mac_size + e.before_size + joined + e.after_size + 2;
     // Room for the fixed-size copies too, which may reach past the row.
     char *to = escape ? nullptr : out.room(size + sizeof ports);
     if (to == nullptr) {
@@ -72,8 +72,8 @@ void write_row(output &out, const char (&ports)[24], size_t ports_size, const en
         *to = e.joiner;
         to += joined;
     }
-    memcpy(to, e.label, e.label_size);
-    to[e.label_size] = '\n';
+    memcpy(to, e.after, e.after_size);
+    to[e.after_size] = '\n';
     out.commit(size);
 }
 

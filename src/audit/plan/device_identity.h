@@ -1,6 +1,7 @@
 // Which entries are one device: two entries are one device when their
 // addresses are the same text once colons are dropped, letters compared
-// without case. Found block by block, as the plan is written.
+// without case. As such entries give the same block, they are looked for
+// block by block (listed_twice.h).
 #ifndef PORTSLOT_AUDIT_DEVICE_IDENTITY_H
 #define PORTSLOT_AUDIT_DEVICE_IDENTITY_H
 
@@ -73,7 +74,7 @@ template <bool Plain> inline address address_at(const fleet &inventories, uint64
 {
     if constexpr (Plain) {
         const size_t i = inventories.index_of(offset);
-        const inventory &inv = inventories.inventories[i];
+        const inventory &inv = inventories.files[i];
         const char *const mac = inv.text + (offset - inventories.bases[i]);
         const char *const end = inv.text + inv.size;
         const auto *m = reinterpret_cast<const unsigned char *>(mac);
@@ -102,7 +103,7 @@ template <bool Plain> inline address address_at(const fleet &inventories, uint64
 }
 
 // One block's entries while they are checked for devices listed twice.
-struct block_work {
+struct identity_table {
     growing_array<address> addresses;
     growing_array<uint64_t> offsets;
     growing_array<uint32_t> slots; // a hash table of positions + 1; 0 is empty
@@ -127,7 +128,7 @@ struct block_work {
     // The position of an earlier entry with the same address as entry `i`
     // (the first, as only first entries are remembered); else `i`, which is
     // remembered from now on.
-    size_t first_of(size_t i)
+    size_t find_or_add(size_t i)
     {
         const size_t mask = (size_t{1} << slot_bits) - 1;
         for (size_t slot = addresses.items[i].hash(slot_bits);; slot = (slot + 1) & mask) {

@@ -12,7 +12,7 @@ constexpr uint64_t dropped = ~uint64_t{0};
 // drop_listed_twice over the block devices[begin, end) of at least two
 // entries, for one format and one entry kept.
 template <bool Plain, kept_entry Keep>
-void drop_in_block(block_work &work, growing_array<uint64_t> &devices, size_t begin, size_t end,
+void drop_in_block(identity_table &work, growing_array<uint64_t> &devices, size_t begin, size_t end,
                    const fleet &inventories, growing_array<duplicate> &duplicates)
 {
     constexpr size_t ahead = 64; // records fetched ahead, as blocks visit them out of order
@@ -31,7 +31,7 @@ void drop_in_block(block_work &work, growing_array<uint64_t> &devices, size_t be
         const uint64_t offset = offset_of(devices.items[i]);
         work.addresses.items[met] = address_at<Plain>(inventories, offset);
         work.offsets.items[met] = offset;
-        const size_t kept = work.first_of(met);
+        const size_t kept = work.find_or_add(met);
         if (kept == met) {
             ++met;
             continue;
@@ -46,7 +46,7 @@ void drop_in_block(block_work &work, growing_array<uint64_t> &devices, size_t be
 void drop_listed_twice(growing_array<uint64_t> &devices, const fleet &inventories, kept_entry keep,
                        growing_array<duplicate> &duplicates)
 {
-    block_work work;
+    identity_table work;
     by_format(inventories, [&](auto plain) {
         for (size_t begin = 0, end; begin < devices.size; begin = end) {
             end = block_end(devices, begin);

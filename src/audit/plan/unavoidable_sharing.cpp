@@ -37,7 +37,7 @@ void write_group(const residue *from, const residue *to, const fleet &inventorie
     err.number(port_max);
     err.text(":");
     for (size_t i = 0; i < count; ++i) {
-        const char *name = inventories.inventories[inventories.index_of(offsets[i])].name;
+        const char *name = inventories.files[inventories.index_of(offsets[i])].name;
         err.text(i == 0 ? " " : ", ");
         write_cut(err, from[i].mac, from[i].mac_size, 64);
         err.text(" (");
