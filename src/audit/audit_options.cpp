@@ -104,6 +104,91 @@ bool parse_delimiter(const char *text, char &delimiter)
 
 } // namespace
 
+namespace {
+
+// The options, and what each takes.
+enum class takes { nothing, number, port, field, delimiter };
+struct option_spec {
+    const char *name;
+    takes what;
+    bool audit_options::*flag;           // with nothing: set
+    int32_t audit_options::*number;      // with a number: where it goes
+    parsed_command::error_kinds refusal; // a value it cannot take
+};
+constexpr option_spec known_options[] = {
+    {"--all", takes::nothing, &audit_options::all, nullptr, {}},
+    {"--suggest", takes::nothing, &audit_options::suggest, nullptr, {}},
+    {"--csv", takes::nothing, &audit_options::csv, nullptr, {}},
+    {"--json", takes::nothing, &audit_options::json, nullptr, {}},
+    {"--keep-last", takes::nothing, &audit_options::keep_last, nullptr, {}},
+    {"--help", takes::nothing, nullptr, nullptr, {}},
+    {"--version", takes::nothing, nullptr, nullptr, {}},
+    {"--port-min", takes::number, nullptr, &audit_options::port_min, parsed_command::not_a_number},
+    {"--port-max", takes::number, nullptr, &audit_options::port_max, parsed_command::not_a_number},
+    {"--port-count", takes::number, nullptr, &audit_options::port_count,
+     parsed_command::not_a_number},
+    {"--port", takes::port, nullptr, nullptr, parsed_command::not_a_number},
+    {"--field", takes::field, nullptr, nullptr, parsed_command::not_a_field},
+    {"--delimiter", takes::delimiter, nullptr, nullptr, parsed_command::not_a_delimiter},
+};
+
+const option_spec *option_named(const char *name, size_t size)
+{
+    for (const option_spec &option : known_options)
+        if (same(name, size, option.name))
+            return &option;
+    return nullptr;
+}
+
+// Takes `value` for `option` into `options` (and `ports`); false when it is
+// not a value the option takes.
+bool take_value(const option_spec &option, const char *value, audit_options &options,
+                int32_t *ports)
+{
+    int32_t number = 0;
+    switch (option.what) {
+    case takes::field:
+        return parse_field(value, options);
+    case takes::delimiter:
+        return parse_delimiter(value, options.delimiter);
+    case takes::port:
+        if (!parse_number(value, number))
+            return false;
+        ports[options.port_queries++] = number;
+        return true;
+    default: // a number
+        options.port_max_given =
+            options.port_max_given || option.number == &audit_options::port_max;
+        return parse_number(value, options.*option.number);
+    }
+}
+
+// What no single option says: combinations refused, and the defaults that
+// depend on others.
+void settle(parsed_command &command, const char **files)
+{
+    audit_options &options = command.options;
+    const auto fail = [&](auto kind, const char *name, size_t name_size, const char *value) {
+        command.action = parsed_command::error;
+        command.error_kind = kind;
+        command.name = name;
+        command.name_size = name_size;
+        command.value = value;
+    };
+    if (options.field_name != nullptr && !options.csv)
+        return fail(parsed_command::needs_csv, "--field", 7, options.field_name);
+    if (options.port_queries > 0 && (options.suggest || options.all))
+        return fail(parsed_command::conflicts_with_port, "--port", 6,
+                    options.suggest ? "--suggest" : "--all");
+    // A search goes as high as a port can: up to the last port number.
+    if (options.suggest && !options.port_max_given)
+        options.port_max = 65535;
+    if (options.file_count == 0)
+        files[options.file_count++] = "-";
+}
+
+} // namespace
+
 parsed_command parse_command(int count, const char *const *args, const char **files, int32_t *ports)
 {
     parsed_command command;
@@ -118,14 +203,6 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
         command.value = value;
         return command;
     };
-
-    const struct {
-        const char *name;
-        int32_t audit_options::*field;
-    } numbers[] = {{"--port-min", &audit_options::port_min},
-                   {"--port-max", &audit_options::port_max},
-                   {"--port-count", &audit_options::port_count}};
-
     bool options_ended = false;
     for (int i = 0; i < count; ++i) {
         const char *arg = args[i];
@@ -140,69 +217,29 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
         size_t name_size = 0;
         while (arg[name_size] != '\0' && arg[name_size] != '=')
             ++name_size;
-        const char *joined = arg[name_size] == '=' ? arg + name_size + 1 : nullptr;
-
-        const bool help = same(arg, name_size, "--help");
-        const bool version = same(arg, name_size, "--version");
-        bool audit_options::*flag = same(arg, name_size, "--all")       ? &audit_options::all
-                                    : same(arg, name_size, "--suggest") ? &audit_options::suggest
-                                    : same(arg, name_size, "--csv")     ? &audit_options::csv
-                                    : same(arg, name_size, "--json")    ? &audit_options::json
-                                    : same(arg, name_size, "--keep-last")
-                                        ? &audit_options::keep_last
-                                        : nullptr;
-        if (help || version || flag != nullptr) {
-            if (joined != nullptr)
-                return fail(parsed_command::takes_no_value, arg, name_size, nullptr);
-            if (flag != nullptr) {
-                options.*flag = true;
-                continue;
-            }
-            command.action = help ? parsed_command::help : parsed_command::version;
-            return command;
-        }
-
-        int32_t audit_options::*field = nullptr;
-        for (const auto &number : numbers)
-            if (same(arg, name_size, number.name))
-                field = number.field;
-        const bool port = same(arg, name_size, "--port");
-        const bool field_option = same(arg, name_size, "--field");
-        const bool delimiter = same(arg, name_size, "--delimiter");
-        if (field == nullptr && !port && !field_option && !delimiter)
+        const char *value = arg[name_size] == '=' ? arg + name_size + 1 : nullptr;
+        const option_spec *option = option_named(arg, name_size);
+        if (option == nullptr)
             return fail(parsed_command::unknown_option, arg, name_size, arg);
-        const char *value = joined;
+        if (option->what == takes::nothing) {
+            if (value != nullptr)
+                return fail(parsed_command::takes_no_value, arg, name_size, nullptr);
+            if (option->flag == nullptr) { // --help, --version
+                command.action =
+                    same(arg, name_size, "--help") ? parsed_command::help : parsed_command::version;
+                return command;
+            }
+            options.*option->flag = true;
+            continue;
+        }
         if (value == nullptr && i + 1 < count)
             value = args[++i];
         if (value == nullptr)
             return fail(parsed_command::needs_value, arg, name_size, nullptr);
-        if (field_option) {
-            if (!parse_field(value, options))
-                return fail(parsed_command::not_a_field, arg, name_size, value);
-            continue;
-        }
-        if (delimiter) {
-            if (!parse_delimiter(value, options.delimiter))
-                return fail(parsed_command::not_a_delimiter, arg, name_size, value);
-            continue;
-        }
-        int32_t number = 0;
-        if (!parse_number(value, field != nullptr ? options.*field : number))
-            return fail(parsed_command::not_a_number, arg, name_size, value);
-        if (port)
-            ports[options.port_queries++] = number;
-        options.port_max_given = options.port_max_given || field == &audit_options::port_max;
+        if (!take_value(*option, value, options, ports))
+            return fail(option->refusal, arg, name_size, value);
     }
-    if (options.field_name != nullptr && !options.csv)
-        return fail(parsed_command::needs_csv, "--field", 7, options.field_name);
-    if (options.port_queries > 0 && (options.suggest || options.all))
-        return fail(parsed_command::conflicts_with_port, "--port", 6,
-                    options.suggest ? "--suggest" : "--all");
-    // A search goes as high as a port can: up to the last port number.
-    if (options.suggest && !options.port_max_given)
-        options.port_max = 65535;
-    if (options.file_count == 0)
-        files[options.file_count++] = "-";
+    settle(command, files);
     return command;
 }
 

@@ -36,7 +36,7 @@ struct audit_options {
 // wrong, and the error fields say how.
 struct parsed_command {
     enum { run, help, version, error } action = run;
-    enum {
+    enum error_kinds {
         unknown_option,
         takes_no_value,
         needs_value,
