@@ -90,7 +90,10 @@ int exit_status(bool complete, bool shared, output &out, output &err)
 // Where the addresses are, from the options.
 fleet_source source_of(const audit_options &options)
 {
-    fleet_source source{options.files, options.file_count, {}, options.field_name};
+    fleet_source source{.files = options.files,
+                        .file_count = options.file_count,
+                        .format = {},
+                        .field_name = options.field_name};
     record_format &format = source.format;
     format.field = options.field; // (0: not given)
     format.delimiter = options.delimiter;

@@ -174,13 +174,19 @@ template <bool Check = true>
 
 namespace detail {
 
+// Where a format's records start, and whether it has comments.
+struct record_lines {
+    bool start_at_first_non_blank; // else at the line's start (blanks may begin a field)
+    bool hash_starts_comment;
+};
+
 // for_each_record for one way of reading a record, `read(record, e,
-// line_ends)`; `blank_start` when a record starts at its line's first
-// non-blank, `comments` when '#' starts one.
+// line_ends)`, and of finding records, `lines`.
 template <class Read, class Visit>
-void each_record(const char *p, const char *end, uint64_t line, bool blank_start, bool comments,
-                 Read &&read, Visit &&visit)
+void each_record(const char *p, const char *end, uint64_t line, record_lines lines, Read &&read,
+                 Visit &&visit)
 {
+    const bool blank_start = lines.start_at_first_non_blank, comments = lines.hash_starts_comment;
     entry e{};
     while (p != end) {
         const char *first = skip_blanks(p, end);
@@ -219,14 +225,17 @@ void for_each_record(const inventory &inv, const char *from, uint64_t line, Visi
         });
     } else if (format.kind == record_format::fields && format.delimiter == 0) {
         each_record(
-            from, end, line, true, true,
+            from, end, line,
+            record_lines{.start_at_first_non_blank = true, .hash_starts_comment = true},
             [&](const char *record, entry &e, uint64_t &) {
                 return read_blank_fields<true>(record, end, format.field, e);
             },
             visit);
     } else {
         each_record(
-            from, end, line, false, format.kind != record_format::csv,
+            from, end, line,
+            record_lines{.start_at_first_non_blank = false,
+                         .hash_starts_comment = format.kind != record_format::csv},
             [&](const char *record, entry &e, uint64_t &line_ends) {
                 return read_split_record<true>(record, end, format, e, line_ends);
             },

@@ -50,6 +50,49 @@ consteval byte_set make_plain_bytes()
 }
 constexpr byte_set plain_bytes = make_plain_bytes();
 
+// `c` as JSON escapes it: \\uXXXX, or its short form.
+char *put_escaped(char *to, unsigned char c)
+{
+    switch (c) {
+    case '"':
+        return put_text(to, "\\\"");
+    case '\\':
+        return put_text(to, "\\\\");
+    case '\n':
+        return put_text(to, "\\n");
+    case '\r':
+        return put_text(to, "\\r");
+    case '\t':
+        return put_text(to, "\\t");
+    default: {
+        const char hex[] = "0123456789abcdef";
+        const char escaped[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+        __builtin_memcpy(to, escaped, sizeof escaped);
+        return to + sizeof escaped;
+    }
+    }
+}
+
+// The UTF-8 sequence at `p` as it is, a C1 control (U+0080 to U+009F)
+// escaped, or a byte that starts no valid sequence as U+FFFD; `p` moves past
+// what was read.
+char *put_utf8(char *to, const unsigned char *&p, const unsigned char *end)
+{
+    const size_t n = utf8_sequence(p, static_cast<size_t>(end - p));
+    if (n == 0) {
+        ++p;
+        return put_text(to, "\xef\xbf\xbd");
+    }
+    if (p[0] == 0xc2 && p[1] < 0xa0) {
+        to = put_escaped(to, p[1]);
+        p += 2;
+        return to;
+    }
+    __builtin_memcpy(to, p, n);
+    p += n;
+    return to + n;
+}
+
 } // namespace
 
 char *put_json_chars(char *to, const char *text, size_t size)
@@ -77,49 +120,10 @@ char *put_json_chars(char *to, const char *text, size_t size)
             *to++ = static_cast<char>(*p);
         if (p == end)
             break;
-        const unsigned char c = *p;
-        if (c >= 0x80) {
-            const size_t n = utf8_sequence(p, static_cast<size_t>(end - p));
-            if (n == 0) {
-                to = put_text(to, "\xef\xbf\xbd"); // U+FFFD
-                ++p;
-            } else if (c == 0xc2 && p[1] < 0xa0) { // a C1 control, U+0080 to U+009F
-                const char hex[] = "0123456789abcdef";
-                const char escaped[6] = {'\\', 'u', '0', '0', hex[p[1] >> 4], hex[p[1] & 15]};
-                __builtin_memcpy(to, escaped, sizeof escaped);
-                to += sizeof escaped;
-                p += 2;
-            } else {
-                __builtin_memcpy(to, p, n);
-                to += n;
-                p += n;
-            }
-            continue;
-        }
-        ++p;
-        switch (c) {
-        case '"':
-            to = put_text(to, "\\\"");
-            break;
-        case '\\':
-            to = put_text(to, "\\\\");
-            break;
-        case '\n':
-            to = put_text(to, "\\n");
-            break;
-        case '\r':
-            to = put_text(to, "\\r");
-            break;
-        case '\t':
-            to = put_text(to, "\\t");
-            break;
-        default: {
-            const char hex[] = "0123456789abcdef";
-            const char escaped[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-            __builtin_memcpy(to, escaped, sizeof escaped);
-            to += sizeof escaped;
-        }
-        }
+        if (*p >= 0x80)
+            to = put_utf8(to, p, end);
+        else
+            to = put_escaped(to, *p++);
     }
     return to;
 }
