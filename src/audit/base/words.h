@@ -58,6 +58,15 @@ inline const char *skip_words_from(const char *p, const char *end, uint64_t limi
     return p;
 }
 
+// The marks of the bytes of `word` equal to `byte`, each exact (no borrow
+// runs from one byte into the next), so that the highest is right too.
+inline uint64_t exact_marks_of(uint64_t word, unsigned char byte)
+{
+    constexpr uint64_t low7 = 0x7f7f7f7f7f7f7f7fu;
+    const uint64_t x = word ^ (byte * 0x0101010101010101u);
+    return ~(((x & low7) + low7) | x) & ~low7;
+}
+
 } // namespace portslot::audit
 
 #endif

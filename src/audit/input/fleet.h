@@ -36,7 +36,45 @@ struct fleet {
     }
 };
 
-// The fields of the record that stands at `offset`. `Plain` says that every
+// The start of the record of the device whose place is `place` in `inv`
+// (fleet_loading's device_place): the place itself where it starts a record
+// (starts_record: a line end comes just before it, or the records start
+// there); else the start of its line, blanks aside in the formats that skip
+// them.
+inline bool starts_record(const inventory &inv, const char *place)
+{
+    return inv.format.kind == record_format::plain || place == inv.text + inv.records ||
+           detail::class_of(place[-1]) == detail::line_end;
+}
+inline const char *record_at(const inventory &inv, const char *place)
+{
+    if (starts_record(inv, place))
+        return place;
+    // Back to the line's start, eight bytes at a time: the last line end in a
+    // word is the highest of its exact marks.
+    const char *const first = inv.text + inv.records;
+    const char *p = place;
+    for (; p - first >= 8; p -= 8) {
+        const uint64_t word = load_word(p - 8);
+        if (marks_below(word, 0x0e) == 0) // (no byte that could end a line)
+            continue;
+        const uint64_t ends = exact_marks_of(word, '\n') | exact_marks_of(word, '\r');
+        if (ends != 0) {
+            p -= 8 - (63 - static_cast<unsigned>(__builtin_clzll(ends))) / 8 - 1;
+            break;
+        }
+    }
+    while (p != first && detail::class_of(p[-1]) != detail::line_end)
+        --p;
+    // (Records split at a delimiter start at their line's start, blanks and
+    // all; those split at blanks, at their first non-blank.)
+    if (inv.format.kind == record_format::fields && inv.format.delimiter == 0)
+        while (detail::class_of(*p) == detail::blank)
+            ++p;
+    return p;
+}
+
+// The fields of the record of the device whose place is `offset`. `Plain` says that every
 // inventory is in the plain format, the one read fastest. (Inline: the plan
 // calls it once a device.)
 template <bool Plain>
@@ -57,7 +95,7 @@ template <bool Plain>
     } else {
         uint64_t line_ends = 0;
         e.has_nul = false; // (not looked for again)
-        read_record<false>(record, inv.text + inv.size, inv.format, e, line_ends);
+        read_record<false>(record_at(inv, record), inv.text + inv.size, inv.format, e, line_ends);
     }
     return e;
 }

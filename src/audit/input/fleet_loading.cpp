@@ -72,41 +72,56 @@ void write_malformed(output &err, unsigned char fault)
                                      : "malformed CSV record (text after a closing quote)\n");
 }
 
+// Where a device's record is known by: its address, which the record's first
+// line holds but for a CSV record whose fields before the address hold a line
+// end; then the record's start. (The plan reads the address alone of every
+// device, and from there finds the record when it needs it: record_at.)
+[[gnu::always_inline]] inline const char *device_place(const char *record, const entry &e,
+                                                       const record_format &format)
+{
+    if (format.kind == record_format::csv && e.spans_lines && find_line_end(record, e.mac) != e.mac)
+        return record;
+    return e.mac;
+}
+
 // Adds the devices of `inv`, whose text starts at `base` in the fleet.
 // False when a record gives no port.
 bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout,
                  growing_array<uint64_t> &devices, output &err)
 {
     bool ok = true;
-    for_each_record(inv, inv.text + inv.records, inv.records_line,
-                    [&](const entry &e, const char *record) {
-                        // An address longer than 17 bytes gives no port; so does a NUL byte
-                        // in it, which no argument could carry to portslot, or a quote.
-                        const int32_t first = e.has_nul || e.has_quote || e.no_field
-                                                  ? -1
-                                                  : first_port_of(e.mac, e.mac_size, layout);
-                        if (first >= 0) {
-                            const uint64_t offset = base + static_cast<uint64_t>(record - inv.text);
-                            devices.push(make_device(first, offset));
-                            return;
-                        }
-                        ok = false;
-                        write_place(err, inv, e);
-                        if (e.malformed != no_fault) {
-                            write_malformed(err, e.malformed);
-                            return;
-                        }
-                        if (e.no_field) {
-                            char digits[20];
-                            err.text("no field ");
-                            err.bytes(digits, put_decimal(digits, inv.format.field));
-                            err.text("\n");
-                            return;
-                        }
-                        err.text("no port for \"");
-                        write_cut(err, e.mac, e.mac_size, 64);
-                        err.text("\"\n");
-                    });
+    constexpr bool labels = false; // (the rows read them again)
+    for_each_record<labels>(
+        inv, inv.text + inv.records,
+        inv.records_line, [&](const entry &e, const char *record) __attribute__((always_inline)) {
+            // An address longer than 17 bytes gives no port; so does a NUL byte
+            // in it, which no argument could carry to portslot, or a quote.
+            const int32_t first = e.has_nul || e.has_quote || e.no_field
+                                      ? -1
+                                      : first_port_of(e.mac, e.mac_size, layout);
+            if (first >= 0) {
+                const uint64_t offset =
+                    base + static_cast<uint64_t>(device_place(record, e, inv.format) - inv.text);
+                devices.push(make_device(first, offset));
+                return;
+            }
+            ok = false;
+            write_place(err, inv, e);
+            if (e.malformed != no_fault) {
+                write_malformed(err, e.malformed);
+                return;
+            }
+            if (e.no_field) {
+                char digits[20];
+                err.text("no field ");
+                err.bytes(digits, put_decimal(digits, inv.format.field));
+                err.text("\n");
+                return;
+            }
+            err.text("no port for \"");
+            write_cut(err, e.mac, e.mac_size, 64);
+            err.text("\"\n");
+        });
     return ok;
 }
 

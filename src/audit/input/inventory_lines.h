@@ -27,6 +27,7 @@ struct entry {
     bool has_quote;          // a double quote in a CSV address, which no address holds
     bool no_field;           // the line has no field where the address should be
     unsigned char malformed; // a CSV record's fault (csv_fault), which makes it no record
+    bool spans_lines;        // a CSV record whose quoted fields hold line ends
     char joiner;             // 0 when there is no text both before and after
     const char *before;
     size_t before_size;

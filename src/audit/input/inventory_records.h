@@ -112,7 +112,7 @@ template <bool Check>
 // hold delimiters and line ends, counted in `line_ends`. A malformed CSV
 // record is noted in `e.malformed` and ends at its first line's end: the next
 // record starts on the line after it.
-template <bool Check>
+template <bool Check, bool Label = true>
 [[gnu::always_inline]] inline const char *read_split_record(const char *record, const char *end,
                                                             const record_format &format, entry &e,
                                                             uint64_t &line_ends)
@@ -146,10 +146,12 @@ template <bool Check>
         }
     }
     line_ends += inside;
+    e.spans_lines = inside != 0;
     if (field == nullptr) {
         no_address(e, record);
     } else {
-        place_label(e, record, field, field_end, p, format);
+        if constexpr (Label)
+            place_label(e, record, field, field_end, p, format);
         place_address<Check>(e, field, field_end, format);
     }
     return past_line_end(p, end);
@@ -170,6 +172,36 @@ template <bool Check = true>
     if (format.kind == record_format::fields && format.delimiter == 0)
         return detail::read_blank_fields<Check>(record, end, format.field, e);
     return detail::read_split_record<Check>(record, end, format, e, line_ends);
+}
+
+// Only the address of the record at `record`, which gave a device: its
+// fields are read no further than the address's, and its label not at all
+// (as devices listed twice are looked for).
+inline void read_address(const char *record, const char *end, const record_format &format, entry &e)
+{
+    using namespace detail;
+    const char *p = record;
+    unsigned nuls = 0;
+    if (format.kind == record_format::fields && format.delimiter == 0) {
+        for (uint32_t i = 1; i < format.field && p != end; ++i)
+            p = skip_blanks(run_end(p, end, nuls), end);
+        e.mac = p;
+        e.mac_size = static_cast<size_t>(run_end(p, end, nuls) - p);
+        return;
+    }
+    const bool csv = format.kind == record_format::csv;
+    uint64_t line_ends = 0;
+    unsigned char fault = no_fault;
+    for (uint32_t i = 1;; ++i) {
+        const char *stop = csv ? csv_field_end(p, end, format.delimiter, line_ends, fault)
+                               : delimiter_or_line_end(p, end, format.delimiter);
+        if (i == format.field || stop == end || *stop != format.delimiter) {
+            e.has_quote = false;
+            place_address<false>(e, p, stop, format);
+            return;
+        }
+        p = stop + 1;
+    }
 }
 
 namespace detail {
@@ -211,8 +243,10 @@ void each_record(const char *p, const char *end, uint64_t line, record_lines lin
 
 // Calls `visit(entry, record)` for each record of `inv` from `from`, with
 // `record` where it starts, skipping blank lines and (but in CSV) lines whose
-// first non-blank byte is '#'. `line` is the line number at `from`.
-template <class Visit>
+// first non-blank byte is '#'. `line` is the line number at `from`. Without
+// `Labels`, records split at a delimiter are read without their labels (as
+// loading needs only the addresses).
+template <bool Labels = true, class Visit>
 void for_each_record(const inventory &inv, const char *from, uint64_t line, Visit &&visit)
 {
     using namespace detail;
@@ -237,7 +271,7 @@ void for_each_record(const inventory &inv, const char *from, uint64_t line, Visi
             record_lines{.start_at_first_non_blank = false,
                          .hash_starts_comment = format.kind != record_format::csv},
             [&](const char *record, entry &e, uint64_t &line_ends) {
-                return read_split_record<true>(record, end, format, e, line_ends);
+                return read_split_record<true, Labels>(record, end, format, e, line_ends);
             },
             visit);
     }

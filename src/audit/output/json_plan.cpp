@@ -121,7 +121,8 @@ void write_json_row(output &out, const char (&row_start)[64], size_t row_start_s
     }
     if (inv.format.kind == record_format::csv) {
         out.text(",\"fields\":{");
-        write_csv_fields(out, inv, i, names.columns, inv.text + (offset - inventories.bases[i]));
+        write_csv_fields(out, inv, i, names.columns,
+                         record_at(inv, inv.text + (offset - inventories.bases[i])));
         out.text("}");
     }
     out.bytes("}\n", 2);

@@ -64,13 +64,13 @@ char *put_escaped(char *to, unsigned char c)
         return put_text(to, "\\r");
     case '\t':
         return put_text(to, "\\t");
-    default: {
-        const char hex[] = "0123456789abcdef";
-        const char escaped[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-        __builtin_memcpy(to, escaped, sizeof escaped);
-        return to + sizeof escaped;
+    default:
+        break;
     }
-    }
+    const char hex[] = "0123456789abcdef";
+    const char escaped[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+    __builtin_memcpy(to, escaped, sizeof escaped);
+    return to + sizeof escaped;
 }
 
 // The UTF-8 sequence at `p` as it is, a C1 control (U+0080 to U+009F)

@@ -66,40 +66,44 @@ inline address address_of(const entry &e)
     return a;
 }
 
-// The address of the device whose record is at `offset`, read no further
-// than the address. (In the plain format the record starts with it, and the
-// usual form of a device's address, five colons where they stand, is 17
-// bytes: with twelve that are not colons, no shorter text has them there.)
+// The address of the device whose place is `offset`, read no further than
+// the address. (A device's place is its address, where its record's first
+// line holds it; and the usual form of a device's address, five colons where
+// they stand, is 17 bytes: with twelve that are not colons, no shorter text
+// has them there.)
 template <bool Plain> inline address address_at(const fleet &inventories, uint64_t offset)
 {
+    const size_t i = inventories.index_of(offset);
+    const inventory &inv = inventories.files[i];
+    const char *const mac = inv.text + (offset - inventories.bases[i]);
+    const char *const end = inv.text + inv.size;
+    const auto *m = reinterpret_cast<const unsigned char *>(mac);
+    // (A CSV record whose fields before the address hold a line end is known
+    // by its start, which is no address.)
+    const bool address_here =
+        Plain || inv.format.kind != record_format::csv || !starts_record(inv, mac);
+    if (address_here && end - mac >= 17 &&
+        ((m[2] ^ ':') | (m[5] ^ ':') | (m[8] ^ ':') | (m[11] ^ ':') | (m[14] ^ ':')) == 0) {
+        const auto &low = letter_cases.lower;
+        address a;
+        a.high = uint64_t{low[m[0]]} | uint64_t{low[m[1]]} << 8 | uint64_t{low[m[3]]} << 16 |
+                 uint64_t{low[m[4]]} << 24 | uint64_t{low[m[6]]} << 32 | uint64_t{low[m[7]]} << 40 |
+                 uint64_t{low[m[9]]} << 48 | uint64_t{low[m[10]]} << 56;
+        a.low = uint32_t{low[m[12]]} | uint32_t{low[m[13]]} << 8 | uint32_t{low[m[15]]} << 16 |
+                uint32_t{low[m[16]]} << 24;
+        return a;
+    }
+    entry e;
     if constexpr (Plain) {
-        const size_t i = inventories.index_of(offset);
-        const inventory &inv = inventories.files[i];
-        const char *const mac = inv.text + (offset - inventories.bases[i]);
-        const char *const end = inv.text + inv.size;
-        const auto *m = reinterpret_cast<const unsigned char *>(mac);
-        if (end - mac >= 17 &&
-            ((m[2] ^ ':') | (m[5] ^ ':') | (m[8] ^ ':') | (m[11] ^ ':') | (m[14] ^ ':')) == 0) {
-            const auto &low = letter_cases.lower;
-            address a;
-            a.high = uint64_t{low[m[0]]} | uint64_t{low[m[1]]} << 8 | uint64_t{low[m[3]]} << 16 |
-                     uint64_t{low[m[4]]} << 24 | uint64_t{low[m[6]]} << 32 |
-                     uint64_t{low[m[7]]} << 40 | uint64_t{low[m[9]]} << 48 |
-                     uint64_t{low[m[10]]} << 56;
-            a.low = uint32_t{low[m[12]]} | uint32_t{low[m[13]]} << 8 | uint32_t{low[m[15]]} << 16 |
-                    uint32_t{low[m[16]]} << 24;
-            return a;
-        }
-        entry e;
         e.mac = mac;
         const char *p = mac;
         while (p != end && detail::class_of(*p) == detail::ordinary)
             ++p;
         e.mac_size = static_cast<size_t>(p - mac);
-        return address_of(e);
     } else {
-        return address_of(entry_at<false>(inventories, offset));
+        read_address(record_at(inv, mac), end, inv.format, e);
     }
+    return address_of(e);
 }
 
 // One block's entries while they are checked for devices listed twice.
