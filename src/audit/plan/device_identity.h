@@ -71,7 +71,8 @@ inline address address_of(const entry &e)
 // line holds it; and the usual form of a device's address, five colons where
 // they stand, is 17 bytes: with twelve that are not colons, no shorter text
 // has them there.)
-template <bool Plain> inline address address_at(const fleet &inventories, uint64_t offset)
+template <bool Plain>
+[[gnu::always_inline]] inline address address_at(const fleet &inventories, uint64_t offset)
 {
     const size_t i = inventories.index_of(offset);
     const inventory &inv = inventories.files[i];
