@@ -12,7 +12,7 @@ _portslot_audit()
             return 0 ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--port-min --port-max --port-count --all --suggest --port --field --delimiter --csv --json --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--port-min --port-max --port-count --all --suggest --port --field --delimiter --csv --keep-last --json --help --version' -- "$cur"))
         return 0
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

@@ -235,6 +235,43 @@ INSTANTIATE_TEST_SUITE_P(
                    "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
                    "portslot-audit: ''\\''x': No such file or directory\n",
                    2},
+        // Devices listed twice in every format, an address known by its place
+        // on its record's first line or by its record's start: blanks before
+        // the record, an address in another form, a field before it that
+        // holds a line end, a quoted address, a long text before it.
+        audit_case{"listed_twice_in_fields",
+                   {"--all", "--field", "2", "@a"},
+                   {{"a", "  1 aabbccddeeff x\n  2 AABBCCDDEEFF y\n\t3 00:00:00:00:00:8b z\n"}},
+                   "40556-40558\taabbccddeeff\t1 x\n40556-40558\t00:00:00:00:00:8b\t3 z\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "@a:2: duplicate of @a:1\n",
+                   1},
+        audit_case{
+            "listed_twice_in_csv_across_lines",
+            {"--csv", "--all", "@b"},
+            {{"b",
+              "n,mac\n\"a\nb\",aa:bb:cc:dd:ee:ff\nc,AA:BB:CC:DD:EE:FF\nd,00:00:00:00:00:8b\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\t\"a\nb\"\n40556-40558\t00:00:00:00:00:8b\td\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@b:4: duplicate of @b:2\n",
+            1},
+        audit_case{
+            "listed_twice_in_csv_quoted_first",
+            {"--csv", "--all", "@c"},
+            {{"c", "mac,n\n\"aa:bb:cc:dd:ee:ff\",x\naabbccddeeff,y\n 00:00:00:00:00:8b,z\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\tx\n40556-40558\t00:00:00:00:00:8b\tz\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@c:3: duplicate of @c:2\n",
+            1},
+        audit_case{"listed_twice_after_a_delimiter",
+                   {"--all", "--delimiter", ",", "--field", "2", "@d"},
+                   {{"d", "x,aabbccddeeff\ny,AA:BB:CC:DD:EE:FF\nthe longest label of all,"
+                          "00:00:00:00:00:8b\n"}},
+                   "40556-40558\taabbccddeeff\tx\n"
+                   "40556-40558\t00:00:00:00:00:8b\tthe longest label of all\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "@d:2: duplicate of @d:1\n",
+                   1},
         // A lone carriage return ends a line; CR LF is one line end.
         audit_case{"carriage_return_line_ends",
                    {"@cr"},

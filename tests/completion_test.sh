@@ -35,6 +35,7 @@ expect "portslot-audit --port-count " ""
 expect "portslot-audit --port" "--port-min --port-max --port-count --port"
 expect "portslot-audit --field " ""
 expect "portslot-audit --csv --j" "--json"
+expect "portslot-audit --k" "--keep-last"
 cd "$(mktemp -d)" && touch fleet.txt
 expect "portslot-audit --all fl" "fleet.txt"
 
