@@ -263,6 +263,14 @@ INSTANTIATE_TEST_SUITE_P(
             "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
             "@c:3: duplicate of @c:2\n",
             1},
+        audit_case{
+            "listed_twice_in_csv_first_column",
+            {"--csv", "--all", "@c"},
+            {{"c", "mac,n\naa:bb:cc:dd:ee:ff,x\n00:00:00:00:00:8b,y\nAA:BB:CC:DD:EE:FF,z\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\tx\n40556-40558\t00:00:00:00:00:8b\ty\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@c:4: duplicate of @c:2\n",
+            1},
         audit_case{"listed_twice_after_a_delimiter",
                    {"--all", "--delimiter", ",", "--field", "2", "@d"},
                    {{"d", "x,aabbccddeeff\ny,AA:BB:CC:DD:EE:FF\nthe longest label of all,"
@@ -271,6 +279,36 @@ INSTANTIATE_TEST_SUITE_P(
                    "40556-40558\t00:00:00:00:00:8b\tthe longest label of all\n"
                    "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
                    "@d:2: duplicate of @d:1\n",
+                   1},
+        // JSON lines counted over every kind of line end, to the text's end.
+        audit_case{
+            "json_lines_after_every_line_end",
+            {"--json", "--all", "@r"},
+            {{"r", "aa:bb:cc:dd:ee:ff a\r00:00:00:00:00:8b b\r\n\r00:00:00:00:00:01 c\r"}},
+            "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":"
+            "\"00:00:00:00:00:01\",\"label\":\"c\",\"file\":\"@r\",\"line\":4,\"shared\":false}\n"
+            "{\"type\":\"device\",\"first\":40556,\"last\":40558,\"mac\":"
+            "\"aa:bb:cc:dd:ee:ff\",\"label\":\"a\",\"file\":\"@r\",\"line\":1,\"shared\":true}\n"
+            "{\"type\":\"device\",\"first\":40556,\"last\":40558,\"mac\":"
+            "\"00:00:00:00:00:8b\",\"label\":\"b\",\"file\":\"@r\",\"line\":2,\"shared\":true}\n"
+            "{\"type\":\"summary\",\"devices\":3,\"blocks\":250,\"blocks_in_use\":2,"
+            "\"shared_blocks\":1,\"sharing_devices\":2,\"must_share\":0}\n",
+            "",
+            1},
+        // A last address shorter than the usual form, without a line end.
+        audit_case{"short_last_address_shared",
+                   {"@s"},
+                   {{"s", "00:00:00:00:00:8b x\naabbccddeeff"}},
+                   "40556-40558\t00:00:00:00:00:8b\tx\n40556-40558\taabbccddeeff\t\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "",
+                   1},
+        audit_case{"short_last_address_shared_csv",
+                   {"--csv", "@c"},
+                   {{"c", "n,mac\nx,00:00:00:00:00:8b\ny,aabbccddeeff"}},
+                   "40556-40558\t00:00:00:00:00:8b\tx\n40556-40558\taabbccddeeff\ty\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "",
                    1},
         // A lone carriage return ends a line; CR LF is one line end.
         audit_case{"carriage_return_line_ends",

@@ -102,13 +102,14 @@ inline uint64_t key_of_address(const char *mac, size_t size)
             m[11] == ':' && m[14] == ':')
             return uint64_t{d[0]} << 20 | d[1] << 16 | d[2] << 12 | d[3] << 8 | d[4] << 4 | d[5];
     }
-    char digits[18];
+    // (A device's address holds twelve bytes that are not colons, in at most
+    // 17: its tail is the seventh on.)
+    char digits[18] = {};
     size_t n = 0;
-    for (size_t i = 0; i < size && i < 17; ++i)
+    for (size_t i = 0; i < (size < 17 ? size : 17); ++i)
         if (mac[i] != ':')
             digits[n++] = mac[i];
-    digits[n] = '\0';
-    return n > 6 ? strtoull(digits + 6, nullptr, 16) : 0;
+    return strtoull(digits + 6, nullptr, 16);
 }
 
 } // namespace portslot::audit

@@ -95,7 +95,8 @@ template <bool Plain>
     } else {
         uint64_t line_ends = 0;
         e.has_nul = false; // (not looked for again)
-        read_record<false>(record_at(inv, record), inv.text + inv.size, inv.format, e, line_ends);
+        read_record(record_at(inv, record), inv.text + inv.size, inv.format, e, line_ends,
+                    address_checks::skipped);
     }
     return e;
 }

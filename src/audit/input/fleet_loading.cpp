@@ -90,8 +90,7 @@ bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout
                  growing_array<uint64_t> &devices, output &err)
 {
     bool ok = true;
-    constexpr bool labels = false; // (the rows read them again)
-    for_each_record<labels>(
+    for_each_record(
         inv, inv.text + inv.records,
         inv.records_line, [&](const entry &e, const char *record) __attribute__((always_inline)) {
             // An address longer than 17 bytes gives no port; so does a NUL byte

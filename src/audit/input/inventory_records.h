@@ -16,6 +16,10 @@
 
 namespace portslot::audit {
 
+// Whether reading a record looks for what makes its address unusable: when
+// loading, yes; when a record that gave a device is read again, no.
+enum class address_checks { made, skipped };
+
 namespace detail {
 
 // `e` as a record with no field where the address should be.
@@ -27,9 +31,9 @@ inline void no_address(entry &e, const char *record)
 }
 
 // A record of fields split at runs of blanks, starting at its first.
-template <bool Check>
 [[gnu::always_inline]] inline const char *read_blank_fields(const char *record, const char *end,
-                                                            uint32_t field_number, entry &e)
+                                                            uint32_t field_number, entry &e,
+                                                            address_checks checks)
 {
     const char *p = record, *field = nullptr, *before_end = record;
     unsigned nuls = 0;
@@ -58,7 +62,7 @@ template <bool Check>
     e.joiner = e.before_size != 0 && e.after_size != 0 ? ' ' : 0;
     e.mac = field;
     e.mac_size = static_cast<size_t>(field_end - field);
-    if constexpr (Check)
+    if (checks == address_checks::made)
         e.has_nul = nuls != 0;
     return past_line_end(record_end, end);
 }
@@ -84,11 +88,10 @@ inline void place_label(entry &e, const char *record, const char *field, const c
 }
 
 // The address of `e` from its field [field, field_end): in CSV without its
-// quotes, and without blanks around it. With `Check`, whether it holds a NUL
+// quotes, and without blanks around it. With `checks` made, whether it holds a NUL
 // byte, or (in CSV, where no address holds one) a quote.
-template <bool Check>
 [[gnu::always_inline]] inline void place_address(entry &e, const char *field, const char *field_end,
-                                                 const record_format &format)
+                                                 const record_format &format, address_checks checks)
 {
     const bool csv = format.kind == record_format::csv;
     if (csv && field != field_end && *field == '"') {
@@ -101,7 +104,7 @@ template <bool Check>
     field_end = trim_end(field, field_end);
     e.mac = field;
     e.mac_size = static_cast<size_t>(field_end - field);
-    if constexpr (Check) {
+    if (checks == address_checks::made) {
         const nul_and_quote held = find_nul_and_quote(field, field_end);
         e.has_nul = held.nul;
         e.has_quote = e.has_quote || (held.quote && csv);
@@ -112,10 +115,10 @@ template <bool Check>
 // hold delimiters and line ends, counted in `line_ends`. A malformed CSV
 // record is noted in `e.malformed` and ends at its first line's end: the next
 // record starts on the line after it.
-template <bool Check, bool Label = true>
 [[gnu::always_inline]] inline const char *read_split_record(const char *record, const char *end,
                                                             const record_format &format, entry &e,
-                                                            uint64_t &line_ends)
+                                                            uint64_t &line_ends,
+                                                            address_checks checks)
 {
     const char *field = nullptr, *field_end = nullptr; // the address's, as written
     const char *p = record;
@@ -138,7 +141,7 @@ template <bool Check, bool Label = true>
             break;
         ++p;
     }
-    if constexpr (Check) {
+    if (checks == address_checks::made) {
         if (fault != no_fault) {
             e.malformed = fault;
             no_address(e, record);
@@ -150,9 +153,8 @@ template <bool Check, bool Label = true>
     if (field == nullptr) {
         no_address(e, record);
     } else {
-        if constexpr (Label)
-            place_label(e, record, field, field_end, p, format);
-        place_address<Check>(e, field, field_end, format);
+        place_label(e, record, field, field_end, p, format);
+        place_address(e, field, field_end, format, checks);
     }
     return past_line_end(p, end);
 }
@@ -161,17 +163,18 @@ template <bool Check, bool Label = true>
 
 // Reads the record at `record` as `format` says into `e`; returns where the
 // next one starts. Line ends inside CSV fields are added to `line_ends`.
-// Without `Check`, for a record already read once, what makes an address
-// unusable (a NUL byte, a quote) is not looked for.
-template <bool Check = true>
+// With `checks` skipped, for a record already read once, what makes an
+// address unusable (a NUL byte, a quote, a malformed record) is not looked
+// for.
 [[gnu::always_inline]] inline const char *read_record(const char *record, const char *end,
                                                       const record_format &format, entry &e,
-                                                      uint64_t &line_ends)
+                                                      uint64_t &line_ends,
+                                                      address_checks checks = address_checks::made)
 {
     // (The plain format is read by read_plain_line, not here.)
     if (format.kind == record_format::fields && format.delimiter == 0)
-        return detail::read_blank_fields<Check>(record, end, format.field, e);
-    return detail::read_split_record<Check>(record, end, format, e, line_ends);
+        return detail::read_blank_fields(record, end, format.field, e, checks);
+    return detail::read_split_record(record, end, format, e, line_ends, checks);
 }
 
 // Only the address of the record at `record`, which gave a device: its
@@ -197,7 +200,7 @@ inline void read_address(const char *record, const char *end, const record_forma
                                : delimiter_or_line_end(p, end, format.delimiter);
         if (i == format.field || stop == end || *stop != format.delimiter) {
             e.has_quote = false;
-            place_address<false>(e, p, stop, format);
+            place_address(e, p, stop, format, address_checks::skipped);
             return;
         }
         p = stop + 1;
@@ -243,10 +246,8 @@ void each_record(const char *p, const char *end, uint64_t line, record_lines lin
 
 // Calls `visit(entry, record)` for each record of `inv` from `from`, with
 // `record` where it starts, skipping blank lines and (but in CSV) lines whose
-// first non-blank byte is '#'. `line` is the line number at `from`. Without
-// `Labels`, records split at a delimiter are read without their labels (as
-// loading needs only the addresses).
-template <bool Labels = true, class Visit>
+// first non-blank byte is '#'. `line` is the line number at `from`.
+template <class Visit>
 void for_each_record(const inventory &inv, const char *from, uint64_t line, Visit &&visit)
 {
     using namespace detail;
@@ -262,7 +263,7 @@ void for_each_record(const inventory &inv, const char *from, uint64_t line, Visi
             from, end, line,
             record_lines{.start_at_first_non_blank = true, .hash_starts_comment = true},
             [&](const char *record, entry &e, uint64_t &) {
-                return read_blank_fields<true>(record, end, format.field, e);
+                return read_blank_fields(record, end, format.field, e, address_checks::made);
             },
             visit);
     } else {
@@ -271,7 +272,7 @@ void for_each_record(const inventory &inv, const char *from, uint64_t line, Visi
             record_lines{.start_at_first_non_blank = false,
                          .hash_starts_comment = format.kind != record_format::csv},
             [&](const char *record, entry &e, uint64_t &line_ends) {
-                return read_split_record<true, Labels>(record, end, format, e, line_ends);
+                return read_split_record(record, end, format, e, line_ends, address_checks::made);
             },
             visit);
     }

@@ -81,8 +81,9 @@ template <bool Plain>
     const auto *m = reinterpret_cast<const unsigned char *>(mac);
     // (A CSV record whose fields before the address hold a line end is known
     // by its start, which is no address.)
-    const bool address_here =
-        Plain || inv.format.kind != record_format::csv || !starts_record(inv, mac);
+    bool address_here = true;
+    if constexpr (!Plain)
+        address_here = inv.format.kind != record_format::csv || !starts_record(inv, mac);
     if (address_here && end - mac >= 17 &&
         ((m[2] ^ ':') | (m[5] ^ ':') | (m[8] ^ ':') | (m[11] ^ ':') | (m[14] ^ ':')) == 0) {
         const auto &low = letter_cases.lower;
