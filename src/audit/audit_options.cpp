@@ -163,17 +163,25 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
     }
 }
 
+// Makes `command` say that the command line is wrong, and how.
+parsed_command &refuse(parsed_command &command, parsed_command::error_kinds kind, const char *name,
+                       size_t name_size, const char *value)
+{
+    command.action = parsed_command::error;
+    command.error_kind = kind;
+    command.name = name;
+    command.name_size = name_size;
+    command.value = value;
+    return command;
+}
+
 // What no single option says: combinations refused, and the defaults that
 // depend on others.
 void settle(parsed_command &command, const char **files)
 {
     audit_options &options = command.options;
     const auto fail = [&](auto kind, const char *name, size_t name_size, const char *value) {
-        command.action = parsed_command::error;
-        command.error_kind = kind;
-        command.name = name;
-        command.name_size = name_size;
-        command.value = value;
+        refuse(command, kind, name, name_size, value);
     };
     if (options.field_name != nullptr && !options.csv)
         return fail(parsed_command::needs_csv, "--field", 7, options.field_name);
@@ -196,12 +204,7 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
     options.files = files;
     options.ports = ports;
     const auto fail = [&](auto kind, const char *name, size_t name_size, const char *value) {
-        command.action = parsed_command::error;
-        command.error_kind = kind;
-        command.name = name;
-        command.name_size = name_size;
-        command.value = value;
-        return command;
+        return refuse(command, kind, name, name_size, value);
     };
     bool options_ended = false;
     for (int i = 0; i < count; ++i) {
