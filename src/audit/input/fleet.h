@@ -95,8 +95,16 @@ template <bool Plain>
     } else {
         uint64_t line_ends = 0;
         e.has_nul = false; // (not looked for again)
-        read_record(record_at(inv, record), inv.text + inv.size, inv.format, e, line_ends,
-                    address_checks::skipped);
+        const char *const start = record_at(inv, record);
+        // From its address on, where the delimiter is no blank (a blank one
+        // could stand inside a quoted address, which the way back would take
+        // for the field's start).
+        if (start != record && inv.format.delimiter != 0 &&
+            detail::class_of(inv.format.delimiter) != detail::blank)
+            read_split_from_address(start, record, inv.text + inv.size, inv.format, e);
+        else
+            read_record(start, inv.text + inv.size, inv.format, e, line_ends,
+                        address_checks::skipped);
     }
     return e;
 }

@@ -161,6 +161,42 @@ inline void place_label(entry &e, const char *record, const char *field, const c
 
 } // namespace detail
 
+// A record split at a delimiter (not a blank) that gave a device, read again
+// from the field that holds its address, whose address starts at `place`:
+// the text before that field is the label's first part as it stands, and
+// from the field on the fields are split as when the record was first read.
+inline void read_split_from_address(const char *record, const char *place, const char *end,
+                                    const record_format &format, entry &e)
+{
+    using namespace detail;
+    const bool csv = format.kind == record_format::csv;
+    const char delimiter = format.delimiter;
+    // Back from the address to its field's start: over blanks, and over the
+    // quote that opens it.
+    const char *field = place;
+    while (field != record && class_of(field[-1]) == blank)
+        --field;
+    if (csv && field != record && field[-1] == '"' &&
+        (field - 1 == record || field[-2] == delimiter))
+        --field;
+    uint64_t inside = 0;
+    unsigned char fault = no_fault; // (a record that gave a device is well formed)
+    const auto field_end_at = [&](const char *p) {
+        return csv ? csv_field_end(p, end, delimiter, inside, fault)
+                   : delimiter_or_line_end(p, end, delimiter);
+    };
+    const char *const field_end = field_end_at(field);
+    const char *p = field_end;
+    while (p != end && *p == delimiter)
+        p = field_end_at(p + 1);
+    e.has_nul = e.has_quote = e.no_field = false;
+    e.malformed = no_fault;
+    e.joiner = 0;
+    e.spans_lines = inside != 0;
+    place_label(e, record, field, field_end, p, format);
+    place_address(e, field, field_end, format, address_checks::skipped);
+}
+
 // Reads the record at `record` as `format` says into `e`; returns where the
 // next one starts. Line ends inside CSV fields are added to `line_ends`.
 // With `checks` skipped, for a record already read once, what makes an
