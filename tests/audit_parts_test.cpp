@@ -249,7 +249,7 @@ TEST(audit_command, reads_options_and_files)
          2,
          true,
          {},
-         parsed_command::conflicts_with_port},
+         parsed_command::conflicting},
         {{"--field", "+1", "--csv", "--json", "--delimiter=;", "f"},
          parsed_command::run,
          40000,

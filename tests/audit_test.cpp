@@ -892,6 +892,136 @@ INSTANTIATE_TEST_SUITE_P(
             "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
             "",
             0},
+        // Beside the sockets that listen: the state before the address; a
+        // port listening on several addresses once; states other than
+        // LISTEN, other protocols and ports outside the range ignored.
+        audit_case{
+            "listening_from_ss",
+            {"--sockets", "@s", "@fleet"},
+            {{"fleet", fleet},
+             {"s", "State Recv-Q Send-Q Local Address:Port Peer Address:PortProcess\n"
+                   "LISTEN 0 128 127.0.0.1:40558 0.0.0.0:*\n"
+                   "LISTEN 0 128 [::1]:40558 [::]:*\n"
+                   "LISTEN 0 128 127.0.0.1%lo:40556 0.0.0.0:*\n"
+                   "ESTAB 0 0 10.0.0.1:40004 10.0.0.2:22\n"
+                   "LISTEN 0 128 *:40999 *:* users:((\"x\",pid=1,fd=3))\n"
+                   "LISTEN 0 128 0.0.0.0:22 0.0.0.0:*\n"}},
+            "40004-40006\tnot listening\t00:00:00:00:00:01\tsolo\n"
+            "40556-40558\tshared, listening 40556,40558\taa:bb:cc:dd:ee:ff\tgateway  room 1\n"
+            "40556-40558\tshared, listening 40556,40558\t00:00:00:00:00:8b\tcam\n"
+            "40556-40558\tshared, listening 40556,40558\t11:22:33:00:01:85\tprinter\n"
+            "40999\tlistening, no device\n" +
+                fleet_summary +
+                "3 devices connected, 1 not connected, 1 port of the range listening "
+                "without a device\n",
+            "",
+            1},
+        // A fleet whose ports listen, each alone in its block: all is well.
+        audit_case{
+            "listening_from_proc_tables",
+            {"--json", "--sockets", "@s", "@a"},
+            {{"a", "00:00:00:00:00:01 a\n00:00:00:00:00:02 b\n00:00:00:00:00:03 c\n"},
+             {"s", "  sl  local_address rem_address   st tx_queue\n"
+                   "   0: 0100007F:9C46 00000000:0000 0A 00000000:00000000\n"
+                   "   1: 0100007F:9C48 0200000A:0016 01 00000000:00000000\n"
+                   "  sl  local_address                         remote_address st\n"
+                   " 0: 00000000000000000000000001000000:9C4A "
+                   "00000000000000000000000000000000:0000 0A 0\n"}},
+            "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":\"00:00:00:00:00:01\","
+            "\"label\":\"a\",\"file\":\"@a\",\"line\":1,\"shared\":false,\"listening\":[40006]}\n"
+            "{\"type\":\"device\",\"first\":40008,\"last\":40010,\"mac\":\"00:00:00:00:00:02\","
+            "\"label\":\"b\",\"file\":\"@a\",\"line\":2,\"shared\":false,\"listening\":[40010]}\n"
+            "{\"type\":\"device\",\"first\":40012,\"last\":40014,\"mac\":\"00:00:00:00:00:03\","
+            "\"label\":\"c\",\"file\":\"@a\",\"line\":3,\"shared\":false,\"listening\":[]}\n"
+            "{\"type\":\"summary\",\"devices\":3,\"blocks\":250,\"blocks_in_use\":3,"
+            "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":2,"
+            "\"not_connected\":1,\"ports_without_device\":0}\n",
+            "",
+            0},
+        // A netid column (ss -Hltun); a port no device holds, in JSON.
+        audit_case{
+            "listening_port_without_device_json",
+            {"--json", "--sockets", "-", "--port-count", "1", "--port-max", "40003", "@a"},
+            {{"a", "00:00:00:00:00:01 a\n"}},
+            "{\"type\":\"device\",\"first\":40002,\"last\":40002,\"mac\":\"00:00:00:00:00:01\","
+            "\"label\":\"a\",\"file\":\"@a\",\"line\":1,\"shared\":false,\"listening\":[]}\n"
+            "{\"type\":\"port_without_device\",\"port\":40001}\n"
+            "{\"type\":\"port_without_device\",\"port\":40003}\n"
+            "{\"type\":\"summary\",\"devices\":1,\"blocks\":2,\"blocks_in_use\":1,"
+            "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":0,"
+            "\"not_connected\":1,\"ports_without_device\":2}\n",
+            "",
+            1,
+            "udp UNCONN 0 0 0.0.0.0:40002 0.0.0.0:*\ntcp LISTEN 0 5 0.0.0.0:40001 0.0.0.0:*\n"
+            "tcp LISTEN 0 5 0.0.0.0:40003 0.0.0.0:*\ntcp LISTEN 0 5 0.0.0.0:40004 0.0.0.0:*\n"},
+        // Lines of neither form, a port by its service's name, a table cut
+        // short: each reported, the rest read, status 2.
+        audit_case{
+            "listening_table_faults",
+            {"--sockets", "@s", "@a"},
+            {{"a", "00:00:00:00:00:01 a\n"},
+             {"s", "LISTEN 0 128 0.0.0.0:ssh 0.0.0.0:*\nLISTEN 0 128\n"
+                   "LISTEN x 128 0.0.0.0:1 0.0.0.0:*\nLISTEN 0 128 0.0.0.0 0.0.0.0:*\n"
+                   "LISTEN 0 128 0.0.0.0:70000 0.0.0.0:*\n\nLISTEN 0 128 0.0.0.0:40006 0.0.0.0:*"}},
+            "40004-40006\tnot listening\t00:00:00:00:00:01\ta\n"
+            "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+            "0 devices connected, 1 not connected, 0 ports of the range listening without "
+            "a device\n",
+            "@s:1: not a line of ss -Hltn: \"LISTEN 0 128 0.0.0.0:ssh 0.0.0.0:*\"\n"
+            "@s:2: not a line of ss -Hltn: \"LISTEN 0 128\"\n"
+            "@s:3: not a line of ss -Hltn: \"LISTEN x 128 0.0.0.0:1 0.0.0.0:*\"\n"
+            "@s:4: not a line of ss -Hltn: \"LISTEN 0 128 0.0.0.0 0.0.0.0:*\"\n"
+            "@s:5: not a line of ss -Hltn: \"LISTEN 0 128 0.0.0.0:70000 0.0.0.0:*\"\n"
+            "@s:7: cut short, no line end: \"LISTEN 0 128 0.0.0.0:40006 0.0.0.0:*\"\n",
+            2},
+        audit_case{"listening_proc_table_faults",
+                   {"--sockets", "@s", "@a"},
+                   {{"a", "00:00:00:00:00:01 a\n"},
+                    {"s", "0: 0100007F:9C46 00000000:0000 0A\n0 0100007F:9C46 00000000:0000 0A\n"
+                          "0: 0100007G:9C46 00000000:0000 0A\n0: 0100007F:9C46 00000000:000 0A\n"
+                          "0: 0100007F:9C46 00000000:0000 A\n0: 0100007F:9C46 00000000:0000 0Z\n"
+                          "0: 0100007F-9C46 00000000:0000 0A\n0: 0100007F:9C46\n"}},
+                   "40004-40006\tlistening 40006\t00:00:00:00:00:01\ta\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "1 device connected, 0 not connected, 0 ports of the range listening without "
+                   "a device\n",
+                   "@s:2: not a line of /proc/net/tcp: \"0 0100007F:9C46 00000000:0000 0A\"\n"
+                   "@s:3: not a line of /proc/net/tcp: \"0: 0100007G:9C46 00000000:0000 0A\"\n"
+                   "@s:4: not a line of /proc/net/tcp: \"0: 0100007F:9C46 00000000:000 0A\"\n"
+                   "@s:5: not a line of /proc/net/tcp: \"0: 0100007F:9C46 00000000:0000 A\"\n"
+                   "@s:6: not a line of /proc/net/tcp: \"0: 0100007F:9C46 00000000:0000 0Z\"\n"
+                   "@s:7: not a line of /proc/net/tcp: \"0: 0100007F-9C46 00000000:0000 0A\"\n"
+                   "@s:8: not a line of /proc/net/tcp: \"0: 0100007F:9C46\"\n",
+                   2},
+        audit_case{"listening_table_missing",
+                   {"--sockets", "/nonexistent/tcp", "@a"},
+                   {{"a", "00:00:00:00:00:01 a\n"}},
+                   "40004-40006\tnot listening\t00:00:00:00:00:01\ta\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "0 devices connected, 1 not connected, 0 ports of the range listening without "
+                   "a device\n",
+                   "portslot-audit: /nonexistent/tcp: No such file or directory\n",
+                   2},
+        audit_case{"listening_with_suggest",
+                   {"--listening", "--suggest"},
+                   {},
+                   "",
+                   "portslot-audit: --listening cannot be used with --suggest\n" + try_help,
+                   2},
+        audit_case{"listening_with_port",
+                   {"--sockets=x", "--port", "40556"},
+                   {},
+                   "",
+                   "portslot-audit: --listening cannot be used with --port\n" + try_help,
+                   2},
+        audit_case{"sockets_and_inventory_both_standard_input",
+                   {"--sockets", "-"},
+                   {},
+                   "",
+                   "portslot-audit: --sockets - and an inventory cannot both be standard input; "
+                   "give the inventory's name\n" +
+                       try_help,
+                   2},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}),
     // Each case by its name, so that a failure says what broke.
     [](const testing::TestParamInfo<audit_case> &info) { return std::string(info.param.name); });
@@ -1159,6 +1289,48 @@ TEST(audit_conditions, are_met_or_reported)
          "echo >>\"$f\"; cat \"$1\" >>\"$f\"; done; \"$0\" \"$1.a\" \"$1.b\" 2>&1 | tail -n 1 | "
          "sed \"s|$1|F|\"; rm \"$1.a\" \"$1.b\"",
          one, "portslot-audit: F.b: inventories of more than 8 GiB in all are too large to audit\n",
+         "", 0},
+        // --listening on this host (a /proc of the test's own): the kernel's
+        // ephemeral ports warned about where they meet the range and are not
+        // reserved, with the line that reserves them beside what is; nothing
+        // when it is all reserved or outside, or when the kernel's files
+        // cannot be read or are not of their form.
+        {"kernel_ephemeral_ports", anywhere,
+         "f=$1; d=$(mktemp -d); mkdir -p \"$d/net\" \"$d/sys/net/ipv4\"; "
+         "k=\"$d/sys/net/ipv4/ip_local\";"
+         " printf '  sl  local_address rem_address   st\\n   0: 00000000:9E6C 00000000:0000 0A\\n'"
+         " >\"$d/net/tcp\"; run() { printf \"$1\" >\"${k}_port_range\";"
+         " printf \"$2\" >\"${k}_reserved_ports\"; printf '%s | %s\\n' \"$1\" \"$2\";"
+         " PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening \"$f\" 2>&1 >/dev/null; echo \"$?\"; };"
+         " run '32768\\t60999\\n' '8080,40100-40200\\n'; run '32768 60999\\n' '40000-41000\\n';"
+         " run '50000\\t60999\\n' '\\n'; run '1024\\t40000\\n' '';"
+         " cp \"$d/net/tcp\" \"$d/net/tcp6\"; run '32768\\t60999' '1-2,x\\n';"
+         " run 'x' ''; run '1 2 3' ''; run '1 2' '3-'; run '1 2' '5-4'; run '1 2' '1;';"
+         " run '1 99999' ''; rm \"${k}_reserved_ports\"; run '1 2' '';"
+         " PORTSLOT_AUDIT_PROC=\"$d/$(printf '%05000d' 0)\" \"$0\" --listening \"$f\" >/dev/null"
+         " 2>&1; echo \"$?\"; rm -r \"$d\"",
+         one,
+         "32768\\t60999\\n | 8080,40100-40200\\n\n"
+         "portslot-audit: warning: ports 40000-40099,40201-41000 of the range lie in the kernel's"
+         " ephemeral ports (32768-60999) and are not reserved: an outgoing connection of this host"
+         " may take a device's port, and the device cannot listen until it ends. Reserve them now,"
+         " and at every boot:\n"
+         "  sysctl -w net.ipv4.ip_local_reserved_ports=8080,40000-41000\n"
+         "  echo 'net.ipv4.ip_local_reserved_ports = 8080,40000-41000'"
+         " >/etc/sysctl.d/60-portslot.conf\n"
+         "0\n"
+         "32768 60999\\n | 40000-41000\\n\n0\n"
+         "50000\\t60999\\n | \\n\n0\n"
+         "1024\\t40000\\n | \n"
+         "portslot-audit: warning: ports 40000 of the range lie in the kernel's ephemeral ports"
+         " (1024-40000) and are not reserved: an outgoing connection of this host may take a"
+         " device's port, and the device cannot listen until it ends. Reserve them now, and at"
+         " every boot:\n"
+         "  sysctl -w net.ipv4.ip_local_reserved_ports=40000-41000\n"
+         "  echo 'net.ipv4.ip_local_reserved_ports = 40000-41000' >/etc/sysctl.d/60-portslot.conf\n"
+         "0\n"
+         "32768\\t60999 | 1-2,x\\n\n0\nx | \n0\n1 2 3 | \n0\n1 2 | 3-\n0\n1 2 | 5-4\n0\n"
+         "1 2 | 1;\n0\n1 99999 | \n0\n1 2 | \n0\n2\n",
          "", 0},
         {"rewritten_while_read", changed,
          change_while_read("printf 'x\\n00:00:00:00:00:01 a\\n00:00:00:00:00:02 b\\n' |"

@@ -32,12 +32,20 @@ const char usage_text[] =
     "  --keep-last       of a device listed more than once, keep the last entry\n"
     "                    (as in append logs) and report the earlier ones\n"
     "  --json            write the plan as JSON Lines\n"
+    "  --listening       list every device beside the TCP ports that listen on\n"
+    "                    this host: which ports of its block listen (it is\n"
+    "                    connected), and the ports of the range that listen but\n"
+    "                    no device holds; warn when the kernel may give ports of\n"
+    "                    the range to outgoing connections\n"
+    "  --sockets FILE    the same, from a table saved on another host: the output\n"
+    "                    of ss -Hltn, or a copy of /proc/net/tcp and tcp6\n"
     "  --help            print this help and exit\n"
     "  --version         print the version and exit\n"
     "\n"
     "Exit status: 0 when no block is shared (with --suggest: in the range found;\n"
     "with --port: when each port is held by exactly one device),\n"
-    "1 when some block is shared (with --port: a port held by none or by several),\n"
+    "1 when some block is shared (with --port: a port held by none or by several;\n"
+    "with --listening, also when a port of the range listens without a device),\n"
     "2 when a line gives no port, a file cannot be read or an option is wrong.\n";
 
 namespace {
@@ -107,7 +115,7 @@ bool parse_delimiter(const char *text, char &delimiter)
 namespace {
 
 // The options, and what each takes.
-enum class takes { nothing, number, port, field, delimiter };
+enum class takes { nothing, number, port, field, delimiter, name };
 struct option_spec {
     const char *name;
     takes what;
@@ -121,6 +129,8 @@ constexpr option_spec known_options[] = {
     {"--csv", takes::nothing, &audit_options::csv, nullptr, {}},
     {"--json", takes::nothing, &audit_options::json, nullptr, {}},
     {"--keep-last", takes::nothing, &audit_options::keep_last, nullptr, {}},
+    {"--listening", takes::nothing, &audit_options::listening, nullptr, {}},
+    {"--sockets", takes::name, nullptr, nullptr, {}},
     {"--help", takes::nothing, nullptr, nullptr, {}},
     {"--version", takes::nothing, nullptr, nullptr, {}},
     {"--port-min", takes::number, nullptr, &audit_options::port_min, parsed_command::not_a_number},
@@ -147,6 +157,10 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
 {
     int32_t number = 0;
     switch (option.what) {
+    case takes::name: // --sockets
+        options.sockets = value;
+        options.listening = true;
+        return true;
     case takes::field:
         return parse_field(value, options);
     case takes::delimiter:
@@ -186,13 +200,21 @@ void settle(parsed_command &command, const char **files)
     if (options.field_name != nullptr && !options.csv)
         return fail(parsed_command::needs_csv, "--field", 7, options.field_name);
     if (options.port_queries > 0 && (options.suggest || options.all))
-        return fail(parsed_command::conflicts_with_port, "--port", 6,
+        return fail(parsed_command::conflicting, "--port", 6,
                     options.suggest ? "--suggest" : "--all");
+    // Beside the sockets every device is listed, in the range deployed.
+    if (options.listening && (options.suggest || options.port_queries > 0))
+        return fail(parsed_command::conflicting, "--listening", 11,
+                    options.suggest ? "--suggest" : "--port");
     // A search goes as high as a port can: up to the last port number.
     if (options.suggest && !options.port_max_given)
         options.port_max = 65535;
     if (options.file_count == 0)
         files[options.file_count++] = "-";
+    if (options.sockets != nullptr && strcmp(options.sockets, "-") == 0)
+        for (size_t i = 0; i < options.file_count; ++i)
+            if (strcmp(files[i], "-") == 0)
+                return fail(parsed_command::standard_input_twice, "--sockets", 9, "-");
 }
 
 } // namespace
@@ -289,9 +311,14 @@ void write_command_error(const parsed_command &command, output &err)
         write_escaped(err, command.value, strlen(command.value));
         err.text("' names a column, which only --csv has; give a field number");
         break;
-    case parsed_command::conflicts_with_port:
-        err.text("--port cannot be used with ");
+    case parsed_command::conflicting:
+        err.bytes(command.name, command.name_size);
+        err.text(" cannot be used with ");
         err.text(command.value);
+        break;
+    case parsed_command::standard_input_twice:
+        err.text("--sockets - and an inventory cannot both be standard input; give the"
+                 " inventory's name");
         break;
     }
     write_try_help(err);

@@ -18,6 +18,10 @@ struct audit_options {
     bool suggest = false;   // search for the smallest range with the least sharing
     bool json = false;      // the plan as JSON Lines
     bool keep_last = false; // of a device listed twice, keep the last entry
+    // Every device beside the TCP sockets that listen: this host's, or those
+    // of the table `sockets` ("-": standard input).
+    bool listening = false;
+    const char *sockets = nullptr;
     // Where a line's address is: field `field` (from 1), or with --csv the
     // column named `field_name`; fields split at `delimiter`, or at runs of
     // blanks when it is 0. With --csv and neither, the column is found by
@@ -44,7 +48,8 @@ struct parsed_command {
         not_a_field,
         not_a_delimiter,
         needs_csv,
-        conflicts_with_port,
+        conflicting, // `name` cannot be used with `value`
+        standard_input_twice,
     } error_kind{};
     const char *name = nullptr; // the option as written, up to any "="
     size_t name_size = 0;

@@ -15,14 +15,18 @@
 #include "audit_options.h"
 #include "block_sort.h"
 #include "duplicate_report.h"
+#include "ephemeral_warning.h"
 #include "fatal.h"
 #include "fleet_loading.h"
+#include "kernel_ports.h"
 #include "listed_twice.h"
 #include "memory.h"
 #include "output.h"
 #include "plan.h"
 #include "plan_output.h"
 #include "port_query.h"
+#include "socket_match.h"
+#include "socket_table.h"
 #include "suggest.h"
 
 namespace {
@@ -117,6 +121,23 @@ void report_listed_twice(growing_array<uint64_t> &devices, const fleet &inventor
     write_duplicates(duplicates, inventories, err);
 }
 
+// --listening: the TCP ports that listen, from the table named or from this
+// host, where the ports the kernel may give away are warned about too. False
+// when a table could not be read whole.
+bool read_listening(const audit_options &options, const port_range &range, port_set &listening,
+                    output &err)
+{
+    if (options.sockets != nullptr)
+        return read_socket_table(options.sockets, listening, err);
+    // (Tests name another /proc.)
+    const char *proc = getenv("PORTSLOT_AUDIT_PROC");
+    proc = proc != nullptr ? proc : "/proc";
+    ephemeral_ports kernel;
+    if (read_ephemeral_ports(proc, kernel))
+        warn_ephemeral_overlap(range, kernel, err);
+    return read_host_sockets(proc, listening, err);
+}
+
 int audit(const audit_options &options, output &out, output &err)
 {
     // The range the devices take their blocks in, if it holds any.
@@ -152,11 +173,21 @@ int audit(const audit_options &options, output &out, output &err)
     const bool all_held = !queries || keep_port_holders(loaded.devices, options.ports,
                                                         options.port_queries, range, blocks, err);
 
+    // --listening: the devices beside the sockets that listen.
+    port_set listening;
+    socket_match sockets{listening, 0, 0, {}};
+    bool sockets_read = true;
+    if (options.listening) {
+        sockets_read = read_listening(options, range, listening, err);
+        match_sockets(loaded.devices, range, sockets);
+    }
+
     // The plan, and its rows.
     err.flush(); // before the rows, which may wait for their reader
-    const bool every_device = options.all || queries;
+    const bool every_device = options.all || queries || options.listening;
     const plan p = make_plan(loaded.devices, placed_in,
-                             every_device ? rows_of::every_device : rows_of::shared_blocks);
+                             every_device ? rows_of::every_device : rows_of::shared_blocks,
+                             options.listening ? &sockets : nullptr);
     writer.rows(p, inventories, rows_place{out, isatty(1) == 1});
 
     // Every record the rows needed has been read: none may have changed.
@@ -165,7 +196,8 @@ int audit(const audit_options &options, output &out, output &err)
     // The summary (but for --port, which asks about ports, not the fleet).
     if (!queries)
         writer.summary(p.summary, out);
-    return exit_status(loaded.complete, p.summary.shared_blocks > 0 || !all_held, out, err);
+    const bool needs_care = p.summary.shared_blocks > 0 || !all_held || p.summary.unheld_ports > 0;
+    return exit_status(loaded.complete && sockets_read, needs_care, out, err);
 }
 
 // What the command line asks for, done; its exit status.

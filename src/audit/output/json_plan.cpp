@@ -82,9 +82,10 @@ json_names::json_names(const fleet &inventories) : columns(inventories)
 // output's buffer (each byte of text takes at most six there): its block's
 // `row_start`, its address, label, file and line, whether its block is
 // shared, and from CSV its record's columns by their keys.
+// Beside the sockets, `listening` follows: `,"listening":[P,P]`.
 void write_json_row(output &out, const char (&row_start)[64], size_t row_start_size,
                     const plan_row &r, const fleet &inventories, const json_names &names,
-                    uint64_t line)
+                    uint64_t line, const growing_array<char> &listening)
 {
     const entry &e = r.e;
     const uint64_t offset = r.offset;
@@ -119,6 +120,7 @@ void write_json_row(output &out, const char (&row_start)[64], size_t row_start_s
         to = shared ? put_text(to, ",\"shared\":true") : put_text(to, ",\"shared\":false");
         out.commit(static_cast<size_t>(to - start));
     }
+    out.bytes(listening.items, listening.size);
     if (inv.format.kind == record_format::csv) {
         out.text(",\"fields\":{");
         write_csv_fields(out, inv, i, names.columns,
@@ -155,6 +157,23 @@ void number_rows(const plan &p, const fleet &inventories, growing_array<uint64_t
         row_lines.items[placed.items[k] & ((uint64_t{1} << place_bits) - 1)] = lines.items[k];
 }
 
+// `,"listening":[P,P]`: the ports of the block from `first` that listen.
+void listening_member(const plan &p, int32_t first, growing_array<char> &text)
+{
+    const size_t most = 32 + 6 * size_t(p.range.port_count < 32768 ? p.range.port_count : 32768);
+    while (text.capacity < most)
+        text.grow();
+    char *at = put_text(text.items, ",\"listening\":[");
+    char *const listing = at;
+    for_each_listening_port(p, first, [&](int32_t port) {
+        if (at != listing)
+            *at++ = ',';
+        at += put_decimal(at, static_cast<uint32_t>(port));
+    });
+    *at++ = ']';
+    text.size = static_cast<size_t>(at - text.items);
+}
+
 template <bool Plain>
 void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to)
 {
@@ -164,15 +183,24 @@ void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to
     const json_names names(inventories);
     char row_start[64];
     size_t row_start_size = 0;
+    growing_array<char> listening; // empty but --listening
     for_each_row<Plain>(
         p, inventories,
-        [&](int32_t first, int32_t last) {
+        [&](int32_t first, int32_t last, bool) {
             row_start_size = json_row_start(first, last, row_start);
+            if (p.sockets != nullptr)
+                listening_member(p, first, listening);
         },
         [&](const plan_row &row) {
             write_json_row(to.out, row_start, row_start_size, row, inventories, names,
-                           lines.items[row_number++]);
+                           lines.items[row_number++], listening);
         });
+    if (p.sockets != nullptr)
+        for (size_t i = 0; i < p.sockets->unheld.size; ++i) {
+            to.out.text("{\"type\":\"port_without_device\",\"port\":");
+            to.out.number(p.sockets->unheld.items[i]);
+            to.out.text("}\n");
+        }
 }
 
 void write_rows(const plan &p, const fleet &inventories, const rows_place &to)
@@ -194,6 +222,14 @@ void write_summary(const plan_summary &summary, output &out)
     write_json_number(out, "sharing_devices", summary.sharing_devices);
     out.text(",");
     write_json_number(out, "must_share", summary.must_share());
+    if (summary.listening) {
+        out.text(",");
+        write_json_number(out, "connected", summary.connected);
+        out.text(",");
+        write_json_number(out, "not_connected", summary.not_connected);
+        out.text(",");
+        write_json_number(out, "ports_without_device", summary.unheld_ports);
+    }
     out.text("}\n");
 }
 

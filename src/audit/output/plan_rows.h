@@ -28,7 +28,7 @@ struct plan_row {
     uint64_t offset;
 };
 
-// Calls `block(first, last)` for each block of `p` that has rows, then
+// Calls `block(first, last, shared)` for each block of `p` that has rows, then
 // `row(plan_row)` for each of its devices.
 template <bool Plain, class Block, class Row>
 void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&row)
@@ -45,7 +45,7 @@ void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&
         r.first = first_port_of(devices.items[begin]);
         r.last = last_port(r.first, p.range);
         r.shared = end - begin > 1;
-        block(r.first, r.last);
+        block(r.first, r.last, r.shared);
         for (size_t i = begin; i < end; ++i) {
             if (i + ahead < devices.size) {
                 // A line may cross into the next cache line.
@@ -68,6 +68,15 @@ void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&
             row(static_cast<const plan_row &>(r));
         }
     }
+}
+
+// Beside the sockets (--listening): calls `put(port)` for each port of the
+// block from `first` that listens.
+template <class Put> void for_each_listening_port(const plan &p, int32_t first, Put &&put)
+{
+    for (int64_t k = 0, port = first; k < p.range.port_count && port <= 65535; ++k, port += 2)
+        if (p.sockets->listening.has(port))
+            put(static_cast<int32_t>(port));
 }
 
 } // namespace portslot::audit

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "decimal.h"
+#include "json_text.h"
 #include "plan_rows.h"
 #include "shown_text.h"
 
@@ -77,14 +78,64 @@ void write_row(output &out, const char (&ports)[24], size_t ports_size, const en
     out.commit(size);
 }
 
+// Beside the sockets, a block's rows start "first-last<TAB>STATE<TAB>", the
+// state before the address and label (which may hold tabs): "listening
+// P,P" (the block's ports that listen) or "not listening", after "shared, "
+// when devices share the block, as the sockets cannot tell which holds it.
+// Ports that listen and that no device holds follow, "P<TAB>listening, no
+// device".
+template <bool Plain>
+void write_listening_rows(const plan &p, const fleet &inventories, const rows_place &to)
+{
+    growing_array<char> start;
+    const char no_ports[24] = {};
+    for_each_row<Plain>(
+        p, inventories,
+        [&](int32_t first, int32_t last, bool shared) {
+            const size_t most =
+                64 + 6 * size_t(p.range.port_count < 32768 ? p.range.port_count : 32768);
+            while (start.capacity < most)
+                start.grow();
+            char ports[24];
+            char *at = start.items;
+            const size_t ports_size = block_ports(first, last, ports);
+            memcpy(at, ports, ports_size);
+            at += ports_size;
+            if (shared)
+                at = put_text(at, "shared, ");
+            char separator = ' ';
+            at = put_text(at, "listening");
+            char *const listing = at;
+            for_each_listening_port(p, first, [&](int32_t port) {
+                *at++ = separator;
+                separator = ',';
+                at += put_decimal(at, static_cast<uint32_t>(port));
+            });
+            if (at == listing)
+                at = put_text(at - 9, "not listening");
+            *at++ = '\t';
+            start.size = static_cast<size_t>(at - start.items);
+        },
+        [&](const plan_row &row) {
+            to.out.bytes(start.items, start.size);
+            write_row(to.out, no_ports, 0, row.e, to.terminal);
+        });
+    for (size_t i = 0; i < p.sockets->unheld.size; ++i) {
+        to.out.number(p.sockets->unheld.items[i]);
+        to.out.text("\tlistening, no device\n");
+    }
+}
+
 template <bool Plain>
 void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to)
 {
+    if (p.sockets != nullptr)
+        return write_listening_rows<Plain>(p, inventories, to);
     char ports[24];
     size_t ports_size = 0;
     for_each_row<Plain>(
         p, inventories,
-        [&](int32_t first, int32_t last) { ports_size = block_ports(first, last, ports); },
+        [&](int32_t first, int32_t last, bool) { ports_size = block_ports(first, last, ports); },
         [&](const plan_row &row) { write_row(to.out, ports, ports_size, row.e, to.terminal); });
 }
 
@@ -124,6 +175,14 @@ void write_summary(const plan_summary &summary, output &out)
         out.text("more devices than blocks: at least ");
         put_count(out, must_share, "device");
         out.text(" must share, whatever the addresses are\n");
+    }
+    if (summary.listening) {
+        put_count(out, summary.connected, "device");
+        out.text(" connected, ");
+        out.bytes(digits, put_decimal(digits, summary.not_connected));
+        out.text(" not connected, ");
+        put_count(out, summary.unheld_ports, "port");
+        out.text(" of the range listening without a device\n");
     }
 }
 

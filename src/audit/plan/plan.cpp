@@ -4,7 +4,8 @@
 
 namespace portslot::audit {
 
-plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, rows_of rows)
+plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, rows_of rows,
+               const socket_match *sockets)
 {
     plan_summary summary;
     summary.blocks = static_cast<uint64_t>(
@@ -18,7 +19,13 @@ plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, 
             summary.sharing_devices += end - begin;
         }
     }
-    return plan{range, devices, rows, summary};
+    if (sockets != nullptr) {
+        summary.listening = true;
+        summary.connected = sockets->connected;
+        summary.not_connected = sockets->not_connected;
+        summary.unheld_ports = sockets->unheld.size;
+    }
+    return plan{range, devices, rows, summary, sockets};
 }
 
 } // namespace portslot::audit

@@ -10,6 +10,7 @@
 #include "block_sort.h"
 #include "fleet.h"
 #include "growing_array.h"
+#include "socket_match.h"
 
 namespace portslot::audit {
 
@@ -19,6 +20,10 @@ struct plan_summary {
     uint64_t blocks_in_use = 0;
     uint64_t shared_blocks = 0;
     uint64_t sharing_devices = 0; // devices in shared blocks
+    // Beside the sockets that listen (--listening): devices connected and
+    // not, and ports of the range that listen, held by no device.
+    bool listening = false;
+    uint64_t connected = 0, not_connected = 0, unheld_ports = 0;
 
     // The devices that share whatever their addresses are: each block beyond
     // the last holds at least one device more, and the first shared block
@@ -34,13 +39,16 @@ struct plan {
     const growing_array<uint64_t> &devices; // sorted by block, distinct
     rows_of rows;
     plan_summary summary;
+    const socket_match *sockets = nullptr; // --listening: the sockets beside the plan
 
     // True when the block of `count` devices has rows.
     bool has_rows(size_t count) const { return count > 1 || rows == rows_of::every_device; }
 };
 
-// The plan of the sorted, distinct `devices`, placed in `range`.
-plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, rows_of rows);
+// The plan of the sorted, distinct `devices`, placed in `range`; with
+// `sockets`, beside them.
+plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, rows_of rows,
+               const socket_match *sockets = nullptr);
 
 // The last port of the block whose first is `first`, as portslot
 // --port-num <count> gives it: the block's ports lie two apart.

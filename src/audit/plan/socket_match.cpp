@@ -1,0 +1,27 @@
+#include "socket_match.h"
+
+#include "block_sort.h"
+
+namespace portslot::audit {
+
+void match_sockets(const growing_array<uint64_t> &devices, const port_range &range, socket_match &m)
+{
+    port_set held;
+    for (size_t begin = 0, end; begin < devices.size; begin = end) {
+        end = block_end(devices, begin);
+        const int64_t first = first_port_of(devices.items[begin]);
+        bool connected = false;
+        for (int64_t k = 0, port = first; k < range.port_count && port <= 65535; ++k, port += 2) {
+            connected = connected || m.listening.has(port);
+            held.add(static_cast<uint32_t>(port));
+        }
+        (connected ? m.connected : m.not_connected) += end - begin;
+    }
+    const int32_t low = range.port_min > 0 ? range.port_min : 0;
+    const int32_t high = range.port_max < 65535 ? range.port_max : 65535;
+    for (int32_t port = low; port <= high; ++port)
+        if (m.listening.has(port) && !held.has(port))
+            m.unheld.push(port);
+}
+
+} // namespace portslot::audit

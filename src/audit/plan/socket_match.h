@@ -1,0 +1,28 @@
+// The plan beside the sockets that listen on the server: which devices are
+// connected (some port of their block listens), and which ports of the range
+// listen that no device of the inventory holds (a device missing from it, or
+// another service).
+#ifndef PORTSLOT_AUDIT_SOCKET_MATCH_H
+#define PORTSLOT_AUDIT_SOCKET_MATCH_H
+
+#include <stdint.h>
+
+#include "fleet.h"
+#include "growing_array.h"
+#include "port_set.h"
+
+namespace portslot::audit {
+
+struct socket_match {
+    const port_set &listening;
+    uint64_t connected = 0, not_connected = 0; // devices
+    growing_array<int32_t> unheld;             // ports, ascending
+};
+
+// Matches the sorted, distinct `devices`, placed in `range`, with `m.listening`.
+void match_sockets(const growing_array<uint64_t> &devices, const port_range &range,
+                   socket_match &m);
+
+} // namespace portslot::audit
+
+#endif
