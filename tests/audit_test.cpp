@@ -95,6 +95,13 @@ TEST_P(audit, prints_plan_and_status)
     EXPECT_EQ(run.status, c.status);
 }
 
+// Public keys as ssh-keygen writes them, without their comments.
+const std::string ed25519 =
+    "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7";
+const std::string ecdsa = "ecdsa-sha2-nistp256 "
+                          "AAAAE2VjZHNhLXNoYTItbmlzdHAyNTYAAAAIbmlzdHAyNTYAAABBBIfB5DUacL+"
+                          "7Arnda2ixQ2a7o71rID8s+ir6vX2U3HNXT1VzjyK+SGctcfln92hzseH8Bf8QT4hymosfjP/"
+                          "iaHI=";
 const std::string fleet_summary = "4 devices, 2 of 250 blocks in use, 1 shared by 3 devices\n";
 const std::string try_help = "Try 'portslot-audit --help' for more information.\n";
 
@@ -1020,6 +1027,88 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "portslot-audit: --sockets - and an inventory cannot both be standard input; "
                    "give the inventory's name\n" +
+                       try_help,
+                   2},
+        // The tunnel account's keys: each may listen on its own ports only;
+        // the comment is the address and the other fields, a line end in a
+        // label a space; a key with options before it, of another type than
+        // its body says, cut short or missing is refused with its place.
+        audit_case{"authorized_keys_from_csv",
+                   {"--csv", "--authorized-keys", "KEY", "@k"},
+                   {{"k", "mac,name,key,room\n"
+                          "52:54:00:00:00:01,\"gate\nway\"," +
+                              ed25519 +
+                              " dev@a,1\n"
+                              "52:54:00:00:00:02,cam,\"" +
+                              ecdsa +
+                              "\",\x1b[2\n"
+                              "52:54:00:00:00:03,x,\"command=\"\"sh\"\" " +
+                              ed25519 +
+                              "\"\n"
+                              "52:54:00:00:00:04,y,,\n"
+                              "52:54:00:00:00:05,z\n"
+                              "52:54:00:00:00:06,w,ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJds\n"
+                              "52:54:00:00:00:07,v,ssh-rsa " +
+                              ed25519.substr(12) +
+                              "\n"
+                              "52:54:00:00:00:08,u,ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJd!\n"
+                              "00:00:00:00:00:01,r,\"  " +
+                              ed25519 + "\"\n"}},
+                   "restrict,port-forwarding,permitlisten=\"localhost:40004\","
+                   "permitlisten=\"localhost:40006\",command=\"/bin/false\" " +
+                       ed25519 +
+                       " 52:54:00:00:00:01 gate way 1\n"
+                       "restrict,port-forwarding,permitlisten=\"localhost:40004\","
+                       "permitlisten=\"localhost:40006\",command=\"/bin/false\" " +
+                       ed25519 +
+                       " 00:00:00:00:00:01 r\n"
+                       "restrict,port-forwarding,permitlisten=\"localhost:40008\","
+                       "permitlisten=\"localhost:40010\",command=\"/bin/false\" " +
+                       ecdsa + " 52:54:00:00:00:02 cam  [2\n",
+                   "@k:5: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
+                   "@k:6: no public key\n@k:7: no public key\n"
+                   "@k:8: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
+                   "@k:9: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
+                   "@k:10: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
+                   "portslot-audit: warning: 2 devices share 1 block, and each of their keys may "
+                   "listen on the others' ports (see --all)\n",
+                   2},
+        // Fields split at blanks: the key is the rest of the line (its own
+        // comment dropped); with a delimiter, the field alone.
+        audit_case{
+            "authorized_keys_from_fields",
+            {"--port-count", "1", "--authorized-keys=3", "@k"},
+            {{"k", "52:54:00:00:00:01 gate " + ed25519 + " dev@a\n52:54:00:00:00:03 x\n"}},
+            "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/false\" " +
+                ed25519 + " 52:54:00:00:00:01 gate\n",
+            "@k:2: no public key\n",
+            2},
+        audit_case{
+            "authorized_keys_from_delimited_fields",
+            {"--port-count", "1", "--authorized-keys", "2", "--delimiter", ";", "@d"},
+            {{"d", "52:54:00:00:00:02;" + ecdsa + ";cam\n"}},
+            "restrict,port-forwarding,permitlisten=\"localhost:40004\",command=\"/bin/false\" " +
+                ecdsa + " 52:54:00:00:00:02 cam\n",
+            "",
+            0},
+        audit_case{"authorized_keys_column_missing",
+                   {"--csv", "--authorized-keys", "key", "@k"},
+                   {{"k", "mac,name\n52:54:00:00:00:01,a\n"}},
+                   "",
+                   "portslot-audit: @k: no column named \"key\" for the keys\n",
+                   2},
+        audit_case{"authorized_keys_with_json",
+                   {"--authorized-keys", "2", "--json"},
+                   {},
+                   "",
+                   "portslot-audit: --authorized-keys cannot be used with --json\n" + try_help,
+                   2},
+        audit_case{"authorized_keys_named_without_csv",
+                   {"--authorized-keys", "key"},
+                   {},
+                   "",
+                   "portslot-audit: --authorized-keys 'key' names a column, which only --csv has; "
+                   "give a field number\n" +
                        try_help,
                    2},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}),

@@ -39,6 +39,10 @@ const char usage_text[] =
     "                    the range to outgoing connections\n"
     "  --sockets FILE    the same, from a table saved on another host: the output\n"
     "                    of ss -Hltn, or a copy of /proc/net/tcp and tcp6\n"
+    "  --authorized-keys N  write the tunnel account's authorized_keys: each\n"
+    "                    device's public key, from field N (with --csv, N may be\n"
+    "                    a column's name; with fields split at blanks, the rest\n"
+    "                    of the line), allowed only to listen on its own ports\n"
     "  --help            print this help and exit\n"
     "  --version         print the version and exit\n"
     "\n"
@@ -84,20 +88,20 @@ bool parse_number(const char *text, int32_t &value)
 }
 
 // A field number from 1, or with --csv a column's name.
-bool parse_field(const char *text, audit_options &options)
+bool parse_field(const char *text, uint32_t &field, const char *&field_name)
 {
     int32_t number = 0;
     if ((*text >= '0' && *text <= '9') || *text == '-' || *text == '+') {
         if (!parse_number(text, number) || number < 1)
             return false;
-        options.field = static_cast<uint32_t>(number);
-        options.field_name = nullptr;
+        field = static_cast<uint32_t>(number);
+        field_name = nullptr;
         return true;
     }
     if (*text == '\0')
         return false;
-    options.field = 0;
-    options.field_name = text;
+    field = 0;
+    field_name = text;
     return true;
 }
 
@@ -115,7 +119,7 @@ bool parse_delimiter(const char *text, char &delimiter)
 namespace {
 
 // The options, and what each takes.
-enum class takes { nothing, number, port, field, delimiter, name };
+enum class takes { nothing, number, port, field, key_field, delimiter, name };
 struct option_spec {
     const char *name;
     takes what;
@@ -131,6 +135,7 @@ constexpr option_spec known_options[] = {
     {"--keep-last", takes::nothing, &audit_options::keep_last, nullptr, {}},
     {"--listening", takes::nothing, &audit_options::listening, nullptr, {}},
     {"--sockets", takes::name, nullptr, nullptr, {}},
+    {"--authorized-keys", takes::key_field, nullptr, nullptr, parsed_command::not_a_field},
     {"--help", takes::nothing, nullptr, nullptr, {}},
     {"--version", takes::nothing, nullptr, nullptr, {}},
     {"--port-min", takes::number, nullptr, &audit_options::port_min, parsed_command::not_a_number},
@@ -162,7 +167,9 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
         options.listening = true;
         return true;
     case takes::field:
-        return parse_field(value, options);
+        return parse_field(value, options.field, options.field_name);
+    case takes::key_field:
+        return parse_field(value, options.key_field, options.key_field_name);
     case takes::delimiter:
         return parse_delimiter(value, options.delimiter);
     case takes::port:
@@ -199,6 +206,15 @@ void settle(parsed_command &command, const char **files)
     };
     if (options.field_name != nullptr && !options.csv)
         return fail(parsed_command::needs_csv, "--field", 7, options.field_name);
+    if (options.key_field_name != nullptr && !options.csv)
+        return fail(parsed_command::needs_csv, "--authorized-keys", 17, options.key_field_name);
+    const bool keys = options.key_field != 0 || options.key_field_name != nullptr;
+    if (keys && (options.suggest || options.port_queries > 0 || options.listening || options.json))
+        return fail(parsed_command::conflicting, "--authorized-keys", 17,
+                    options.suggest            ? "--suggest"
+                    : options.port_queries > 0 ? "--port"
+                    : options.listening        ? "--listening"
+                                               : "--json");
     if (options.port_queries > 0 && (options.suggest || options.all))
         return fail(parsed_command::conflicting, "--port", 6,
                     options.suggest ? "--suggest" : "--all");
@@ -299,7 +315,9 @@ void write_command_error(const parsed_command &command, output &err)
     case parsed_command::not_a_field:
         err.text("invalid value '");
         write_escaped(err, command.value, strlen(command.value));
-        err.text("' for --field: not a field number from 1, nor a column's name");
+        err.text("' for ");
+        err.bytes(command.name, command.name_size);
+        err.text(": not a field number from 1, nor a column's name");
         break;
     case parsed_command::not_a_delimiter:
         err.text("invalid value '");
@@ -307,7 +325,8 @@ void write_command_error(const parsed_command &command, output &err)
         err.text("' for --delimiter: not one byte, or a line end or a double quote");
         break;
     case parsed_command::needs_csv:
-        err.text("--field '");
+        err.bytes(command.name, command.name_size);
+        err.text(" '");
         write_escaped(err, command.value, strlen(command.value));
         err.text("' names a column, which only --csv has; give a field number");
         break;

@@ -22,6 +22,10 @@ struct audit_options {
     // of the table `sockets` ("-": standard input).
     bool listening = false;
     const char *sockets = nullptr;
+    // --authorized-keys: the key's field (from 1) or column name; 0 and
+    // null when not given.
+    uint32_t key_field = 0;
+    const char *key_field_name = nullptr;
     // Where a line's address is: field `field` (from 1), or with --csv the
     // column named `field_name`; fields split at `delimiter`, or at runs of
     // blanks when it is 0. With --csv and neither, the column is found by

@@ -13,6 +13,7 @@
 #include <portslot/port_derivation.h>
 
 #include "audit_options.h"
+#include "authorized_keys.h"
 #include "block_sort.h"
 #include "duplicate_report.h"
 #include "ephemeral_warning.h"
@@ -138,6 +139,28 @@ bool read_listening(const audit_options &options, const port_range &range, port_
     return read_host_sockets(proc, listening, err);
 }
 
+// The tunnel account's authorized_keys, for every device of `loaded`; a
+// block shared is said on standard error, as its devices' keys may listen
+// on each other's ports.
+int write_keys(loaded_fleet &loaded, const key_field &keys, const port_range &range, output &out,
+               output &err)
+{
+    const fleet inventories = loaded.view();
+    const plan p = make_plan(loaded.devices, range, rows_of::every_device);
+    err.flush();
+    const bool keys_read = write_authorized_keys(p, inventories, keys, out, err);
+    check_unchanged(loaded);
+    if (p.summary.shared_blocks > 0) {
+        err.text("portslot-audit: warning: ");
+        err.number(static_cast<int64_t>(p.summary.sharing_devices));
+        err.text(" devices share ");
+        err.number(static_cast<int64_t>(p.summary.shared_blocks));
+        err.text(p.summary.shared_blocks == 1 ? " block" : " blocks");
+        err.text(", and each of their keys may listen on the others' ports (see --all)\n");
+    }
+    return exit_status(loaded.complete && keys_read, p.summary.shared_blocks > 0, out, err);
+}
+
 int audit(const audit_options &options, output &out, output &err)
 {
     // The range the devices take their blocks in, if it holds any.
@@ -181,6 +204,11 @@ int audit(const audit_options &options, output &out, output &err)
         sockets_read = read_listening(options, range, listening, err);
         match_sockets(loaded.devices, range, sockets);
     }
+
+    // --authorized-keys: a line for each device, and nothing else on the output.
+    const key_field keys{options.key_field, options.key_field_name};
+    if (keys.field != 0 || keys.name != nullptr)
+        return write_keys(loaded, keys, range, out, err);
 
     // The plan, and its rows.
     err.flush(); // before the rows, which may wait for their reader

@@ -82,6 +82,28 @@ bool is_named(const char *start, const char *stop, const char *name, bool fold)
 
 } // namespace
 
+uint32_t csv_column_named(const inventory &inv, const char *name)
+{
+    if (inv.header == nullptr)
+        return 0;
+    const char *const end = inv.header + inv.header_size;
+    for (const bool fold : {false, true}) {
+        uint32_t column = 0;
+        for (const char *q = inv.header;;) {
+            uint64_t line_ends = 0;
+            unsigned char fault = no_fault;
+            const char *stop = csv_field_end(q, end, inv.format.delimiter, line_ends, fault);
+            ++column;
+            if (is_named(q, stop, name, fold))
+                return column;
+            if (stop == end)
+                break;
+            q = stop + 1;
+        }
+    }
+    return 0;
+}
+
 unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header_line)
 {
     const char *const end = inv.text + inv.size;

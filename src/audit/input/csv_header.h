@@ -21,6 +21,10 @@ namespace portslot::audit {
 // no_fault.
 unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header_line);
 
+// The column of `inv`'s header named `name` (as above: the same bytes, else
+// without case), from 1; 0 when there is none, or no header.
+uint32_t csv_column_named(const inventory &inv, const char *name);
+
 } // namespace portslot::audit
 
 #endif
