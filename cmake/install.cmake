@@ -9,7 +9,7 @@ include(CMakePackageConfigHelpers)
 set(PORTSLOT_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/portslot")
 
 # Manual pages are installed compressed, as Debian packages carry them.
-set(portslot_man_pages portslot.1 portslot-audit.1 portslot_compute_port.3)
+set(portslot_man_pages portslot.1 portslot-audit.1 portslot-tunnel.1 portslot_compute_port.3)
 set(portslot_man_gz "")
 foreach(page IN LISTS portslot_man_pages)
   set(gz "${PROJECT_BINARY_DIR}/man/${page}.gz")
@@ -22,6 +22,16 @@ endforeach()
 add_custom_target(portslot_man ALL DEPENDS ${portslot_man_gz})
 
 install(TARGETS portslot portslot-audit RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tool)
+install(PROGRAMS "${PROJECT_BINARY_DIR}/portslot-tunnel" DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tool)
+# The device side's unit, where systemd looks for a package's units; it names
+# the script where it is installed (cmake --install --prefix included).
+install(CODE "set(PORTSLOT_TUNNEL_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+  cmake_path(ABSOLUTE_PATH PORTSLOT_TUNNEL_BINDIR BASE_DIRECTORY \"\${CMAKE_INSTALL_PREFIX}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/src/tunnel/portslot-tunnel.service.in\"
+    \"${PROJECT_BINARY_DIR}/portslot-tunnel.service\" @ONLY)"
+  COMPONENT tool)
+install(FILES "${PROJECT_BINARY_DIR}/portslot-tunnel.service" DESTINATION lib/systemd/system
+        COMPONENT tool)
 list(POP_BACK portslot_man_gz library_page)
 install(FILES ${portslot_man_gz} DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT tool)
 # The second function of the C interface has the first one's page.
@@ -30,7 +40,7 @@ file(CREATE_LINK portslot_compute_port.3.gz "${PROJECT_BINARY_DIR}/man/portslot_
 install(FILES "${library_page}" "${PROJECT_BINARY_DIR}/man/portslot_block_count.3.gz"
         DESTINATION "${CMAKE_INSTALL_MANDIR}/man3" COMPONENT dev)
 # Completions where Debian's bash, zsh and fish look for them.
-foreach(program portslot portslot-audit)
+foreach(program portslot portslot-audit portslot-tunnel)
   install(FILES completion/${program}.bash RENAME ${program}
           DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions" COMPONENT tool)
   install(FILES completion/_${program}

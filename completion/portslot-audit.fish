@@ -11,5 +11,8 @@ complete -c portslot-audit -l delimiter -x -d 'Split fields at every such byte'
 complete -c portslot-audit -l csv -d 'Read CSV with a header'
 complete -c portslot-audit -l keep-last -d 'Of a device listed more than once, keep the last entry'
 complete -c portslot-audit -l json -d 'Write the plan as JSON Lines'
+complete -c portslot-audit -l listening -d 'List every device beside the TCP ports that listen on this host'
+complete -c portslot-audit -l sockets -r -F -d 'The same from a socket table saved elsewhere (ss -Hltn, /proc/net/tcp)'
+complete -c portslot-audit -l authorized-keys -x -d "Write authorized_keys from each device's key in this field"
 complete -c portslot-audit -l help -d 'Print the usage and exit'
 complete -c portslot-audit -l version -d 'Print the version and exit'

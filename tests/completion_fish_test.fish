@@ -3,6 +3,7 @@
 set dir $argv[1]
 source $dir/portslot.fish
 source $dir/portslot-audit.fish
+source $dir/portslot-tunnel.fish
 cd (mktemp -d)
 touch fleet.txt
 set failures 0
@@ -24,5 +25,9 @@ expect "portslot-audit --port" --port --port-count --port-max --port-min
 expect "portslot-audit --field " ""
 expect "portslot-audit fl" fleet.txt
 expect "portslot-audit --csv fl" fleet.txt
+expect "portslot-audit --sockets fl" fleet.txt
+expect "portslot-tunnel --on" --once
+expect "portslot-tunnel --client " dbclient ssh
+expect "portslot-tunnel --known-hosts fl" fleet.txt
 test $failures -eq 0; and echo "fish completion: all cases pass"
 exit $failures

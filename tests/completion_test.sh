@@ -4,6 +4,7 @@
 set -u
 source "$1"
 source "$2"
+source "$3"
 
 failures=0
 # expect "WORDS OF THE LINE" "EXPECTED REPLIES": the last word is being typed.
@@ -15,6 +16,7 @@ expect()
     case ${COMP_WORDS[0]} in
         portslot) _portslot ;;
         portslot-audit) _portslot_audit ;;
+        portslot-tunnel) _portslot_tunnel ;;
     esac
     if [ "${COMPREPLY[*]}" != "$2" ]; then
         echo "for '$1': got '${COMPREPLY[*]}', want '$2'"
@@ -30,7 +32,7 @@ expect "portslot --port-min -" ""
 expect "portslot --port-num 1 aa:bb" ""
 expect "portslot --port-num 1 -" "--port-min --port-max --port-count --port-num"
 
-expect "portslot-audit --a" "--all"
+expect "portslot-audit --al" "--all"
 expect "portslot-audit --port-count " ""
 expect "portslot-audit --port" "--port-min --port-max --port-count --port"
 expect "portslot-audit --field " ""
@@ -38,6 +40,14 @@ expect "portslot-audit --csv --j" "--json"
 expect "portslot-audit --k" "--keep-last"
 cd "$(mktemp -d)" && touch fleet.txt
 expect "portslot-audit --all fl" "fleet.txt"
+expect "portslot-audit --sockets fl" "fleet.txt"
+expect "portslot-audit --authorized-keys " ""
+expect "portslot-audit --li" "--listening"
+expect "portslot-tunnel --o" "--once"
+expect "portslot-tunnel --identity fl" "fleet.txt"
+expect "portslot-tunnel --client d" "dbclient"
+expect "portslot-tunnel --forward " ""
+expect "portslot-tunnel --interface l" "lo"
 
 [ "$failures" -eq 0 ] && echo "completion: all cases pass"
 exit "$failures"

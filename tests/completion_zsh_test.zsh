@@ -34,6 +34,9 @@ expect "portslot-audit --deli" "portslot-audit --delimiter="
 expect "portslot-audit fl" "portslot-audit fleet.txt "
 expect "portslot-audit --all --port-count=4 fl" "portslot-audit --all --port-count=4 fleet.txt "
 expect "portslot-audit --port-count fl" "portslot-audit --port-count fl"
+expect "portslot-audit --socke" "portslot-audit --sockets="
+expect "portslot-tunnel --kno" "portslot-tunnel --known-hosts="
+expect "portslot-tunnel --client=db" "portslot-tunnel --client=dbclient "
 zpty -d shell
 rm -rf $work
 ((failures == 0)) && print "zsh completion: all cases pass"

@@ -43,6 +43,12 @@ foreach(path
     "${DATADIR}/zsh/vendor-completions/_portslot-audit"
     "${DATADIR}/fish/vendor_completions.d/portslot.fish"
     "${DATADIR}/fish/vendor_completions.d/portslot-audit.fish"
+    "${BINDIR}/portslot-tunnel"
+    "${MANDIR}/man1/portslot-tunnel.1.gz"
+    "${DATADIR}/bash-completion/completions/portslot-tunnel"
+    "${DATADIR}/zsh/vendor-completions/_portslot-tunnel"
+    "${DATADIR}/fish/vendor_completions.d/portslot-tunnel.fish"
+    "lib/systemd/system/portslot-tunnel.service"
     "${DATADIR}/doc/portslot/copyright"
     "${INCLUDEDIR}/portslot/port_derivation.h"
     "${INCLUDEDIR}/portslot/options.h"
@@ -56,6 +62,23 @@ foreach(path
     message(FATAL_ERROR "not installed: ${path}")
   endif()
 endforeach()
+
+# The device side: the script knows its version, and its unit names it where
+# it is installed, which systemd checks.
+run("${prefix}/${BINDIR}/portslot-tunnel" --version)
+if(NOT out MATCHES "^portslot-tunnel [0-9]+\\.[0-9]+\\.[0-9]+\n$")
+  message(FATAL_ERROR "portslot-tunnel --version printed '${out}'")
+endif()
+find_program(SYSTEMD_ANALYZE systemd-analyze)
+if(SYSTEMD_ANALYZE)
+  run(${SYSTEMD_ANALYZE} verify --man=no "${prefix}/lib/systemd/system/portslot-tunnel.service")
+  file(STRINGS "${prefix}/lib/systemd/system/portslot-tunnel.service" exec REGEX "^ExecStart=")
+  if(NOT exec STREQUAL "ExecStart=${prefix}/${BINDIR}/portslot-tunnel $PORTSLOT_TUNNEL_OPTIONS")
+    message(FATAL_ERROR "the unit runs '${exec}'")
+  endif()
+else()
+  message(STATUS "systemd-analyze: not found, the unit is not checked")
+endif()
 
 if(SHARED)
   run(readelf -d "${prefix}/${library}")
