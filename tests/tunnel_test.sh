@@ -1,0 +1,357 @@
+#!/usr/bin/env bash
+# The reverse-tunnel workflow end to end, with real components: OpenSSH's
+# sshd on a server, devices running portslot-tunnel with OpenSSH's ssh or
+# Dropbear's dbclient (under dash and BusyBox ash), each in a network
+# namespace of its own with a chosen MAC address, two of them sharing a
+# block; the server's authorized_keys written by portslot-audit, and
+# portslot-audit --listening on the server.
+#   tunnel_test.sh BUILD_DIR SSHD
+# It needs root (network namespaces), and exits 77 (skipped) without it.
+#
+# Nothing outside its own folder and namespaces changes: the whole test runs
+# in a new PID and mount namespace (unshare), where /run is a tmpfs of its
+# own (ip netns keeps its namespaces there, sshd wants /run/sshd) and a
+# passwd file naming sshd's privilege-separation user and the tunnel account
+# is bound over /etc/passwd. When the test ends, however it ends (a failure,
+# or the runner's timeout killing it), every process in it dies with the PID
+# namespace, and the network namespaces with the mount namespace.
+set -u
+
+build=$(cd "$1" && pwd)
+sshd=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+
+if [ "${PORTSLOT_TUNNEL_TEST_INSIDE:-}" != 1 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIPPED: the tunnel test makes network namespaces, which needs root"
+    exit 77
+  fi
+  for program in "$sshd" ssh dbclient dropbearkey busybox dash ip unshare python3 jq; do
+    if ! command -v "$program" >/dev/null 2>&1; then
+      echo "SKIPPED: no $program here (scripts/install-deps provides it)"
+      exit 77
+    fi
+  done
+  if ! unshare --net true 2>/dev/null; then
+    echo "SKIPPED: this machine cannot make network namespaces"
+    exit 77
+  fi
+  PORTSLOT_TUNNEL_TEST_INSIDE=1 exec unshare --pid --mount --fork --kill-child \
+    --mount-proc --propagation private -- "$0" "$@"
+fi
+
+work=$(mktemp -d /tmp/portslot-tunnel-test.XXXXXX)
+chmod 755 "$work"
+prefix=pst$$
+namespaces=()
+pids=()
+failures=0
+
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  for ns in "${namespaces[@]}"; do ip netns delete "$ns" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+fail() {
+  echo "FAILED: $*"
+  [ -z "${PORTSLOT_TUNNEL_TEST_DEBUG:-}" ] || { echo "keeping $work"; trap - EXIT; exit 1; }
+  failures=$((failures + 1))
+}
+check() { # DESCRIPTION COMMAND...: a check that must hold
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else fail "$what"; fi
+}
+# Waits up to $1 tenths of a second for COMMAND... to succeed.
+wait_for() {
+  local tenths=$1
+  shift
+  for ((i = 0; i < tenths; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# A private /run (ip netns's folder and sshd's) and passwd.
+mount -t tmpfs -o mode=755 portslot-test-run /run || exit 1
+mkdir -p /run/netns /run/sshd
+chmod 755 /run/sshd
+cp /etc/passwd "$work/passwd"
+mkdir -m 755 "$work/home"
+echo "sshd:x:64990:65534::/run/sshd:/usr/sbin/nologin" >>"$work/passwd"
+echo "tunnel:x:64991:65534::$work/home:/bin/sh" >>"$work/passwd"
+mount --bind "$work/passwd" /etc/passwd || exit 1
+
+# The server's namespace, and one for each device: a link to the server whose
+# end carries the device's MAC address, and a default route through it.
+server=${prefix}srv
+ip netns add "$server" && namespaces+=("$server")
+ip -n "$server" link set lo up
+in_server() { ip netns exec "$server" "$@"; }
+# name number mac
+add_device() {
+  local ns=$prefix$1 n=$2 mac=$3
+  ip netns add "$ns" && namespaces+=("$ns")
+  ip -n "$ns" link set lo up
+  ip link add "s$prefix$n" netns "$server" type veth peer name eth0 netns "$ns"
+  ip -n "$ns" link set eth0 address "$mac" up
+  ip -n "$ns" addr add "10.77.$n.2/24" dev eth0
+  ip -n "$ns" route add default via "10.77.$n.1"
+  ip -n "$server" link set "s$prefix$n" up
+  ip -n "$server" addr add "10.77.$n.1/24" dev "s$prefix$n"
+  mkdir -p "$work/$1/.ssh"
+}
+# Each device: name, number, MAC address, client, shell. d5's key leaves the
+# same remainder as d1's (1 and 251 modulo 250 blocks), and d6's as d2's:
+# they share blocks.
+devices=(
+  "d1 1 52:54:00:00:00:01 ssh dash"
+  "d2 2 52:54:00:00:00:02 dbclient ash"
+  "d3 3 52:54:00:00:00:03 ssh ash"
+  "d4 4 52:54:00:00:00:04 dbclient dash"
+  "d5 5 52:54:00:00:00:fb ssh dash"
+  "d6 6 52:54:00:00:00:fc dbclient ash"
+)
+for device in "${devices[@]}"; do
+  read -r name n mac _ <<<"$device"
+  add_device "$name" "$n" "$mac"
+done
+in_device() { local ns=$prefix$1; shift; ip netns exec "$ns" "$@"; }
+
+# The server: its own host key and configuration, the tunnel account's
+# restrictions as the README gives them, with short keep-alives.
+ssh-keygen -q -t ed25519 -N '' -f "$work/host_key"
+cat >"$work/sshd_config" <<EOF
+ListenAddress 0.0.0.0:22
+HostKey $work/host_key
+PidFile none
+StrictModes no
+UsePAM no
+AuthorizedKeysFile $work/authorized_keys
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+Match User tunnel
+    AllowTcpForwarding remote
+    AllowStreamLocalForwarding no
+    AllowAgentForwarding no
+    X11Forwarding no
+    PermitTunnel no
+    GatewayPorts no
+    PermitTTY no
+    ForceCommand /bin/false
+    ClientAliveInterval 1
+    ClientAliveCountMax 3
+EOF
+in_server "$sshd" -D -e -f "$work/sshd_config" 2>"$work/sshd.log" &
+pids+=($!)
+wait_for 50 in_server sh -c 'ss -Hltn | grep -q "0.0.0.0:22 "' || { cat "$work/sshd.log"; exit 1; }
+echo "ok: sshd $("$sshd" -V 2>&1 | head -n 1) listens in the server's namespace"
+
+# Each device's key (OpenSSH's or Dropbear's format, as its client reads),
+# the inventory that holds them, and the server's known hosts.
+echo "mac,name,key" >"$work/fleet.csv"
+: >"$work/known_hosts"
+for device in "${devices[@]}"; do
+  read -r name n mac client _ <<<"$device"
+  if [ "$client" = ssh ]; then
+    ssh-keygen -q -t ed25519 -N '' -C "$name" -f "$work/$name/id"
+    key=$(cut -d' ' -f1,2 "$work/$name/id.pub")
+  else
+    dropbearkey -t ed25519 -f "$work/$name/id" >/dev/null 2>&1
+    key=$(dropbearkey -y -f "$work/$name/id" | grep '^ssh-' | cut -d' ' -f1,2)
+  fi
+  echo "$mac,$name,$key" >>"$work/fleet.csv"
+  echo "10.77.$n.1 $(cut -d' ' -f1,2 "$work/host_key.pub")" >>"$work/known_hosts"
+done
+
+# The authorized_keys, as the README writes them: d1 and d5 share a block,
+# which is said, with status 1.
+"$build/portslot-audit" --csv --authorized-keys key "$work/fleet.csv" \
+  >"$work/authorized_keys" 2>"$work/keys.err"
+check "authorized_keys written for 5 devices, status 1 for the shared block" \
+  test "$?-$(wc -l <"$work/authorized_keys")" = "1-6"
+check "the shared blocks are warned about" grep -q "4 devices share 2 blocks" "$work/keys.err"
+
+# A service on each device that answers with the device's name.
+for device in "${devices[@]}"; do
+  read -r name _ <<<"$device"
+  in_device "$name" python3 -c '
+import socket, sys
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", 7000)); s.listen()
+while True:
+    c, _ = s.accept(); c.sendall(sys.argv[1].encode() + b"\n"); c.close()' "$name" &
+  pids+=($!)
+done
+
+# portslot-tunnel --once on a device, in the background; only the programs it
+# needs on its PATH (no logger: nothing goes to the host's syslog), its own
+# HOME (no known hosts but its own).
+bin=$work/bin
+mkdir "$bin"
+for program in ssh dbclient cat sed awk mktemp rm mkdir dirname date sleep head id; do
+  ln -s "$(command -v "$program")" "$bin/$program"
+done
+ln -s "$build/portslot" "$bin/portslot"
+# (Run in a subshell of its own, which it replaces: its process is the
+# script's.)
+tunnel() { # name [option...]
+  local name=$1 d n client shell
+  shift
+  for device in "${devices[@]}"; do
+    read -r d n _ client shell <<<"$device"
+    [ "$d" = "$name" ] && break
+  done
+  local run_shell=("$(command -v dash)")
+  [ "$shell" = ash ] && run_shell=("$(command -v busybox)" ash)
+  exec ip netns exec "$prefix$name" env -i PATH="$bin" HOME="$work/$name" "${run_shell[@]}" \
+    "$build/portslot-tunnel" --once --client "$client" --identity "$work/$name/id" --keepalive 1 \
+    "$@" "tunnel@10.77.$n.1"
+}
+port_of() { "$build/portslot" --port-num "${2:-1}" "$1"; }
+listening() { in_server ss -Hltn "sport = :$1" | grep -q LISTEN; }
+answer() { # port: what the device behind it answers, read on the server
+  in_server python3 -c '
+import socket, sys
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
+print(s.makefile().readline().strip())' "$1" 2>/dev/null
+}
+
+# d2 keeps the first key it sees (trust on first use); the others have the
+# server's key provisioned.
+tunnel d1 --known-hosts "$work/known_hosts" --forward 7000 >"$work/d1.log" 2>&1 &
+d1_pid=$!
+pids+=($!)
+tunnel d2 --forward localhost:7000 >"$work/d2.log" 2>&1 &
+pids+=($!)
+tunnel d3 --known-hosts "$work/known_hosts" --forward 7000 >"$work/d3.log" 2>&1 &
+d3_pid=$!
+pids+=($!)
+tunnel d4 --known-hosts "$work/known_hosts" --forward 127.0.0.1:7000 >"$work/d4.log" 2>&1 &
+pids+=($!)
+for device in "${devices[@]::4}"; do
+  read -r name _ mac _ <<<"$device"
+  port=$(port_of "$mac")
+  if wait_for 150 listening "$port"; then
+    check "$name's port $port reaches $name" test "$(answer "$port")" = "$name"
+  else
+    fail "$name's port $port does not listen: $(cat "$work/$name.log")"
+  fi
+done
+check "d2 (dbclient) kept the server's key on first use" \
+  grep -q "^10.77.2.1 ssh-ed25519 $(cut -d' ' -f2 "$work/host_key.pub")" "$work/d2/.ssh/known_hosts"
+# Once kept, another key is refused.
+mv "$work/d2/.ssh/known_hosts" "$work/d2/known_hosts.kept"
+echo "10.77.2.1 $(cut -d' ' -f1,2 "$work/d1/id.pub")" >"$work/d2/.ssh/known_hosts"
+(tunnel d2 --forward 7000 >"$work/d2-mismatch.log" 2>&1)
+check "d2 refuses a server whose key changed (status $?)" grep -qi "mismatch" "$work/d2-mismatch.log"
+mv "$work/d2/known_hosts.kept" "$work/d2/.ssh/known_hosts"
+
+# d5 shares d1's block: the server refuses its forward, and it says why.
+(tunnel d5 --known-hosts "$work/known_hosts" --forward 7000 >"$work/d5.log" 2>&1)
+status=$?
+check "d5, whose block d1 holds, exits non-zero (status $status)" test "$status" -ne 0
+check "d5 says which port was refused and why" \
+  grep -q "the server refused port $(port_of 52:54:00:00:00:fb): another device may share" "$work/d5.log"
+# So does d6, through dbclient, whose block d2 holds.
+(tunnel d6 --known-hosts "$work/known_hosts" --forward 7000 >"$work/d6.log" 2>&1)
+status=$?
+check "d6 (dbclient), whose block d2 holds, exits non-zero (status $status)" test "$status" -ne 0
+check "d6 says which port was refused and why" \
+  grep -q "the server refused port $(port_of 52:54:00:00:00:fc): another device may share" "$work/d6.log"
+
+# The server's view: every device, d1 and d5 shared, d5 not told apart.
+in_server "$build/portslot-audit" --listening --json --csv "$work/fleet.csv" >"$work/listening.json" 2>"$work/listening.err"
+check "portslot-audit --listening: status 1 for the shared block" test $? -eq 1
+listening_of() { jq -r --arg mac "$1" 'select(.type == "device" and .mac == $mac) | "\(.shared) \(.listening)"' "$work/listening.json" | tr -d '\n'; }
+check "d1 and d5 share, their port listening" \
+  test "$(listening_of 52:54:00:00:00:01)|$(listening_of 52:54:00:00:00:fb)" = \
+  "true [$(port_of 52:54:00:00:00:01)]|true [$(port_of 52:54:00:00:00:01)]"
+check "d2 and d6 share, their port listening" \
+  test "$(listening_of 52:54:00:00:00:02)|$(listening_of 52:54:00:00:00:fc)" = \
+  "true [$(port_of 52:54:00:00:00:02)]|true [$(port_of 52:54:00:00:00:02)]"
+for mac in 52:54:00:00:00:03 52:54:00:00:00:04; do
+  check "$mac listens on its first port" test "$(listening_of $mac)" = "false [$(port_of $mac)]"
+done
+check "the summary: 6 connected (as the sockets show), none without a device" test \
+  "$(jq -r 'select(.type == "summary") | "\(.connected) \(.not_connected) \(.ports_without_device)"' "$work/listening.json")" = "6 0 0"
+in_server ss -Hltn >"$work/ss.txt"
+"$build/portslot-audit" --sockets "$work/ss.txt" --json --csv "$work/fleet.csv" >"$work/sockets.json" 2>/dev/null
+check "the same from ss -Hltn saved" cmp -s "$work/listening.json" "$work/sockets.json"
+
+# With its key, a device can only listen on its own ports: not bind another
+# device's, run a command, or reach another device's port (-W, -L).
+d3_ssh() {
+  in_device d3 env -i PATH="$bin" HOME="$work/d3" ssh -i "$work/d3/id" -o IdentitiesOnly=yes \
+    -o BatchMode=yes -o StrictHostKeyChecking=yes -o "UserKnownHostsFile=$work/known_hosts" \
+    -o ExitOnForwardFailure=yes -o ConnectTimeout=5 "$@"
+}
+other=$(port_of 52:54:00:00:00:04 2) # d4's second port, free
+d3_ssh -N -R "localhost:$other:localhost:7000" tunnel@10.77.3.1 >"$work/bind.log" 2>&1
+check "d3 cannot bind d4's port $other" grep -q "remote port forwarding failed for listen port $other" "$work/bind.log"
+out=$(d3_ssh tunnel@10.77.3.1 echo hello 2>/dev/null)
+check "d3 cannot run a command" test "$?-$out" = "1-"
+d4_port=$(port_of 52:54:00:00:00:04)
+out=$(d3_ssh -W "localhost:$d4_port" tunnel@10.77.3.1 </dev/null 2>"$work/w.log")
+check "d3 cannot reach d4's port with -W" test "$out" = ""
+check "  (refused by the server)" grep -q "administratively prohibited" "$work/w.log"
+d3_ssh -N -L "127.0.0.1:9999:localhost:$d4_port" tunnel@10.77.3.1 2>"$work/l.log" &
+pids+=($!)
+sleep 1
+out=$(in_device d3 python3 -c '
+import socket
+try:
+    s = socket.create_connection(("127.0.0.1", 9999), timeout=3); print(s.makefile().readline().strip())
+except OSError: pass' 2>/dev/null)
+check "d3 cannot reach d4's port with -L" test "$out" = ""
+
+# A path that dies: the server frees the port within its keep-alive time,
+# and the device gets it back once the path returns.
+d3_port=$(port_of 52:54:00:00:00:03)
+ip -n "${prefix}d3" link set eth0 down
+if wait_for 150 sh -c "! ip netns exec $server ss -Hltn 'sport = :$d3_port' | grep -q LISTEN"; then
+  echo "ok: the server freed d3's port once its path died"
+else
+  fail "the server still holds d3's port $d3_port"
+fi
+wait "$d3_pid"
+check "d3's tunnel ended when its path died (status $?)" true
+ip -n "${prefix}d3" link set eth0 up
+ip -n "${prefix}d3" route add default via 10.77.3.1 2>/dev/null
+tunnel d3 --known-hosts "$work/known_hosts" --forward 7000 >"$work/d3.log" 2>&1 &
+pids+=($!)
+if wait_for 150 listening "$d3_port"; then
+  check "d3 has its port back" test "$(answer "$d3_port")" = d3
+else
+  fail "d3 did not get its port back: $(cat "$work/d3.log")"
+fi
+
+# SIGTERM ends a tunnel cleanly, its client with it.
+kill -TERM "$d1_pid"
+wait "$d1_pid"
+check "d1's portslot-tunnel ends with status 0 on SIGTERM" test $? -eq 0
+check "d1's port is freed" wait_for 50 sh -c "! ip netns exec $server ss -Hltn 'sport = :$(port_of 52:54:00:00:00:01)' | grep -q LISTEN"
+
+# The kernel's ephemeral ports: warned about in the server's namespace, with
+# the line that reserves them; once it is run, no more warning.
+in_server sh -c 'echo "32768 60999" >/proc/sys/net/ipv4/ip_local_port_range &&
+  echo >/proc/sys/net/ipv4/ip_local_reserved_ports'
+in_server "$build/portslot-audit" --listening --csv "$work/fleet.csv" >/dev/null 2>"$work/ephemeral.err"
+line=$(sed -n 's/^  \(sysctl -w .*\)$/\1/p' "$work/ephemeral.err")
+check "the overlap with the ephemeral ports is warned about" \
+  test "$line" = "sysctl -w net.ipv4.ip_local_reserved_ports=40000-41000"
+in_server sh -c "$line" >/dev/null
+in_server "$build/portslot-audit" --listening --csv "$work/fleet.csv" >/dev/null 2>"$work/ephemeral.err"
+check "once reserved, no warning" test ! -s "$work/ephemeral.err"
+
+echo "clients: $(ssh -V 2>&1); $(dbclient -V 2>&1 | head -n 1)"
+if [ "$failures" -ne 0 ]; then
+  echo "sshd's log:"
+  tail -n 40 "$work/sshd.log"
+  exit 1
+fi
+echo "tunnel test: all checks pass"
