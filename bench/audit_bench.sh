@@ -119,3 +119,21 @@ form_row "CSV, quoted" "$work/fleet.csv" "--all" --csv
 form_row "the plain file" "$plain" "" --json
 form_row "the plain file" "$plain" "--all" --json
 form_row "CSV, quoted" "$work/fleet.csv" "--all" --csv --json
+
+# Beside a server's sockets: 30,000 of them, a third listening (ports the
+# devices hold among them), as /proc/net/tcp and tcp6 give them and as
+# ss -Hltn does.
+awk -v ss="$work/ss" 'BEGIN {
+  print "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode"
+  for (i = 0; i < 30000; i++) {
+    port = 10000 + (i * 7) % 50000
+    listening = i % 3 == 0
+    printf "%4d: 0100007F:%04X 0A00020F:%04X %s 00000000:00000000 00:00000000 00000000  1000        0 %d 1 0000000000000000 20 4 30 10 -1\n",
+      i, port, 1024 + i % 60000, listening ? "0A" : "01", 100000 + i
+    if (listening)
+      printf "LISTEN 0      4096       127.0.0.1:%d      0.0.0.0:*\n", port >ss
+  }
+}' >"$work/tcp"
+form_row "the plain file, 30,000 sockets of /proc/net/tcp" "$plain" "--all" --sockets "$work/tcp"
+form_row "the plain file, 10,000 listening of ss -Hltn" "$plain" "--all" --sockets "$work/ss"
+form_row "the plain file, 30,000 sockets of /proc/net/tcp" "$plain" "--all" --sockets "$work/tcp" --json

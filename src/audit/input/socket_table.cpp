@@ -14,6 +14,99 @@ namespace portslot::audit {
 
 namespace {
 
+// Each byte's value as a hexadecimal digit, or -1.
+struct digit_table {
+    signed char of[256];
+};
+consteval digit_table make_hex_digits()
+{
+    digit_table table{};
+    for (int c = 0; c < 256; ++c)
+        table.of[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                      : -1);
+    return table;
+}
+constexpr digit_table hex_digits = make_hex_digits();
+
+int hex_digit(char c)
+{
+    return hex_digits.of[static_cast<unsigned char>(c)];
+}
+
+// The value of `size` decimal digits, or -1 when there are none, or one is
+// not a digit, or the value passes 65535.
+int32_t decimal(const char *p, size_t size)
+{
+    int32_t value = 0;
+    for (size_t i = 0; i < size; ++i) {
+        if (p[i] < '0' || p[i] > '9')
+            return -1;
+        value = value * 10 + (p[i] - '0');
+        if (value > 65535)
+            return -1;
+    }
+    return size == 0 ? -1 : value;
+}
+
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+const char *skip_blanks(const char *p, const char *end)
+{
+    while (p < end && is_blank(*p))
+        ++p;
+    return p;
+}
+
+// "ADDRESS:PORT" of /proc/net/tcp (8 hexadecimal digits of address) or tcp6
+// (32) at `p`, which moves past it; the port, or -1.
+int32_t proc_address(const char *&p, const char *end)
+{
+    const char *const start = p;
+    while (p < end && hex_digit(*p) >= 0)
+        ++p;
+    const auto size = static_cast<size_t>(p - start);
+    if ((size != 8 && size != 32) || end - p < 5 || *p != ':')
+        return -1;
+    int32_t port = 0;
+    for (const char *digits = ++p; p < digits + 4; ++p) {
+        const int digit = hex_digit(*p);
+        if (digit < 0)
+            return -1;
+        port = port * 16 + digit;
+    }
+    return p == end || is_blank(*p) ? port : -1;
+}
+
+enum class line_kind { other, listening, wrong };
+
+// "N: LOCAL REMOTE STATE ...", and the header, whose first word is "sl";
+// state 0A is a listening socket. [p, end) is the line, from its first word.
+line_kind read_proc_line(const char *p, const char *end, int32_t &port)
+{
+    if (end - p >= 3 && p[0] == 's' && p[1] == 'l' && is_blank(p[2]))
+        return line_kind::other;
+    const char *const number = p;
+    while (p < end && *p >= '0' && *p <= '9')
+        ++p;
+    if (p == number || p == end || *p != ':')
+        return line_kind::wrong;
+    p = skip_blanks(p + 1, end);
+    port = proc_address(p, end);
+    p = skip_blanks(p, end);
+    if (port < 0 || proc_address(p, end) < 0)
+        return line_kind::wrong;
+    p = skip_blanks(p, end);
+    if (end - p < 2 || hex_digit(p[0]) < 0 || hex_digit(p[1]) < 0 ||
+        (end - p > 2 && !is_blank(p[2])))
+        return line_kind::wrong;
+    return p[0] == '0' && (p[1] == 'A' || p[1] == 'a') ? line_kind::listening : line_kind::other;
+}
+
 // The first words of a line; more are not needed.
 struct line_words {
     const char *at[6];
@@ -30,73 +123,16 @@ line_words split_words(const char *p, const char *end)
 {
     line_words w;
     while (w.count < 6) {
-        while (p < end && (*p == ' ' || *p == '\t'))
-            ++p;
+        p = skip_blanks(p, end);
         if (p == end)
             break;
         w.at[w.count] = p;
-        while (p < end && *p != ' ' && *p != '\t')
+        while (p < end && !is_blank(*p))
             ++p;
         w.size[w.count] = static_cast<size_t>(p - w.at[w.count]);
         ++w.count;
     }
     return w;
-}
-
-// The value of `size` digits in `base` (10 or 16), or -1 when there are
-// none, or one is not a digit, or the value passes 65535.
-int32_t number(const char *p, size_t size, int base)
-{
-    int32_t value = 0;
-    for (size_t i = 0; i < size; ++i) {
-        const char c = p[i];
-        int digit = c >= '0' && c <= '9' ? c - '0' : -1;
-        if (base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-            digit = (c | 0x20) - 'a' + 10;
-        if (digit < 0)
-            return -1;
-        value = value * base + digit;
-        if (value > 65535)
-            return -1;
-    }
-    return size == 0 ? -1 : value;
-}
-
-bool all_hex(const char *p, size_t size)
-{
-    for (size_t i = 0; i < size; ++i)
-        if (number(p + i, 1, 16) < 0)
-            return false;
-    return true;
-}
-
-// "ADDRESS:PORT" of /proc/net/tcp (8 hexadecimal digits of address) or tcp6
-// (32); the port, or -1.
-int32_t proc_port(const line_words &w, size_t i)
-{
-    const char *p = w.at[i];
-    const size_t size = w.size[i];
-    if ((size != 13 && size != 37) || p[size - 5] != ':' || !all_hex(p, size - 5))
-        return -1;
-    return number(p + size - 4, 4, 16);
-}
-
-enum class line_kind { other, listening, wrong };
-
-// "N: LOCAL REMOTE STATE ...", and the header, whose first word is "sl";
-// state 0A is a listening socket.
-line_kind read_proc_line(const line_words &w, int32_t &port)
-{
-    if (w.is(0, "sl"))
-        return line_kind::other;
-    if (w.count < 4 || w.size[0] < 2 || w.at[0][w.size[0] - 1] != ':' ||
-        number(w.at[0], w.size[0] - 1, 10) < 0 || w.size[3] != 2)
-        return line_kind::wrong;
-    port = proc_port(w, 1);
-    const int32_t state = number(w.at[3], 2, 16);
-    if (port < 0 || proc_port(w, 2) < 0 || state < 0)
-        return line_kind::wrong;
-    return state == 0x0a ? line_kind::listening : line_kind::other;
 }
 
 // "[NETID] STATE RECV-Q SEND-Q LOCAL:PORT PEER:PORT ...", and the header.
@@ -108,8 +144,8 @@ line_kind read_ss_line(const line_words &w, int32_t &port)
     size_t k = 0;
     if (w.count > 0 && w.at[0][0] >= 'a' && w.at[0][0] <= 'z')
         k = 1;
-    if (w.count < k + 5 || number(w.at[k + 1], w.size[k + 1], 10) < 0 ||
-        number(w.at[k + 2], w.size[k + 2], 10) < 0)
+    if (w.count < k + 5 || decimal(w.at[k + 1], w.size[k + 1]) < 0 ||
+        decimal(w.at[k + 2], w.size[k + 2]) < 0)
         return line_kind::wrong;
     const char *local = w.at[k + 3];
     size_t colon = w.size[k + 3];
@@ -120,7 +156,7 @@ line_kind read_ss_line(const line_words &w, int32_t &port)
     if ((k == 1 && !w.is(0, "tcp")) || !w.is(k, "LISTEN"))
         return line_kind::other;
     // (Without -n, ss names ports by their services: not a number.)
-    port = number(local + colon, w.size[k + 3] - colon, 10);
+    port = decimal(local + colon, w.size[k + 3] - colon);
     return port >= 0 ? line_kind::listening : line_kind::wrong;
 }
 
@@ -145,15 +181,23 @@ bool read_table(const char *name, const char *text, size_t size, port_set &liste
         const char *line_end =
             static_cast<const char *>(memchr(p, '\n', static_cast<size_t>(end - p)));
         const char *stop = line_end != nullptr ? line_end : end;
-        const line_words w = split_words(p, stop);
-        const char *start = p;
+        const char *const start = p;
+        const char *const first = skip_blanks(p, stop);
         p = line_end != nullptr ? line_end + 1 : end;
-        if (w.count == 0)
+        if (first == stop)
             continue;
-        if (form == 0)
-            form = w.is(0, "sl") || (w.size[0] > 1 && w.at[0][w.size[0] - 1] == ':') ? 'p' : 's';
+        if (form == 0) { // "sl" or "N:" starts a line of /proc/net/tcp
+            const char *q = first;
+            while (q < stop && *q >= '0' && *q <= '9')
+                ++q;
+            form = (stop - first >= 2 && first[0] == 's' && first[1] == 'l') ||
+                           (q != first && q < stop && *q == ':')
+                       ? 'p'
+                       : 's';
+        }
         int32_t port = -1;
-        const line_kind kind = form == 'p' ? read_proc_line(w, port) : read_ss_line(w, port);
+        const line_kind kind = form == 'p' ? read_proc_line(first, stop, port)
+                                           : read_ss_line(split_words(first, stop), port);
         if (kind == line_kind::wrong || line_end == nullptr) {
             ok = false;
             report_line(err, name, line,

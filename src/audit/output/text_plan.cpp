@@ -46,7 +46,8 @@ void write_row_in_pieces(output &out, const char *ports, size_t ports_size, cons
 // The block's `ports`, the address, a tab, the label (the text before the
 // address, the joiner, the text after it) and a line end, copied into the
 // output's buffer at once where it can be.
-void write_row(output &out, const char (&ports)[24], size_t ports_size, const entry &e, bool escape)
+template <size_t N>
+void write_row(output &out, const char (&ports)[N], size_t ports_size, const entry &e, bool escape)
 {
     const size_t joined = e.joiner != 0;
     const size_t size = ports_size + e.mac_size + e.before_size + joined + e.after_size + 2;
@@ -88,7 +89,7 @@ template <bool Plain>
 void write_listening_rows(const plan &p, const fleet &inventories, const rows_place &to)
 {
     growing_array<char> start;
-    const char no_ports[24] = {};
+    char short_start[64]; // the start, when it fits: copied with the row
     for_each_row<Plain>(
         p, inventories,
         [&](int32_t first, int32_t last, bool shared) {
@@ -115,10 +116,14 @@ void write_listening_rows(const plan &p, const fleet &inventories, const rows_pl
                 at = put_text(at - 9, "not listening");
             *at++ = '\t';
             start.size = static_cast<size_t>(at - start.items);
+            if (start.size <= sizeof short_start)
+                memcpy(short_start, start.items, start.size);
         },
         [&](const plan_row &row) {
+            if (start.size <= sizeof short_start)
+                return write_row(to.out, short_start, start.size, row.e, to.terminal);
             to.out.bytes(start.items, start.size);
-            write_row(to.out, no_ports, 0, row.e, to.terminal);
+            write_row(to.out, short_start, 0, row.e, to.terminal);
         });
     for (size_t i = 0; i < p.sockets->unheld.size; ++i) {
         to.out.number(p.sockets->unheld.items[i]);
