@@ -28,6 +28,7 @@
 #include "placement.h"
 #include "plan.h"
 #include "plan_output.h"
+#include "socket_table.h"
 #include "suggest.h"
 
 #include <functional>
@@ -685,6 +686,83 @@ TEST(suggest, reports_its_progress)
     EXPECT_EQ(line(256), "\rportslot-audit: searching: 256 of 600 block counts (42%), best so far "
                          "--port-max 40040 with 4 devices sharing\x1b[K");
     EXPECT_EQ(line(0), "\r\x1b[K");
+}
+
+// Socket tables, a line at a time: the ports that listen, and the lines of
+// neither form, as each form is told from a table's first line.
+TEST(socket_table, reads_listening_ports_and_refuses_other_lines)
+{
+    using portslot::audit::port_set;
+    const struct {
+        std::string text;
+        std::vector<int> ports; // listening; -1: the line is refused
+    } cases[] = {
+        // /proc/net/tcp and tcp6
+        {"  sl  local_address rem_address   st\n", {}},
+        {"0: 0100007F:9C46 00000000:0000 0A\n", {40006}},
+        {"0:\t0100007f:9c46\t00000000:0000\t0a\tx\n", {40006}},
+        {"12: 00000000000000000000000001000000:0016 00000000000000000000000000000000:0000 0A 0\n",
+         {22}},
+        {"0: 0100007F:9C46 00000000:0000 01\n", {}},
+        {"0: 0100007F:9C46 00000000:0000 1A\n", {}},
+        {"0: 0100007F:9C46 00000000:0000 0B\n", {}},
+        {"0: 0100007F:9C46 00000000:0000 0A\n1 0100007F:9C46 00000000:0000 0A\n", {40006, -1}},
+        {"0: 0100007F:9C46 00000000:0000 0A\n: 0100007F:9C46 00000000:0000 0A\n", {40006, -1}},
+        {"0: 0100007F:9C46 00000000:0000 0A\n12\n", {40006, -1}},
+        {"0: 0100007:9C46 00000000:0000 0A\n", {-1}},
+        {"0: 000000000000000000000000010000000:9C46 00000000:0000 0A\n", {-1}},
+        {"0: 0100007F9C46 00000000:0000 0A\n", {-1}},
+        {"0: 0100007F:9C4\n", {-1}},
+        {"0: 0100007F:9C4G 00000000:0000 0A\n", {-1}},
+        {"0: 0100007F:9C46x 00000000:0000 0A\n", {-1}},
+        {"0: 0100007F:9C46\n", {-1}},
+        {"0: 0100007F:9C46 00000000:0000\n", {-1}},
+        {"0: 0100007F:9C46 00000000:0000 0\n", {-1}},
+        {"0: 0100007F:9C46 00000000:0000 0AA\n", {-1}},
+        {"0: 0100007F:9C46 00000000:0000 G1\n", {-1}},
+        {"0: 0100007F:9C46 00000000:0000 0G\n", {-1}},
+        // ss -Hltn, with or without its header, with a netid column
+        {"State Recv-Q Send-Q Local Address:Port Peer Address:PortProcess\n", {}},
+        {"Netid State Recv-Q Send-Q Local Address:Port Peer Address:PortProcess\n", {}},
+        {"LISTEN 0 128 127.0.0.1:40006 0.0.0.0:*\n", {40006}},
+        {"LISTEN\t0\t128\t[::]:22\t[::]:*\n", {22}},
+        {"tcp LISTEN 0 128 *:22 *:*\n", {22}},
+        {"udp UNCONN 0 0 0.0.0.0:68 0.0.0.0:*\n", {}},
+        {"ESTAB 0 0 10.0.0.1:22 10.0.0.2:50000\n", {}},
+        {"LISTEN 0 128 127.0.0.1:65535 0.0.0.0:*\n", {65535}},
+        {"LISTEN 0 128 127.0.0.1:65536 0.0.0.0:*\n", {-1}},
+        {"LISTEN 0 128 127.0.0.1:ssh 0.0.0.0:*\n", {-1}},
+        {"LISTEN 0 128 127.0.0.1: 0.0.0.0:*\n", {-1}},
+        {"LISTEN 0 128 127.0.0.1 0.0.0.0:*\n", {-1}},
+        {"LISTEN 0 128 127.0.0.1:22 0.0.0.0\n", {-1}},
+        {"LISTEN 0 128 127.0.0.1:22\n", {-1}},
+        {"LISTEN 0 x 127.0.0.1:22 0.0.0.0:*\n", {-1}},
+        {"LISTEN 0 128 127.0.0.1:22 0.0.0.0:*", {-1}}, // cut short
+        {"\n \n", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        port_set listening;
+        char buffer[4096];
+        portslot::output err(-1, buffer, sizeof buffer);
+        const bool ok =
+            portslot::audit::read_socket_text("t", c.text.data(), c.text.size(), listening, err);
+        const std::string said(buffer, err.room(1));
+        std::vector<int> got;
+        for (int port = 0; port <= 65535; ++port)
+            if (listening.has(port))
+                got.push_back(port);
+        std::vector<int> want;
+        size_t refused = 0;
+        for (int port : c.ports)
+            if (port < 0)
+                ++refused;
+            else
+                want.push_back(port);
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(ok, refused == 0);
+        EXPECT_EQ(static_cast<size_t>(std::count(said.begin(), said.end(), '\n')), refused) << said;
+    }
 }
 
 } // namespace

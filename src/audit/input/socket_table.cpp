@@ -169,8 +169,39 @@ void report_line(output &err, const char *name, uint64_t line, const char *what,
     err.text("\"\n");
 }
 
-// Reads the table in `text`; false when a line was wrong.
-bool read_table(const char *name, const char *text, size_t size, port_set &listening, output &err)
+// Reads the table `name` opened as `fd`; `missing_ok`: a file that is not
+// there is no error.
+bool read_table_file(const char *name, port_set &listening, output &err, bool missing_ok)
+{
+    const bool is_stdin = strcmp(name, "-") == 0;
+    const int fd = is_stdin ? 0 : open(name, O_RDONLY | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
+    char *text = nullptr;
+    size_t size = 0;
+    if (fd >= 0) {
+        error = read_all(fd, text, size, err);
+        if (!is_stdin)
+            close(fd);
+    }
+    if (error != 0) {
+        if (error == ENOENT && missing_ok)
+            return true;
+        err.text("portslot-audit: ");
+        write_name(err, name);
+        err.text(": ");
+        err.text(strerror(error));
+        err.text("\n");
+        return false;
+    }
+    const bool ok = read_socket_text(name, text, size, listening, err);
+    free(text);
+    return ok;
+}
+
+} // namespace
+
+bool read_socket_text(const char *name, const char *text, size_t size, port_set &listening,
+                      output &err)
 {
     const char *const end = text + size;
     bool ok = true;
@@ -212,37 +243,6 @@ bool read_table(const char *name, const char *text, size_t size, port_set &liste
     }
     return ok;
 }
-
-// Reads the table `name` opened as `fd`; `missing_ok`: a file that is not
-// there is no error.
-bool read_table_file(const char *name, port_set &listening, output &err, bool missing_ok)
-{
-    const bool is_stdin = strcmp(name, "-") == 0;
-    const int fd = is_stdin ? 0 : open(name, O_RDONLY | O_CLOEXEC);
-    int error = fd < 0 ? errno : 0;
-    char *text = nullptr;
-    size_t size = 0;
-    if (fd >= 0) {
-        error = read_all(fd, text, size, err);
-        if (!is_stdin)
-            close(fd);
-    }
-    if (error != 0) {
-        if (error == ENOENT && missing_ok)
-            return true;
-        err.text("portslot-audit: ");
-        write_name(err, name);
-        err.text(": ");
-        err.text(strerror(error));
-        err.text("\n");
-        return false;
-    }
-    const bool ok = read_table(name, text, size, listening, err);
-    free(text);
-    return ok;
-}
-
-} // namespace
 
 bool read_socket_table(const char *name, port_set &listening, output &err)
 {

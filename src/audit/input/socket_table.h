@@ -5,6 +5,8 @@
 #ifndef PORTSLOT_AUDIT_SOCKET_TABLE_H
 #define PORTSLOT_AUDIT_SOCKET_TABLE_H
 
+#include <stddef.h>
+
 #include "output.h"
 #include "port_set.h"
 
@@ -15,6 +17,10 @@ namespace portslot::audit {
 // FILE:LINE, and so is a last line without its line end (a table cut short);
 // false when one was, or when the file could not be read (said too).
 bool read_socket_table(const char *name, port_set &listening, output &err);
+
+// The same from the `size` bytes of `text`, read from `name`.
+bool read_socket_text(const char *name, const char *text, size_t size, port_set &listening,
+                      output &err);
 
 // The same from this host's tables under `proc` (/proc): net/tcp, and
 // net/tcp6 where the host has IPv6.

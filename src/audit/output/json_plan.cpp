@@ -83,9 +83,11 @@ json_names::json_names(const fleet &inventories) : columns(inventories)
 // `row_start`, its address, label, file and line, whether its block is
 // shared, and from CSV its record's columns by their keys.
 // Beside the sockets, `listening` follows: `,"listening":[P,P]`.
-void write_json_row(output &out, const char (&row_start)[64], size_t row_start_size,
-                    const plan_row &r, const fleet &inventories, const json_names &names,
-                    uint64_t line, const growing_array<char> &listening)
+[[gnu::always_inline]] inline void write_json_row(output &out, const char (&row_start)[64],
+                                                  size_t row_start_size, const plan_row &r,
+                                                  const fleet &inventories, const json_names &names,
+                                                  uint64_t line,
+                                                  const growing_array<char> &listening)
 {
     const entry &e = r.e;
     const uint64_t offset = r.offset;
@@ -120,7 +122,8 @@ void write_json_row(output &out, const char (&row_start)[64], size_t row_start_s
         to = shared ? put_text(to, ",\"shared\":true") : put_text(to, ",\"shared\":false");
         out.commit(static_cast<size_t>(to - start));
     }
-    out.bytes(listening.items, listening.size);
+    if (listening.size != 0)
+        out.bytes(listening.items, listening.size);
     if (inv.format.kind == record_format::csv) {
         out.text(",\"fields\":{");
         write_csv_fields(out, inv, i, names.columns,

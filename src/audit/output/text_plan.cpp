@@ -13,8 +13,12 @@ namespace portslot::audit {
 
 namespace {
 
+// What a row starts with: "first-last<TAB>", and beside the sockets the
+// state; copied whole with each row.
+using row_start = char[48];
+
 // "first-last<TAB>" for a block; returns its length.
-size_t block_ports(int32_t first, int32_t last, char (&ports)[24])
+size_t block_ports(int32_t first, int32_t last, char *ports)
 {
     size_t n = put_decimal(ports, static_cast<uint32_t>(first));
     ports[n++] = '-';
@@ -46,8 +50,8 @@ void write_row_in_pieces(output &out, const char *ports, size_t ports_size, cons
 // The block's `ports`, the address, a tab, the label (the text before the
 // address, the joiner, the text after it) and a line end, copied into the
 // output's buffer at once where it can be.
-template <size_t N>
-void write_row(output &out, const char (&ports)[N], size_t ports_size, const entry &e, bool escape)
+[[gnu::always_inline]] inline void write_row(output &out, const row_start &ports, size_t ports_size,
+                                             const entry &e, bool escape)
 {
     const size_t joined = e.joiner != 0;
     const size_t size = ports_size + e.mac_size + e.before_size + joined + e.after_size + 2;
@@ -86,10 +90,11 @@ void write_row(output &out, const char (&ports)[N], size_t ports_size, const ent
 // Ports that listen and that no device holds follow, "P<TAB>listening, no
 // device".
 template <bool Plain>
-void write_listening_rows(const plan &p, const fleet &inventories, const rows_place &to)
+[[gnu::noinline]] void write_listening_rows(const plan &p, const fleet &inventories,
+                                            const rows_place &to)
 {
     growing_array<char> start;
-    char short_start[64]; // the start, when it fits: copied with the row
+    row_start short_start; // the start, when it fits
     for_each_row<Plain>(
         p, inventories,
         [&](int32_t first, int32_t last, bool shared) {
@@ -97,7 +102,7 @@ void write_listening_rows(const plan &p, const fleet &inventories, const rows_pl
                 64 + 6 * size_t(p.range.port_count < 32768 ? p.range.port_count : 32768);
             while (start.capacity < most)
                 start.grow();
-            char ports[24];
+            row_start ports;
             char *at = start.items;
             const size_t ports_size = block_ports(first, last, ports);
             memcpy(at, ports, ports_size);
@@ -136,7 +141,7 @@ void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to
 {
     if (p.sockets != nullptr)
         return write_listening_rows<Plain>(p, inventories, to);
-    char ports[24];
+    row_start ports;
     size_t ports_size = 0;
     for_each_row<Plain>(
         p, inventories,
