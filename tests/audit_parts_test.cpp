@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audit_options.h"
+#include "authorized_keys.h"
 #include "block_of_address.h"
 #include "block_sort.h"
 #include "duplicate_report.h"
@@ -243,6 +244,30 @@ TEST(audit_command, reads_options_and_files)
          false,
          {},
          parsed_command::not_a_number},
+        {{"--authorized-keys", "2", "--suggest"},
+         parsed_command::error,
+         40000,
+         41000,
+         2,
+         false,
+         {},
+         parsed_command::conflicting},
+        {{"--authorized-keys", "2", "--port", "1"},
+         parsed_command::error,
+         40000,
+         41000,
+         2,
+         false,
+         {},
+         parsed_command::conflicting},
+        {{"--authorized-keys", "2", "--listening"},
+         parsed_command::error,
+         40000,
+         41000,
+         2,
+         false,
+         {},
+         parsed_command::conflicting},
         {{"--port", "1", "--all"},
          parsed_command::error,
          40000,
@@ -762,6 +787,45 @@ TEST(socket_table, reads_listening_ports_and_refuses_other_lines)
         EXPECT_EQ(got, want);
         EXPECT_EQ(ok, refused == 0);
         EXPECT_EQ(static_cast<size_t>(std::count(said.begin(), said.end(), '\n')), refused) << said;
+    }
+}
+
+// What is taken for an OpenSSH public key: a type sshd knows, then base64
+// that decodes to SSH strings filling it, the first the type's name.
+TEST(authorized_keys, take_openssh_public_keys_alone)
+{
+    const std::string ed25519 = "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7";
+    const std::string ecdsa = "ecdsa-sha2-nistp256 AAAAE2VjZHNhLXNoYTItbmlzdHAyNTYAAAAIbmlzdHAyNTYAAABBBIfB5DUacL+"
+                              "7Arnda2ixQ2a7o71rID8s+ir6vX2U3HNXT1VzjyK+SGctcfln92hzseH8Bf8QT4hymosfjP/iaHI=";
+    const std::string padded = "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQ==";
+    const struct {
+        std::string text;
+        size_t size; // of the key, without its comment; 0: refused
+    } cases[] = {
+        {ed25519, ed25519.size()},
+        {ed25519 + " dev@a b", ed25519.size()},
+        {"ssh-ed25519\t\t" + ed25519.substr(12) + "\tx", ed25519.size() + 1},
+        {ecdsa, ecdsa.size()},
+        {padded, padded.size()},
+        {"ssh-foo " + ed25519.substr(12), 0},                            // a type sshd does not know
+        {"ssh-rsa " + ed25519.substr(12), 0},                            // the body is another type's
+        {"command=\"sh\" " + ed25519, 0},                                // options before it
+        {"ssh-ed25519", 0},                                              // no body
+        {"ssh-ed25519 ", 0},                                             // an empty body
+        {ed25519.substr(0, ed25519.size() - 1), 0},                      // not whole groups of four
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJds", 0},                 // cut short
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5", 0},                         // the type alone
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIAEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAAAA", 0}, // more after
+        {"ssh-ed25519 AAAAAAAAAAF4", 0},                                 // an empty type's name
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrg!VJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0},
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrg=VJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0},
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBA=A=", 0},
+        {"ssh-ed25519 " + std::string(10924, 'A'), 0}, // larger than any key
+        {"", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 100));
+        EXPECT_EQ(portslot::audit::public_key_size(c.text.data(), c.text.size()), c.size);
     }
 }
 

@@ -102,6 +102,16 @@ const std::string ecdsa = "ecdsa-sha2-nistp256 "
                           "AAAAE2VjZHNhLXNoYTItbmlzdHAyNTYAAAAIbmlzdHAyNTYAAABBBIfB5DUacL+"
                           "7Arnda2ixQ2a7o71rID8s+ir6vX2U3HNXT1VzjyK+SGctcfln92hzseH8Bf8QT4hymosfjP/"
                           "iaHI=";
+// Sockets that listen, as ss -Hltn writes them.
+std::string ss_listening(std::initializer_list<int> ports)
+{
+    std::string text;
+    for (const int port : ports)
+        text += "LISTEN 0 1 127.0.0.1:" + std::to_string(port) + " 0.0.0.0:*\n";
+    return text;
+}
+const std::string listening_ports = ss_listening({2, 4, 6, 8, 10, 12, 14, 16, 22, 40004, 65534, 65535});
+const std::string both_ports_of_40556 = ss_listening({40556, 40558});
 const std::string fleet_summary = "4 devices, 2 of 250 blocks in use, 1 shared by 3 devices\n";
 const std::string try_help = "Try 'portslot-audit --help' for more information.\n";
 
@@ -1111,6 +1121,70 @@ INSTANTIATE_TEST_SUITE_P(
                    "give a field number\n" +
                        try_help,
                    2},
+        // A block of 40,000 ports, past the last port number: its ports that
+        // listen, up to 65534, and the odd port no device can hold.
+        audit_case{"listening_block_past_the_port_space",
+                   {"--sockets", "@s", "--port-min", "0", "--port-max", "80000", "--port-count",
+                    "40000", "@a"},
+                   {{"a", "00:00:00:00:00:01 a\n"}, {"s", listening_ports}},
+                   "0-79998\tlistening 2,4,6,8,10,12,14,16,22,40004,65534\t00:00:00:00:00:01\ta\n"
+                   "65535\tlistening, no device\n"
+                   "1 device, 1 of 1 block in use, 0 shared by 0 devices\n"
+                   "1 device connected, 0 not connected, 1 port of the range listening without a "
+                   "device\n",
+                   "",
+                   1},
+        audit_case{"listening_block_past_the_port_space_json",
+                   {"--json", "--sockets", "@s", "--port-min", "0", "--port-max", "80000",
+                    "--port-count", "40000", "@a"},
+                   {{"a", "00:00:00:00:00:01 a\n"}, {"s", listening_ports}},
+                   "{\"type\":\"device\",\"first\":0,\"last\":79998,\"mac\":\"00:00:00:00:00:01\","
+                   "\"label\":\"a\",\"file\":\"@a\",\"line\":1,\"shared\":false,\"listening\":[2,4,6,"
+                   "8,10,12,14,16,22,40004,65534]}\n"
+                   "{\"type\":\"port_without_device\",\"port\":65535}\n"
+                   "{\"type\":\"summary\",\"devices\":1,\"blocks\":1,\"blocks_in_use\":1,"
+                   "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":1,"
+                   "\"not_connected\":0,\"ports_without_device\":1}\n",
+                   "",
+                   1},
+        // CSV beside the sockets, as text and as JSON.
+        audit_case{"listening_csv",
+                   {"--csv", "--sockets", "@s", "@k"},
+                   {{"k", "mac,name\naa:bb:cc:dd:ee:ff,gw\n"}, {"s", both_ports_of_40556}},
+                   "40556-40558\tlistening 40556,40558\taa:bb:cc:dd:ee:ff\tgw\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "1 device connected, 0 not connected, 0 ports of the range listening without a "
+                   "device\n",
+                   "",
+                   0},
+        audit_case{"listening_csv_json",
+                   {"--csv", "--json", "--sockets", "@s", "@k"},
+                   {{"k", "mac,name\naa:bb:cc:dd:ee:ff,gw\n"}, {"s", both_ports_of_40556}},
+                   "{\"type\":\"device\",\"first\":40556,\"last\":40558,\"mac\":\"aa:bb:cc:dd:ee:ff\","
+                   "\"label\":\"gw\",\"file\":\"@k\",\"line\":2,\"shared\":false,\"listening\":[40556,"
+                   "40558],\"fields\":{\"mac\":\"aa:bb:cc:dd:ee:ff\",\"name\":\"gw\"}}\n"
+                   "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
+                   "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":1,"
+                   "\"not_connected\":0,\"ports_without_device\":0}\n",
+                   "",
+                   0},
+        // Keys of devices in two shared blocks: warned about, status 1.
+        audit_case{"authorized_keys_of_shared_blocks",
+                   {"--authorized-keys", "2", "--port-count", "1", "--port-max", "40002", "@k"},
+                   {{"k", "00:00:00:00:00:01 " + ed25519 + "\n00:00:00:00:00:03 " + ed25519 +
+                              "\n00:00:00:00:00:00 " + ed25519 + "\n00:00:00:00:00:02 " + ed25519 +
+                              "\n"}},
+                   "restrict,port-forwarding,permitlisten=\"localhost:40000\",command=\"/bin/false\" " +
+                       ed25519 + " 00:00:00:00:00:00\n" +
+                       "restrict,port-forwarding,permitlisten=\"localhost:40000\",command=\"/bin/false\" " +
+                       ed25519 + " 00:00:00:00:00:02\n" +
+                       "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/false\" " +
+                       ed25519 + " 00:00:00:00:00:01\n" +
+                       "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/false\" " +
+                       ed25519 + " 00:00:00:00:00:03\n",
+                   "portslot-audit: warning: 4 devices share 2 blocks, and each of their keys may "
+                   "listen on the others' ports (see --all)\n",
+                   1},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}),
     // Each case by its name, so that a failure says what broke.
     [](const testing::TestParamInfo<audit_case> &info) { return std::string(info.param.name); });
@@ -1390,12 +1464,16 @@ TEST(audit_conditions, are_met_or_reported)
          " printf '  sl  local_address rem_address   st\\n   0: 00000000:9E6C 00000000:0000 0A\\n'"
          " >\"$d/net/tcp\"; run() { printf \"$1\" >\"${k}_port_range\";"
          " printf \"$2\" >\"${k}_reserved_ports\"; printf '%s | %s\\n' \"$1\" \"$2\";"
-         " PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening \"$f\" 2>&1 >/dev/null; echo \"$?\"; };"
+         " PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening $3 \"$f\" 2>&1 >/dev/null; echo \"$?\"; };"
          " run '32768\\t60999\\n' '8080,40100-40200\\n'; run '32768 60999\\n' '40000-41000\\n';"
          " run '50000\\t60999\\n' '\\n'; run '1024\\t40000\\n' '';"
+         " run '32768 60999' '' '--port-min 0 --port-max 70000 --port-count 1';"
          " cp \"$d/net/tcp\" \"$d/net/tcp6\"; run '32768\\t60999' '1-2,x\\n';"
          " run 'x' ''; run '1 2 3' ''; run '1 2' '3-'; run '1 2' '5-4'; run '1 2' '1;';"
-         " run '1 99999' ''; rm \"${k}_reserved_ports\"; run '1 2' '';"
+         " run '1 99999' ''; run '1 2\\nx' ''; printf '1 2\\n' >\"${k}_port_range\";"
+         " yes 1, | head -c 5000 | tr -d '\\n' >\"${k}_reserved_ports\"; echo long;"
+         " PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening \"$f\" 2>&1 >/dev/null; echo \"$?\";"
+         " rm \"${k}_reserved_ports\"; run '1 2' '';"
          " PORTSLOT_AUDIT_PROC=\"$d/$(printf '%05000d' 0)\" \"$0\" --listening \"$f\" >/dev/null"
          " 2>&1; echo \"$?\"; rm -r \"$d\"",
          one,
@@ -1418,9 +1496,21 @@ TEST(audit_conditions, are_met_or_reported)
          "  sysctl -w net.ipv4.ip_local_reserved_ports=40000-41000\n"
          "  echo 'net.ipv4.ip_local_reserved_ports = 40000-41000' >/etc/sysctl.d/60-portslot.conf\n"
          "0\n"
+         "32768 60999 | \n"
+         "portslot-audit: warning: ports 32768-60999 of the range lie in the kernel's ephemeral ports"
+         " (32768-60999) and are not reserved: an outgoing connection of this host may take a"
+         " device's port, and the device cannot listen until it ends. Reserve them now, and at"
+         " every boot:\n"
+         "  sysctl -w net.ipv4.ip_local_reserved_ports=0-65535\n"
+         "  echo 'net.ipv4.ip_local_reserved_ports = 0-65535' >/etc/sysctl.d/60-portslot.conf\n"
+         "1\n"
          "32768\\t60999 | 1-2,x\\n\n0\nx | \n0\n1 2 3 | \n0\n1 2 | 3-\n0\n1 2 | 5-4\n0\n"
-         "1 2 | 1;\n0\n1 99999 | \n0\n1 2 | \n0\n2\n",
+         "1 2 | 1;\n0\n1 99999 | \n0\n1 2\\nx | \n0\nlong\n0\n1 2 | \n0\n2\n",
          "", 0},
+        // This host's own tables: whatever listens, they are read.
+        {"listening_on_this_host", anywhere,
+         "\"$0\" --listening \"$1\" >/dev/null 2>&1; [ $? -lt 2 ] && echo read", one, "read\n", "",
+         0},
         {"rewritten_while_read", changed,
          change_while_read("printf 'x\\n00:00:00:00:00:01 a\\n00:00:00:00:00:02 b\\n' |"
                            " dd of=\"$1\" conv=notrunc status=none"),

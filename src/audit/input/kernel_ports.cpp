@@ -1,24 +1,26 @@
 #include "kernel_ports.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
+
+#include "memory.h"
 
 namespace portslot::audit {
 
 namespace {
 
-// The first bytes of `proc` + `file`, ended by a NUL; false when it cannot
-// be read (or is longer than the buffer: no table of these is).
+// The first bytes of `proc` + `file` (no more than these files ever hold),
+// ended by a NUL; false when it cannot be read.
 bool read_small_file(const char *proc, const char *file, char (&text)[4096])
 {
     const size_t proc_size = strlen(proc), file_size = strlen(file);
-    char path[4096];
-    if (proc_size + file_size >= sizeof path)
-        return false;
+    char *path = static_cast<char *>(reallocate(nullptr, proc_size + file_size + 1));
     memcpy(path, proc, proc_size);
     memcpy(path + proc_size, file, file_size + 1);
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    free(path);
     if (fd < 0)
         return false;
     size_t size = 0;

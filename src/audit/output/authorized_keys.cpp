@@ -24,15 +24,25 @@ constexpr const char *key_types[] = {
     "sk-ecdsa-sha2-nistp256@openssh.com",
 };
 
+// Each byte's value as a base64 digit, or -1.
+struct base64_table {
+    signed char of[256];
+};
+consteval base64_table make_base64_digits()
+{
+    base64_table table{};
+    const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int c = 0; c < 256; ++c)
+        table.of[c] = -1;
+    for (int i = 0; i < 64; ++i)
+        table.of[static_cast<unsigned char>(digits[i])] = static_cast<signed char>(i);
+    return table;
+}
+constexpr base64_table base64_digits = make_base64_digits();
+
 int base64_digit(char c)
 {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    return c == '+' ? 62 : c == '/' ? 63 : -1;
+    return base64_digits.of[static_cast<unsigned char>(c)];
 }
 
 // True when `body` (base64, `size` bytes) decodes to a key of `type`: SSH
@@ -80,9 +90,9 @@ bool is_space(char c)
     return c == ' ' || c == '\t';
 }
 
-// The size of the key at the start of `text`, "TYPE BODY" without any
-// comment; 0 when it is not an OpenSSH public key.
-size_t key_size(const char *text, size_t size)
+} // namespace
+
+size_t public_key_size(const char *text, size_t size)
 {
     size_t type_end = 0;
     while (type_end < size && !is_space(text[type_end]))
@@ -99,6 +109,8 @@ size_t key_size(const char *text, size_t size)
             return body_end;
     return 0;
 }
+
+namespace {
 
 // A record's key and the rest of its fields, gathered.
 struct gathered {
@@ -224,7 +236,7 @@ bool write_authorized_keys(const plan &p, const fleet &inventories, const key_fi
         size_t size = g.key.size;
         while (size > 0 && is_space(*key))
             ++key, --size;
-        const size_t kept = g.has_key ? key_size(key, size) : 0;
+        const size_t kept = g.has_key ? public_key_size(key, size) : 0;
         if (kept == 0) {
             refused.push(row.offset << 1 | (g.has_key && size != 0 ? not_a_key : no_key));
             return;

@@ -4,6 +4,7 @@
 #ifndef PORTSLOT_AUDIT_AUTHORIZED_KEYS_H
 #define PORTSLOT_AUDIT_AUTHORIZED_KEYS_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "fleet.h"
@@ -19,6 +20,10 @@ struct key_field {
     uint32_t field;
     const char *name;
 };
+
+// The size of the OpenSSH public key at the start of `text`, "TYPE BODY"
+// without any comment; 0 when it is not one.
+size_t public_key_size(const char *text, size_t size);
 
 // For each device of `p`: restrict,port-forwarding, a permitlisten for each
 // port of its block on localhost and a harmless forced command, its key, and
