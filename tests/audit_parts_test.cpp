@@ -764,6 +764,16 @@ TEST(socket_table, reads_listening_ports_and_refuses_other_lines)
         {"LISTEN 0 x 127.0.0.1:22 0.0.0.0:*\n", {-1}},
         {"LISTEN 0 128 127.0.0.1:22 0.0.0.0:*", {-1}}, // cut short
         {"\n \n", {}},
+        {"LISTEN 0 128 127.0.0.1:-1 0.0.0.0:*\n", {-1}},
+        {"0: 0100007F:9C46 00000000:0000 0A\nsx 0100007F:9C46 00000000:0000 0A\n"
+         "slot 0100007F:9C46 00000000:0000 0A\n",
+         {40006, -1, -1}},
+        {"~x LISTEN 0 1 a:1 b:2\n", {-1}},
+        {"123\n", {-1}},
+        {"(x\n", {-1}},
+        {"x\n", {-1}},
+        {"sx\n", {-1}},
+        {"12x 0100007F:9C46\n", {-1}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
@@ -794,10 +804,13 @@ TEST(socket_table, reads_listening_ports_and_refuses_other_lines)
 // that decodes to SSH strings filling it, the first the type's name.
 TEST(authorized_keys, take_openssh_public_keys_alone)
 {
-    const std::string ed25519 = "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7";
-    const std::string ecdsa = "ecdsa-sha2-nistp256 AAAAE2VjZHNhLXNoYTItbmlzdHAyNTYAAAAIbmlzdHAyNTYAAABBBIfB5DUacL+"
-                              "7Arnda2ixQ2a7o71rID8s+ir6vX2U3HNXT1VzjyK+SGctcfln92hzseH8Bf8QT4hymosfjP/iaHI=";
-    const std::string padded = "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQ==";
+    const std::string ed25519 =
+        "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7";
+    const std::string ecdsa =
+        "ecdsa-sha2-nistp256 AAAAE2VjZHNhLXNoYTItbmlzdHAyNTYAAAAIbmlzdHAyNTYAAABBBIfB5DUacL+"
+        "7Arnda2ixQ2a7o71rID8s+ir6vX2U3HNXT1VzjyK+SGctcfln92hzseH8Bf8QT4hymosfjP/iaHI=";
+    const std::string padded =
+        "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQ==";
     const struct {
         std::string text;
         size_t size; // of the key, without its comment; 0: refused
@@ -807,16 +820,19 @@ TEST(authorized_keys, take_openssh_public_keys_alone)
         {"ssh-ed25519\t\t" + ed25519.substr(12) + "\tx", ed25519.size() + 1},
         {ecdsa, ecdsa.size()},
         {padded, padded.size()},
-        {"ssh-foo " + ed25519.substr(12), 0},                            // a type sshd does not know
-        {"ssh-rsa " + ed25519.substr(12), 0},                            // the body is another type's
-        {"command=\"sh\" " + ed25519, 0},                                // options before it
-        {"ssh-ed25519", 0},                                              // no body
-        {"ssh-ed25519 ", 0},                                             // an empty body
-        {ed25519.substr(0, ed25519.size() - 1), 0},                      // not whole groups of four
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJds", 0},                 // cut short
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5", 0},                         // the type alone
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIAEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAAAA", 0}, // more after
-        {"ssh-ed25519 AAAAAAAAAAF4", 0},                                 // an empty type's name
+        {"ssh-foo " + ed25519.substr(12), 0},            // a type sshd does not know
+        {"ssh-rsa " + ed25519.substr(12), 0},            // the body is another type's
+        {"command=\"sh\" " + ed25519, 0},                // options before it
+        {"ssh-ed25519", 0},                              // no body
+        {"ssh-ed25519 ", 0},                             // an empty body
+        {ed25519.substr(0, ed25519.size() - 1), 0},      // not whole groups of four
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJds", 0}, // cut short
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5", 0},         // the type alone
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIAEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAAAA",
+         0},                             // more after
+        {"ssh-ed25519 AAAAAAAAAAF4", 0}, // an empty type's name
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE4AAAAIAEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEB",
+         0}, // another name
         {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrg!VJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0},
         {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrg=VJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0},
         {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBA=A=", 0},

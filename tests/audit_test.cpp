@@ -110,7 +110,8 @@ std::string ss_listening(std::initializer_list<int> ports)
         text += "LISTEN 0 1 127.0.0.1:" + std::to_string(port) + " 0.0.0.0:*\n";
     return text;
 }
-const std::string listening_ports = ss_listening({2, 4, 6, 8, 10, 12, 14, 16, 22, 40004, 65534, 65535});
+const std::string listening_ports =
+    ss_listening({2, 4, 6, 8, 10, 12, 14, 16, 22, 40004, 65534, 65535});
 const std::string both_ports_of_40556 = ss_listening({40556, 40558});
 const std::string fleet_summary = "4 devices, 2 of 250 blocks in use, 1 shared by 3 devices\n";
 const std::string try_help = "Try 'portslot-audit --help' for more information.\n";
@@ -1048,10 +1049,10 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"k", "mac,name,key,room\n"
                           "52:54:00:00:00:01,\"gate\nway\"," +
                               ed25519 +
-                              " dev@a,1\n"
+                              " dev@a, 1\t\n"
                               "52:54:00:00:00:02,cam,\"" +
                               ecdsa +
-                              "\",\x1b[2\n"
+                              "\",\x1b[2\xc2\x9b\n"
                               "52:54:00:00:00:03,x,\"command=\"\"sh\"\" " +
                               ed25519 +
                               "\"\n"
@@ -1074,7 +1075,7 @@ INSTANTIATE_TEST_SUITE_P(
                        " 00:00:00:00:00:01 r\n"
                        "restrict,port-forwarding,permitlisten=\"localhost:40008\","
                        "permitlisten=\"localhost:40010\",command=\"/bin/false\" " +
-                       ecdsa + " 52:54:00:00:00:02 cam  [2\n",
+                       ecdsa + " 52:54:00:00:00:02 cam  [2  \n",
                    "@k:5: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
                    "@k:6: no public key\n@k:7: no public key\n"
                    "@k:8: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
@@ -1088,7 +1089,7 @@ INSTANTIATE_TEST_SUITE_P(
         audit_case{
             "authorized_keys_from_fields",
             {"--port-count", "1", "--authorized-keys=3", "@k"},
-            {{"k", "52:54:00:00:00:01 gate " + ed25519 + " dev@a\n52:54:00:00:00:03 x\n"}},
+            {{"k", "52:54:00:00:00:01 gate " + ed25519 + " dev@a\n52:54:00:00:00:03 x"}},
             "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/false\" " +
                 ed25519 + " 52:54:00:00:00:01 gate\n",
             "@k:2: no public key\n",
@@ -1096,14 +1097,14 @@ INSTANTIATE_TEST_SUITE_P(
         audit_case{
             "authorized_keys_from_delimited_fields",
             {"--port-count", "1", "--authorized-keys", "2", "--delimiter", ";", "@d"},
-            {{"d", "52:54:00:00:00:02;" + ecdsa + ";cam\n"}},
+            {{"d", "52:54:00:00:00:02;" + ecdsa + ";cam"}},
             "restrict,port-forwarding,permitlisten=\"localhost:40004\",command=\"/bin/false\" " +
                 ecdsa + " 52:54:00:00:00:02 cam\n",
             "",
             0},
         audit_case{"authorized_keys_column_missing",
-                   {"--csv", "--authorized-keys", "key", "@k"},
-                   {{"k", "mac,name\n52:54:00:00:00:01,a\n"}},
+                   {"--csv", "--authorized-keys", "key", "@k", "@e"},
+                   {{"k", "mac,name\n52:54:00:00:00:01,a\n"}, {"e", ""}},
                    "",
                    "portslot-audit: @k: no column named \"key\" for the keys\n",
                    2},
@@ -1134,19 +1135,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "device\n",
                    "",
                    1},
-        audit_case{"listening_block_past_the_port_space_json",
-                   {"--json", "--sockets", "@s", "--port-min", "0", "--port-max", "80000",
-                    "--port-count", "40000", "@a"},
-                   {{"a", "00:00:00:00:00:01 a\n"}, {"s", listening_ports}},
-                   "{\"type\":\"device\",\"first\":0,\"last\":79998,\"mac\":\"00:00:00:00:00:01\","
-                   "\"label\":\"a\",\"file\":\"@a\",\"line\":1,\"shared\":false,\"listening\":[2,4,6,"
-                   "8,10,12,14,16,22,40004,65534]}\n"
-                   "{\"type\":\"port_without_device\",\"port\":65535}\n"
-                   "{\"type\":\"summary\",\"devices\":1,\"blocks\":1,\"blocks_in_use\":1,"
-                   "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":1,"
-                   "\"not_connected\":0,\"ports_without_device\":1}\n",
-                   "",
-                   1},
+        audit_case{
+            "listening_block_past_the_port_space_json",
+            {"--json", "--sockets", "@s", "--port-min", "0", "--port-max", "80000", "--port-count",
+             "40000", "@a"},
+            {{"a", "00:00:00:00:00:01 a\n"}, {"s", listening_ports}},
+            "{\"type\":\"device\",\"first\":0,\"last\":79998,\"mac\":\"00:00:00:00:00:01\","
+            "\"label\":\"a\",\"file\":\"@a\",\"line\":1,\"shared\":false,\"listening\":[2,4,6,"
+            "8,10,12,14,16,22,40004,65534]}\n"
+            "{\"type\":\"port_without_device\",\"port\":65535}\n"
+            "{\"type\":\"summary\",\"devices\":1,\"blocks\":1,\"blocks_in_use\":1,"
+            "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":1,"
+            "\"not_connected\":0,\"ports_without_device\":1}\n",
+            "",
+            1},
         // CSV beside the sockets, as text and as JSON.
         audit_case{"listening_csv",
                    {"--csv", "--sockets", "@s", "@k"},
@@ -1157,34 +1159,38 @@ INSTANTIATE_TEST_SUITE_P(
                    "device\n",
                    "",
                    0},
-        audit_case{"listening_csv_json",
-                   {"--csv", "--json", "--sockets", "@s", "@k"},
-                   {{"k", "mac,name\naa:bb:cc:dd:ee:ff,gw\n"}, {"s", both_ports_of_40556}},
-                   "{\"type\":\"device\",\"first\":40556,\"last\":40558,\"mac\":\"aa:bb:cc:dd:ee:ff\","
-                   "\"label\":\"gw\",\"file\":\"@k\",\"line\":2,\"shared\":false,\"listening\":[40556,"
-                   "40558],\"fields\":{\"mac\":\"aa:bb:cc:dd:ee:ff\",\"name\":\"gw\"}}\n"
-                   "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
-                   "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":1,"
-                   "\"not_connected\":0,\"ports_without_device\":0}\n",
-                   "",
-                   0},
+        audit_case{
+            "listening_csv_json",
+            {"--csv", "--json", "--sockets", "@s", "@k"},
+            {{"k", "mac,name\naa:bb:cc:dd:ee:ff,gw\n"}, {"s", both_ports_of_40556}},
+            "{\"type\":\"device\",\"first\":40556,\"last\":40558,\"mac\":\"aa:bb:cc:dd:ee:ff\","
+            "\"label\":\"gw\",\"file\":\"@k\",\"line\":2,\"shared\":false,\"listening\":[40556,"
+            "40558],\"fields\":{\"mac\":\"aa:bb:cc:dd:ee:ff\",\"name\":\"gw\"}}\n"
+            "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
+            "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":1,"
+            "\"not_connected\":0,\"ports_without_device\":0}\n",
+            "",
+            0},
         // Keys of devices in two shared blocks: warned about, status 1.
-        audit_case{"authorized_keys_of_shared_blocks",
-                   {"--authorized-keys", "2", "--port-count", "1", "--port-max", "40002", "@k"},
-                   {{"k", "00:00:00:00:00:01 " + ed25519 + "\n00:00:00:00:00:03 " + ed25519 +
-                              "\n00:00:00:00:00:00 " + ed25519 + "\n00:00:00:00:00:02 " + ed25519 +
-                              "\n"}},
-                   "restrict,port-forwarding,permitlisten=\"localhost:40000\",command=\"/bin/false\" " +
-                       ed25519 + " 00:00:00:00:00:00\n" +
-                       "restrict,port-forwarding,permitlisten=\"localhost:40000\",command=\"/bin/false\" " +
-                       ed25519 + " 00:00:00:00:00:02\n" +
-                       "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/false\" " +
-                       ed25519 + " 00:00:00:00:00:01\n" +
-                       "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/false\" " +
-                       ed25519 + " 00:00:00:00:00:03\n",
-                   "portslot-audit: warning: 4 devices share 2 blocks, and each of their keys may "
-                   "listen on the others' ports (see --all)\n",
-                   1},
+        audit_case{
+            "authorized_keys_of_shared_blocks",
+            {"--authorized-keys", "2", "--port-count", "1", "--port-max", "40002", "@k"},
+            {{"k", "00:00:00:00:00:01 " + ed25519 + "\n00:00:00:00:00:03 " + ed25519 +
+                       "\n00:00:00:00:00:00 " + ed25519 + "\n00:00:00:00:00:02 " + ed25519 + "\n"}},
+            "restrict,port-forwarding,permitlisten=\"localhost:40000\",command=\"/bin/false\" " +
+                ed25519 + " 00:00:00:00:00:00\n" +
+                "restrict,port-forwarding,permitlisten=\"localhost:40000\",command=\"/bin/"
+                "false\" " +
+                ed25519 + " 00:00:00:00:00:02\n" +
+                "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/"
+                "false\" " +
+                ed25519 + " 00:00:00:00:00:01\n" +
+                "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/"
+                "false\" " +
+                ed25519 + " 00:00:00:00:00:03\n",
+            "portslot-audit: warning: 4 devices share 2 blocks, and each of their keys may "
+            "listen on the others' ports (see --all)\n",
+            1},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}),
     // Each case by its name, so that a failure says what broke.
     [](const testing::TestParamInfo<audit_case> &info) { return std::string(info.param.name); });
@@ -1471,9 +1477,12 @@ TEST(audit_conditions, are_met_or_reported)
          " cp \"$d/net/tcp\" \"$d/net/tcp6\"; run '32768\\t60999' '1-2,x\\n';"
          " run 'x' ''; run '1 2 3' ''; run '1 2' '3-'; run '1 2' '5-4'; run '1 2' '1;';"
          " run '1 99999' ''; run '1 2\\nx' ''; printf '1 2\\n' >\"${k}_port_range\";"
-         " yes 1, | head -c 5000 | tr -d '\\n' >\"${k}_reserved_ports\"; echo long;"
+         " yes 1, | head -c 9000 | tr -d '\\n' >\"${k}_reserved_ports\"; echo long;"
          " PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening \"$f\" 2>&1 >/dev/null; echo \"$?\";"
-         " rm \"${k}_reserved_ports\"; run '1 2' '';"
+         " rm \"${k}_reserved_ports\"; echo gone;"
+         " PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening \"$f\" 2>&1 >/dev/null; echo \"$?\";"
+         " echo bad >\"$d/net/tcp\"; echo bad;"
+         " PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening \"$f\" >/dev/null 2>&1; echo \"$?\";"
          " PORTSLOT_AUDIT_PROC=\"$d/$(printf '%05000d' 0)\" \"$0\" --listening \"$f\" >/dev/null"
          " 2>&1; echo \"$?\"; rm -r \"$d\"",
          one,
@@ -1497,7 +1506,8 @@ TEST(audit_conditions, are_met_or_reported)
          "  echo 'net.ipv4.ip_local_reserved_ports = 40000-41000' >/etc/sysctl.d/60-portslot.conf\n"
          "0\n"
          "32768 60999 | \n"
-         "portslot-audit: warning: ports 32768-60999 of the range lie in the kernel's ephemeral ports"
+         "portslot-audit: warning: ports 32768-60999 of the range lie in the kernel's ephemeral "
+         "ports"
          " (32768-60999) and are not reserved: an outgoing connection of this host may take a"
          " device's port, and the device cannot listen until it ends. Reserve them now, and at"
          " every boot:\n"
@@ -1505,7 +1515,7 @@ TEST(audit_conditions, are_met_or_reported)
          "  echo 'net.ipv4.ip_local_reserved_ports = 0-65535' >/etc/sysctl.d/60-portslot.conf\n"
          "1\n"
          "32768\\t60999 | 1-2,x\\n\n0\nx | \n0\n1 2 3 | \n0\n1 2 | 3-\n0\n1 2 | 5-4\n0\n"
-         "1 2 | 1;\n0\n1 99999 | \n0\n1 2\\nx | \n0\nlong\n0\n1 2 | \n0\n2\n",
+         "1 2 | 1;\n0\n1 99999 | \n0\n1 2\\nx | \n0\nlong\n0\ngone\n0\nbad\n2\n2\n",
          "", 0},
         // This host's own tables: whatever listens, they are read.
         {"listening_on_this_host", anywhere,

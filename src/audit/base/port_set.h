@@ -10,11 +10,8 @@ struct port_set {
     uint64_t words[1024] = {};
 
     void add(uint32_t port) { words[port >> 6 & 1023] |= uint64_t{1} << (port & 63); }
-    // True when `port` is a port number and in the set.
-    bool has(int64_t port) const
-    {
-        return port >= 0 && port <= 65535 && (words[port >> 6] >> (port & 63) & 1) != 0;
-    }
+    // True when `port` (0 to 65535) is in the set.
+    bool has(uint32_t port) const { return (words[port >> 6 & 1023] >> (port & 63) & 1) != 0; }
 };
 
 } // namespace portslot::audit

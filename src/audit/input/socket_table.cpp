@@ -113,9 +113,10 @@ struct line_words {
     size_t size[6];
     size_t count = 0;
 
+    // (Word `i` must be there.)
     bool is(size_t i, const char *word) const
     {
-        return i < count && size[i] == strlen(word) && memcmp(at[i], word, size[i]) == 0;
+        return size[i] == strlen(word) && memcmp(at[i], word, size[i]) == 0;
     }
 };
 
@@ -142,7 +143,7 @@ line_kind read_ss_line(const line_words &w, int32_t &port)
         return line_kind::other;
     // A netid (tcp, udp, u_str...) leads when ss lists several kinds.
     size_t k = 0;
-    if (w.count > 0 && w.at[0][0] >= 'a' && w.at[0][0] <= 'z')
+    if (w.at[0][0] >= 'a' && w.at[0][0] <= 'z')
         k = 1;
     if (w.count < k + 5 || decimal(w.at[k + 1], w.size[k + 1]) < 0 ||
         decimal(w.at[k + 2], w.size[k + 2]) < 0)

@@ -253,10 +253,14 @@ bool write_authorized_keys(const plan &p, const fleet &inventories, const key_fi
         out.bytes(row.e.mac, row.e.mac_size);
         // The comment: no control byte (a line end would start a line of
         // its own), each a space.
-        for (size_t k = 0; k < g.label.size; ++k)
-            if (is_control(g.label.items[k]) ||
-                starts_c1_control(g.label.items + k, g.label.size - k))
+        for (size_t k = 0; k < g.label.size; ++k) {
+            if (starts_c1_control(g.label.items + k, g.label.size - k)) {
                 g.label.items[k] = ' ';
+                g.label.items[++k] = ' ';
+            } else if (is_control(g.label.items[k])) {
+                g.label.items[k] = ' ';
+            }
+        }
         if (g.label.size != 0)
             out.text(" ");
         out.bytes(g.label.items, g.label.size);
@@ -270,7 +274,7 @@ bool write_authorized_keys(const plan &p, const fleet &inventories, const key_fi
         return ok;
     qsort(refused.items, refused.size, sizeof(uint64_t), [](const void *a, const void *b) {
         const uint64_t x = *static_cast<const uint64_t *>(a), y = *static_cast<const uint64_t *>(b);
-        return x < y ? -1 : x > y ? 1 : 0;
+        return (x > y) - (x < y);
     });
     growing_array<uint64_t> lines;
     for (size_t k = 0; k < refused.size; ++k)
