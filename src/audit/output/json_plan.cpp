@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <span>
+
 #include "csv_keys.h"
 #include "decimal.h"
 #include "inventory_records.h"
@@ -213,25 +215,26 @@ void write_rows(const plan &p, const fleet &inventories, const rows_place &to)
 
 void write_summary(const plan_summary &summary, output &out)
 {
-    out.text("{\"type\":\"summary\",");
-    write_json_number(out, "devices", summary.devices);
-    out.text(",");
-    write_json_number(out, "blocks", summary.blocks);
-    out.text(",");
-    write_json_number(out, "blocks_in_use", summary.blocks_in_use);
-    out.text(",");
-    write_json_number(out, "shared_blocks", summary.shared_blocks);
-    out.text(",");
-    write_json_number(out, "sharing_devices", summary.sharing_devices);
-    out.text(",");
-    write_json_number(out, "must_share", summary.must_share());
-    if (summary.listening) {
+    struct member {
+        const char *name;
+        uint64_t value;
+    };
+    const member counts[] = {
+        {"devices", summary.devices},
+        {"blocks", summary.blocks},
+        {"blocks_in_use", summary.blocks_in_use},
+        {"shared_blocks", summary.shared_blocks},
+        {"sharing_devices", summary.sharing_devices},
+        {"must_share", summary.must_share()},
+        {"connected", summary.connected}, // (beside the sockets only, from here)
+        {"not_connected", summary.not_connected},
+        {"ports_without_device", summary.unheld_ports},
+    };
+    const std::span<const member> written(counts, summary.listening ? 9 : 6);
+    out.text("{\"type\":\"summary\"");
+    for (const member &m : written) {
         out.text(",");
-        write_json_number(out, "connected", summary.connected);
-        out.text(",");
-        write_json_number(out, "not_connected", summary.not_connected);
-        out.text(",");
-        write_json_number(out, "ports_without_device", summary.unheld_ports);
+        write_json_number(out, m.name, m.value);
     }
     out.text("}\n");
 }
