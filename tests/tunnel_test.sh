@@ -232,6 +232,7 @@ tunnel d3 --known-hosts "$work/known_hosts" --forward 7000 >"$work/d3.log" 2>&1 
 d3_pid=$!
 pids+=($!)
 tunnel d4 --known-hosts "$work/known_hosts" --forward 127.0.0.1:7000 >"$work/d4.log" 2>&1 &
+d4_pid=$!
 pids+=($!)
 for device in "${devices[@]::4}"; do
   read -r name _ mac _ <<<"$device"
@@ -329,6 +330,39 @@ if wait_for 150 listening "$d3_port"; then
 else
   fail "d3 did not get its port back: $(cat "$work/d3.log")"
 fi
+
+# dbclient notices a dead path too, through its keep-alives.
+d4_port=$(port_of 52:54:00:00:00:04)
+ip -n "${prefix}d4" link set eth0 down
+if wait_for 150 sh -c "! kill -0 $d4_pid 2>/dev/null"; then
+  echo "ok: d4's dbclient ended when its path died"
+else
+  fail "d4's dbclient is still running with its path dead"
+fi
+check "  and the server freed d4's port" \
+  wait_for 150 sh -c "! ip netns exec $server ss -Hltn 'sport = :$d4_port' | grep -q LISTEN"
+
+# What the script refuses, before any connection: an interface without a
+# usable address (the loopback's is all zero, a TUN device has none), one
+# that is not there, more forwards than ports; and what it would run.
+ip -n "${prefix}d1" tuntap add mode tun name tun0
+refused() { # interface-or-options... : the script's message
+  (tunnel d1 --print --forward 22 "$@" 2>&1 >/dev/null)
+}
+check "the loopback's all-zero address is refused" \
+  test "$(refused --interface lo)" = "portslot-tunnel: interface 'lo' has no usable MAC address ('00:00:00:00:00:00'); name another with --interface"
+check "an interface without an address is refused" \
+  test "$(refused --interface tun0)" = "portslot-tunnel: interface 'tun0' has no MAC address (PPP, LTE and WireGuard links have none); name another with --interface"
+check "a missing interface is refused" \
+  test "$(refused --interface nosuch)" = "portslot-tunnel: interface 'nosuch' not found (no /sys/class/net/nosuch)"
+check "more forwards than ports are refused" \
+  test "$(refused --forward 80 --forward 443)" = "portslot-tunnel: 3 forwards, but each device has 2 ports (--port-count)"
+(tunnel d1 --print --forward 22 --forward 10.0.0.9:80 --port-count 2 >"$work/print.out" 2>&1)
+check "--print names the default route's interface, the ports and the command" test \
+  "$(cat "$work/print.out")" = "interface eth0 (the default route's), address 52:54:00:00:00:01
+port 40004 -> localhost:22
+port 40006 -> 10.0.0.9:80
+ssh -N -T -o BatchMode=yes -o ExitOnForwardFailure=yes -o ConnectTimeout=30 -o ServerAliveInterval=1 -o ServerAliveCountMax=3 -o StrictHostKeyChecking=accept-new -o IdentitiesOnly=yes -i $work/d1/id -R localhost:40004:localhost:22 -R localhost:40006:10.0.0.9:80 tunnel@10.77.1.1"
 
 # SIGTERM ends a tunnel cleanly, its client with it.
 kill -TERM "$d1_pid"
