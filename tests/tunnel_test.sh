@@ -347,6 +347,7 @@ check "  and the server freed d4's port" \
 # that is not there, more forwards than ports; and what it would run.
 ip -n "${prefix}d1" tuntap add mode tun name tun0
 refused() { # interface-or-options... : the script's message
+  # shellcheck disable=SC2069 # (its messages, not what it prints)
   (tunnel d1 --print --forward 22 "$@" 2>&1 >/dev/null)
 }
 check "the loopback's all-zero address is refused" \
