@@ -1063,7 +1063,7 @@ INSTANTIATE_TEST_SUITE_P(
                               ed25519.substr(12) +
                               "\n"
                               "52:54:00:00:00:08,u,ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJd!\n"
-                              "00:00:00:00:00:01,r,\"  " +
+                              "00:00:00:00:00:01,\"r \"\"x\"\"\",\"  " +
                               ed25519 + "\"\n"}},
                    "restrict,port-forwarding,permitlisten=\"localhost:40004\","
                    "permitlisten=\"localhost:40006\",command=\"/bin/false\" " +
@@ -1072,7 +1072,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "restrict,port-forwarding,permitlisten=\"localhost:40004\","
                        "permitlisten=\"localhost:40006\",command=\"/bin/false\" " +
                        ed25519 +
-                       " 00:00:00:00:00:01 r\n"
+                       " 00:00:00:00:00:01 r \"x\"\n"
                        "restrict,port-forwarding,permitlisten=\"localhost:40008\","
                        "permitlisten=\"localhost:40010\",command=\"/bin/false\" " +
                        ecdsa + " 52:54:00:00:00:02 cam  [2  \n",

@@ -115,6 +115,7 @@ namespace {
 // A record's key and the rest of its fields, gathered.
 struct gathered {
     growing_array<char> key, label;
+    growing_array<char> field; // one field of the label
     bool has_key;
 };
 
@@ -150,23 +151,18 @@ void gather(const inventory &inv, const char *record, uint32_t key_column, gathe
     const record_format &format = inv.format;
     const char *p = record;
     for (uint32_t column = 1;; ++column) {
+        // The field's value, whole, into the key or the label.
+        growing_array<char> &value = column == key_column ? g.key : g.field;
+        value.size = 0;
         const char *stop;
-        growing_array<char> &to = column == key_column ? g.key : g.label;
         if (format.kind == record_format::csv) {
             uint64_t line_ends = 0;
             unsigned char fault = no_fault;
             stop = csv_field_end(p, end, format.delimiter, line_ends, fault);
-            if (column == key_column)
-                csv_value(p, stop, [&](const char *text, size_t size) { append(to, text, size); });
-            else if (column != format.field)
-                csv_value(p, stop,
-                          [&](const char *text, size_t size) { add_to_label(g, text, size); });
+            csv_value(p, stop, [&](const char *text, size_t size) { append(value, text, size); });
         } else if (format.delimiter != 0) {
             stop = detail::delimiter_or_line_end(p, end, format.delimiter);
-            if (column == key_column)
-                append(to, p, static_cast<size_t>(stop - p));
-            else if (column != format.field)
-                add_to_label(g, p, static_cast<size_t>(stop - p));
+            append(value, p, static_cast<size_t>(stop - p));
         } else { // runs of blanks; the key runs to the line's end
             p = detail::skip_blanks(p, end);
             stop = p;
@@ -175,11 +171,10 @@ void gather(const inventory &inv, const char *record, uint32_t key_column, gathe
                 ++stop;
             if (p == stop)
                 return;
-            if (column == key_column)
-                append(to, p, static_cast<size_t>(stop - p));
-            else if (column != format.field)
-                add_to_label(g, p, static_cast<size_t>(stop - p));
+            append(value, p, static_cast<size_t>(stop - p));
         }
+        if (column != key_column && column != format.field)
+            add_to_label(g, g.field.items, g.field.size);
         g.has_key = g.has_key || column == key_column;
         if (format.kind == record_format::csv || format.delimiter != 0) {
             if (stop == end || *stop != format.delimiter)
@@ -224,7 +219,7 @@ bool write_authorized_keys(const plan &p, const fleet &inventories, const key_fi
         }
     }
     growing_array<uint64_t> refused; // offset << 1 | refusal
-    gathered g{{}, {}, false};
+    gathered g{{}, {}, {}, false};
     const auto write_line = [&](const plan_row &row) {
         const size_t i = inventories.index_of(row.offset);
         const inventory &inv = inventories.files[i];
