@@ -123,7 +123,7 @@ done
 in_device() { local ns=$prefix$1; shift; ip netns exec "$ns" "$@"; }
 
 # The server: its own host key and configuration, the tunnel account's
-# restrictions as the README gives them, with short keep-alives.
+# restrictions as the README gives them, with short keep-alives (2 s, 3 lost).
 ssh-keygen -q -t ed25519 -N '' -f "$work/host_key"
 cat >"$work/sshd_config" <<EOF
 ListenAddress 0.0.0.0:22
@@ -143,7 +143,7 @@ Match User tunnel
     GatewayPorts no
     PermitTTY no
     ForceCommand /bin/false
-    ClientAliveInterval 1
+    ClientAliveInterval 2
     ClientAliveCountMax 3
 EOF
 in_server "$sshd" -D -e -f "$work/sshd_config" 2>"$work/sshd.log" &
@@ -209,7 +209,7 @@ tunnel() { # name [option...]
   local run_shell=("$(command -v dash)")
   [ "$shell" = ash ] && run_shell=("$(command -v busybox)" ash)
   exec ip netns exec "$prefix$name" env -i PATH="$bin" HOME="$work/$name" "${run_shell[@]}" \
-    "$build/portslot-tunnel" --once --client "$client" --identity "$work/$name/id" --keepalive 1 \
+    "$build/portslot-tunnel" --once --client "$client" --identity "$work/$name/id" --keepalive 2 \
     "$@" "tunnel@10.77.$n.1"
 }
 port_of() { "$build/portslot" --port-num "${2:-1}" "$1"; }
@@ -314,7 +314,7 @@ check "d3 cannot reach d4's port with -L" test "$out" = ""
 # and the device gets it back once the path returns.
 d3_port=$(port_of 52:54:00:00:00:03)
 ip -n "${prefix}d3" link set eth0 down
-if wait_for 150 sh -c "! ip netns exec $server ss -Hltn 'sport = :$d3_port' | grep -q LISTEN"; then
+if wait_for 300 sh -c "! ip netns exec $server ss -Hltn 'sport = :$d3_port' | grep -q LISTEN"; then
   echo "ok: the server freed d3's port once its path died"
 else
   fail "the server still holds d3's port $d3_port"
@@ -334,13 +334,13 @@ fi
 # dbclient notices a dead path too, through its keep-alives.
 d4_port=$(port_of 52:54:00:00:00:04)
 ip -n "${prefix}d4" link set eth0 down
-if wait_for 150 sh -c "! kill -0 $d4_pid 2>/dev/null"; then
+if wait_for 300 sh -c "! kill -0 $d4_pid 2>/dev/null"; then
   echo "ok: d4's dbclient ended when its path died"
 else
   fail "d4's dbclient is still running with its path dead"
 fi
 check "  and the server freed d4's port" \
-  wait_for 150 sh -c "! ip netns exec $server ss -Hltn 'sport = :$d4_port' | grep -q LISTEN"
+  wait_for 300 sh -c "! ip netns exec $server ss -Hltn 'sport = :$d4_port' | grep -q LISTEN"
 
 # What the script refuses, before any connection: an interface without a
 # usable address (the loopback's is all zero, a TUN device has none), one
@@ -363,7 +363,7 @@ check "--print names the default route's interface, the ports and the command" t
   "$(cat "$work/print.out")" = "interface eth0 (the default route's), address 52:54:00:00:00:01
 port 40004 -> localhost:22
 port 40006 -> 10.0.0.9:80
-ssh -N -T -o BatchMode=yes -o ExitOnForwardFailure=yes -o ConnectTimeout=30 -o ServerAliveInterval=1 -o ServerAliveCountMax=3 -o StrictHostKeyChecking=accept-new -o IdentitiesOnly=yes -i $work/d1/id -R localhost:40004:localhost:22 -R localhost:40006:10.0.0.9:80 tunnel@10.77.1.1"
+ssh -N -T -o BatchMode=yes -o ExitOnForwardFailure=yes -o ConnectTimeout=30 -o ServerAliveInterval=2 -o ServerAliveCountMax=3 -o StrictHostKeyChecking=accept-new -o IdentitiesOnly=yes -i $work/d1/id -R localhost:40004:localhost:22 -R localhost:40006:10.0.0.9:80 tunnel@10.77.1.1"
 
 # SIGTERM ends a tunnel cleanly, its client with it.
 kill -TERM "$d1_pid"
