@@ -5,7 +5,7 @@
 # namespace of its own with a chosen MAC address, two of them sharing a
 # block; the server's authorized_keys written by portslot-audit, and
 # portslot-audit --listening on the server.
-#   tunnel_test.sh BUILD_DIR SSHD
+#   tunnel_test.sh BUILD_DIR SSHD README
 # It needs root (network namespaces), and exits 77 (skipped) without it.
 #
 # Nothing outside its own folder and namespaces changes: the whole test runs
@@ -19,6 +19,7 @@ set -u
 
 build=$(cd "$1" && pwd)
 sshd=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+readme=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
 
 if [ "${PORTSLOT_TUNNEL_TEST_INSIDE:-}" != 1 ]; then
   if [ "$(id -u)" -ne 0 ]; then
@@ -122,9 +123,14 @@ for device in "${devices[@]}"; do
 done
 in_device() { local ns=$prefix$1; shift; ip netns exec "$ns" "$@"; }
 
-# The server: its own host key and configuration, the tunnel account's
-# restrictions as the README gives them, with short keep-alives (2 s, 3 lost).
+# The server: its own host key and configuration, and the tunnel account's
+# Match block as the README gives it, with shorter keep-alives (2 s, 3 lost).
 ssh-keygen -q -t ed25519 -N '' -f "$work/host_key"
+match=$(awk '/^    Match User tunnel$/ { on = 1 } on && /^$/ { exit } on { print substr($0, 5) }' "$readme")
+case $match in
+*"ClientAliveInterval 30"*) ;;
+*) echo "FAILED: no Match block with ClientAliveInterval 30 in $readme"; exit 1 ;;
+esac
 cat >"$work/sshd_config" <<EOF
 ListenAddress 0.0.0.0:22
 HostKey $work/host_key
@@ -134,17 +140,7 @@ UsePAM no
 AuthorizedKeysFile $work/authorized_keys
 PasswordAuthentication no
 KbdInteractiveAuthentication no
-Match User tunnel
-    AllowTcpForwarding remote
-    AllowStreamLocalForwarding no
-    AllowAgentForwarding no
-    X11Forwarding no
-    PermitTunnel no
-    GatewayPorts no
-    PermitTTY no
-    ForceCommand /bin/false
-    ClientAliveInterval 2
-    ClientAliveCountMax 3
+${match/ClientAliveInterval 30/ClientAliveInterval 2}
 EOF
 in_server "$sshd" -D -e -f "$work/sshd_config" 2>"$work/sshd.log" &
 pids+=($!)
