@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "authorized_keys.h"
 #include "output.h"
 #include "port_set.h"
+#include "public_key.h"
 #include "socket_table.h"
 
 namespace {
@@ -55,8 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (ok && last_line.find_first_not_of(" \t") != std::string::npos)
         __builtin_trap(); // a last line without its end is never taken as whole
 
-    const size_t key = portslot::audit::public_key_size(text.data(), text.size());
-    if (key > text.size())
+    const portslot::audit::public_key read =
+        portslot::audit::read_public_key(text.data(), text.size());
+    const size_t key = read.size;
+    if (key > text.size() || (key == 0) != (read.fault != portslot::audit::key_fault::none))
         __builtin_trap();
     if (key > 0) {
         const size_t space = text.find_first_of(" \t");

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audit_options.h"
-#include "authorized_keys.h"
+#include "public_key.h"
 #include "block_of_address.h"
 #include "block_sort.h"
 #include "duplicate_report.h"
@@ -800,10 +800,32 @@ TEST(socket_table, reads_listening_ports_and_refuses_other_lines)
     }
 }
 
-// What is taken for an OpenSSH public key: a type sshd knows, then base64
-// that decodes to SSH strings filling it, the first the type's name.
-TEST(authorized_keys, take_openssh_public_keys_alone)
+// A key's text from its fields, each an SSH string, in canonical base64.
+std::string key_text(const std::string &type, const std::vector<std::string> &fields)
 {
+    std::string blob;
+    for (const std::string &f : fields) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            blob += static_cast<char>(f.size() >> shift & 0xff);
+        blob += f;
+    }
+    const char *digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text = type + " ";
+    for (size_t i = 0; i < blob.size(); i += 3) {
+        uint32_t v = 0;
+        for (size_t k = 0; k < 3; ++k)
+            v = v << 8 | (i + k < blob.size() ? static_cast<unsigned char>(blob[i + k]) : 0);
+        for (size_t k = 0; k < 4; ++k)
+            text += k <= blob.size() - i ? digits[v >> (18 - 6 * k) & 63] : '=';
+    }
+    return text;
+}
+
+// What is taken for an OpenSSH public key: a type sshd knows, then canonical
+// base64 of that type's fields, each whole and sound, and nothing after.
+TEST(authorized_keys, take_keys_sshd_takes)
+{
+    using portslot::audit::key_fault;
     const std::string ed25519 =
         "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7";
     const std::string ecdsa =
@@ -811,37 +833,89 @@ TEST(authorized_keys, take_openssh_public_keys_alone)
         "7Arnda2ixQ2a7o71rID8s+ir6vX2U3HNXT1VzjyK+SGctcfln92hzseH8Bf8QT4hymosfjP/iaHI=";
     const std::string padded =
         "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQ==";
+    // The point of `ecdsa`, and RSA numbers of given sizes (an odd modulus
+    // with its top bit set).
+    const std::string point = "\x04\x87\xc1\xe4\x35\x1a\x70\xbf\xbb\x02\xb9\xdd\x6b\x68\xb1\x43"
+                              "\x66\xbb\xa3\xbd\x6b\x20\x3f\x2c\xfa\x2a\xfa\xbd\x7d\x94\xdc\x73"
+                              "\x57\x4f\x55\x73\x8f\x22\xbe\x48\x67\x2d\x71\xf9\x67\xf7\x68\x73"
+                              "\xb1\xe1\xfc\x05\xff\x10\x4f\x88\x72\x9a\x8b\x1f\x8c\xff\xe2\x68"
+                              "\x72";
+    const auto modulus = [](size_t bytes, char top) {
+        return std::string(1, '\0') + top + std::string(bytes - 1, '\x01');
+    };
+    const std::string e("\x01\x00\x01", 3), k32(32, 'k'), p256 = "nistp256";
+    const std::string sk_ed = "sk-ssh-ed25519@openssh.com", sk_ec = "sk-ecdsa-sha2-nistp256@openssh.com";
     const struct {
         std::string text;
         size_t size; // of the key, without its comment; 0: refused
+        key_fault fault;
     } cases[] = {
-        {ed25519, ed25519.size()},
-        {ed25519 + " dev@a b", ed25519.size()},
-        {"ssh-ed25519\t\t" + ed25519.substr(12) + "\tx", ed25519.size() + 1},
-        {ecdsa, ecdsa.size()},
-        {padded, padded.size()},
-        {"ssh-foo " + ed25519.substr(12), 0},            // a type sshd does not know
-        {"ssh-rsa " + ed25519.substr(12), 0},            // the body is another type's
-        {"command=\"sh\" " + ed25519, 0},                // options before it
-        {"ssh-ed25519", 0},                              // no body
-        {"ssh-ed25519 ", 0},                             // an empty body
-        {ed25519.substr(0, ed25519.size() - 1), 0},      // not whole groups of four
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJds", 0}, // cut short
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5", 0},         // the type alone
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIAEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAAAA",
-         0},                             // more after
-        {"ssh-ed25519 AAAAAAAAAAF4", 0}, // an empty type's name
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE4AAAAIAEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEB",
-         0}, // another name
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrg!VJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0},
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrg=VJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0},
-        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBA=A=", 0},
-        {"ssh-ed25519 " + std::string(10924, 'A'), 0}, // larger than any key
-        {"", 0},
+        {ed25519, ed25519.size(), key_fault::none},
+        {ed25519 + " dev@a b", ed25519.size(), key_fault::none},
+        {"ssh-ed25519\t\t" + ed25519.substr(12) + "\tx", ed25519.size() + 1, key_fault::none},
+        {ecdsa, ecdsa.size(), key_fault::none},
+        {padded, 0, key_fault::ed25519_size},
+        {"ssh-foo " + ed25519.substr(12), 0, key_fault::unknown_type},
+        {"ssh-dss " + ed25519.substr(12), 0, key_fault::unknown_type},
+        {"command=\"sh\" " + ed25519, 0, key_fault::unknown_type}, // options before it
+        {"ssh-rsa " + ed25519.substr(12), 0, key_fault::other_type},
+        {"ssh-ed25519", 0, key_fault::no_data},
+        {"ssh-ed25519 ", 0, key_fault::no_data},
+        {ed25519.substr(0, ed25519.size() - 1), 0, key_fault::not_base64},
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJds", 0, key_fault::cut_short},
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5", 0, key_fault::cut_short},
+        {"ssh-ed25519 AAAAAAAAAAF4", 0, key_fault::other_type}, // an empty type's name
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE4AAAAIAEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEB", 0,
+         key_fault::other_type},
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrg!VJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0,
+         key_fault::not_base64},
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrg=VJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0,
+         key_fault::not_base64},
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBA=A=", 0,
+         key_fault::not_base64},
+        {padded.substr(0, padded.size() - 3) + "R==", 0, key_fault::not_base64}, // spare bits
+        {"ssh-ed25519 " + std::string(10924, 'A'), 0, key_fault::too_large},
+        {"", 0, key_fault::unknown_type},
+        // Each type's fields, whole and sound, and nothing after them.
+        {key_text("ssh-ed25519", {"ssh-ed25519", std::string(31, 'k')}), 0, key_fault::ed25519_size},
+        {key_text("ssh-ed25519", {"ssh-ed25519", std::string(33, 'k')}), 0, key_fault::ed25519_size},
+        {key_text("ssh-ed25519", {"ssh-ed25519", k32, ""}), 0, key_fault::extra_fields},
+        {key_text(sk_ed, {sk_ed, k32}), 0, key_fault::no_application},
+        {key_text(sk_ed, {sk_ed, k32, "ssh:"}), key_text(sk_ed, {sk_ed, k32, "ssh:"}).size(),
+         key_fault::none},
+        {key_text(sk_ec, {sk_ec, p256, point, "ssh:"}),
+         key_text(sk_ec, {sk_ec, p256, point, "ssh:"}).size(), key_fault::none},
+        {key_text(sk_ec, {sk_ec, p256, point, std::string("s\0h", 3)}), 0,
+         key_fault::no_application},
+        {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", "nistp384", point}), 0,
+         key_fault::curve_name},
+        {key_text("ecdsa-sha2-nistp384", {"ecdsa-sha2-nistp384", "nistp384", point}), 0,
+         key_fault::point_form},
+        {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", p256, point.substr(0, 64)}), 0,
+         key_fault::point_form},
+        {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", p256, "\x02" + point.substr(1, 32)}),
+         0, key_fault::point_form},
+        {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", p256, point.substr(0, 64) + "\x73"}),
+         0, key_fault::not_on_curve},
+        {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", p256, point, "x"}), 0,
+         key_fault::extra_fields},
+        {key_text("ssh-rsa", {"ssh-rsa", e, modulus(128, '\x80')}),
+         key_text("ssh-rsa", {"ssh-rsa", e, modulus(128, '\x80')}).size(), key_fault::none},
+        {key_text("ssh-rsa", {"ssh-rsa", e, modulus(2048, '\x80')}),
+         key_text("ssh-rsa", {"ssh-rsa", e, modulus(2048, '\x80')}).size(), key_fault::none},
+        {key_text("ssh-rsa", {"ssh-rsa", e, modulus(128, '\x7f')}), 0, key_fault::rsa_size},
+        {key_text("ssh-rsa", {"ssh-rsa", e, modulus(64, '\x40')}), 0, key_fault::rsa_size},
+        {key_text("ssh-rsa", {"ssh-rsa", e, modulus(2049, '\x80')}), 0, key_fault::rsa_size},
+        {key_text("ssh-rsa", {"ssh-rsa", e, modulus(256, '\xc0').substr(1)}), 0,
+         key_fault::rsa_negative},
+        {key_text("ssh-rsa", {"ssh-rsa", e}), 0, key_fault::cut_short},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text.substr(0, 100));
-        EXPECT_EQ(portslot::audit::public_key_size(c.text.data(), c.text.size()), c.size);
+        const portslot::audit::public_key key =
+            portslot::audit::read_public_key(c.text.data(), c.text.size());
+        EXPECT_EQ(key.size, c.size);
+        EXPECT_EQ(key.fault, c.fault);
     }
 }
 

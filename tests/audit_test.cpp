@@ -102,6 +102,13 @@ const std::string ecdsa = "ecdsa-sha2-nistp256 "
                           "AAAAE2VjZHNhLXNoYTItbmlzdHAyNTYAAAAIbmlzdHAyNTYAAABBBIfB5DUacL+"
                           "7Arnda2ixQ2a7o71rID8s+ir6vX2U3HNXT1VzjyK+SGctcfln92hzseH8Bf8QT4hymosfjP/"
                           "iaHI=";
+// Other Ed25519 keys: one base64 digit of the key's bytes changed.
+std::string ed25519_key(int n)
+{
+    std::string key = ed25519;
+    key[40] = static_cast<char>('A' + n);
+    return key;
+}
 // Sockets that listen, as ss -Hltn writes them.
 std::string ss_listening(std::initializer_list<int> ports)
 {
@@ -1064,25 +1071,69 @@ INSTANTIATE_TEST_SUITE_P(
                               "\n"
                               "52:54:00:00:00:08,u,ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJd!\n"
                               "00:00:00:00:00:01,\"r \"\"x\"\"\",\"  " +
-                              ed25519 + "\"\n"}},
+                              ed25519_key(1) + "\"\n"}},
                    "restrict,port-forwarding,permitlisten=\"localhost:40004\","
                    "permitlisten=\"localhost:40006\",command=\"/bin/false\" " +
                        ed25519 +
                        " 52:54:00:00:00:01 gate way 1\n"
                        "restrict,port-forwarding,permitlisten=\"localhost:40004\","
                        "permitlisten=\"localhost:40006\",command=\"/bin/false\" " +
-                       ed25519 +
+                       ed25519_key(1) +
                        " 00:00:00:00:00:01 r \"x\"\n"
                        "restrict,port-forwarding,permitlisten=\"localhost:40008\","
                        "permitlisten=\"localhost:40010\",command=\"/bin/false\" " +
                        ecdsa + " 52:54:00:00:00:02 cam  [2  \n",
-                   "@k:5: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
+                   "@k:5: not a public key sshd takes: \"command=\"sh\"\" is not a key type (the "
+                   "field holds TYPE BASE64 and a comment, nothing before it)\n"
                    "@k:6: no public key\n@k:7: no public key\n"
-                   "@k:8: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
-                   "@k:9: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
-                   "@k:10: not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
+                   "@k:8: not a public key sshd takes: its data is cut short\n"
+                   "@k:9: not a public key sshd takes: its data is of another type than its text "
+                   "says\n"
+                   "@k:10: not a public key sshd takes: its data is not canonical base64\n"
                    "portslot-audit: warning: 2 devices share 1 block, and each of their keys may "
-                   "listen on the others' ports (see --all)\n",
+                   "listen on the others' ports:\n  40004: @k:2 @k:11\n",
+                   2},
+        // What could end a key's line or act on a terminal never reaches
+        // one: an address that is not a plain MAC text (a line end in it
+        // would start a line of the record's choosing), a control byte in
+        // the key field; a label's first byte a line end becomes a space.
+        // One key for two devices: neither line, both places said.
+        audit_case{"authorized_keys_refused_texts",
+                   {"--csv", "--authorized-keys", "key", "@k"},
+                   {{"k", "mac,name,key\n\"aabbccddeef\n\"," + ed25519_key(2) + "," +
+                              ed25519_key(3) + "\n\"52:54:00:00:00:0\x1b\",e," +
+                              ed25519_key(4) + "\n52:54:00:00:00:02,a,\"" + ed25519_key(5) +
+                              "\x1b[2J\"\n52:54:00:00:00:03,\"\nb\"," + ed25519_key(6) +
+                              "\n52:54:00:00:00:04,c," + ed25519_key(7) +
+                              "\n52:54:00:00:00:06,d,\"" + ed25519_key(7) + " other\"\n"}},
+                   "restrict,port-forwarding,permitlisten=\"localhost:40012\","
+                   "permitlisten=\"localhost:40014\",command=\"/bin/false\" " +
+                       ed25519_key(6) + " 52:54:00:00:00:03  b\n",
+                   "@k:2: the address is not a plain MAC address (12 hexadecimal digits, colons "
+                   "aside); no key line for it\n"
+                   "@k:4: the address is not a plain MAC address (12 hexadecimal digits, colons "
+                   "aside); no key line for it\n"
+                   "@k:5: a control byte in the key field\n"
+                   "@k:8: the same public key as @k:9, so neither device's line is written: a "
+                   "key must be one device's\n"
+                   "@k:9: the same public key as @k:8, so neither device's line is written: a "
+                   "key must be one device's\n",
+                   2},
+        // Every permitlisten a port a key can listen on: a range that gives
+        // port 0 or ports past 65535 is refused before anything is read.
+        audit_case{"authorized_keys_ports_out_of_bounds",
+                   {"--port-min", "65530", "--port-max", "65540", "--authorized-keys", "2"},
+                   {},
+                   "",
+                   "portslot-audit: --authorized-keys: the range gives ports up to 65540, which "
+                   "no key can listen on; choose a range within 2 to 65534\n",
+                   2},
+        audit_case{"authorized_keys_port_zero",
+                   {"--port-min", "-1", "--authorized-keys", "2"},
+                   {},
+                   "",
+                   "portslot-audit: --authorized-keys: the range gives port 0, which no key can "
+                   "listen on; choose a range within 2 to 65534\n",
                    2},
         // Fields split at blanks: the key is the rest of the line (its own
         // comment dropped); with a delimiter, the field alone.
@@ -1175,21 +1226,22 @@ INSTANTIATE_TEST_SUITE_P(
         audit_case{
             "authorized_keys_of_shared_blocks",
             {"--authorized-keys", "2", "--port-count", "1", "--port-max", "40002", "@k"},
-            {{"k", "00:00:00:00:00:01 " + ed25519 + "\n00:00:00:00:00:03 " + ed25519 +
-                       "\n00:00:00:00:00:00 " + ed25519 + "\n00:00:00:00:00:02 " + ed25519 + "\n"}},
+            {{"k", "00:00:00:00:00:01 " + ed25519_key(1) + "\n00:00:00:00:00:03 " +
+                       ed25519_key(3) + "\n00:00:00:00:00:00 " + ed25519_key(0) +
+                       "\n00:00:00:00:00:02 " + ed25519_key(2) + "\n"}},
             "restrict,port-forwarding,permitlisten=\"localhost:40000\",command=\"/bin/false\" " +
-                ed25519 + " 00:00:00:00:00:00\n" +
+                ed25519_key(0) + " 00:00:00:00:00:00\n" +
                 "restrict,port-forwarding,permitlisten=\"localhost:40000\",command=\"/bin/"
                 "false\" " +
-                ed25519 + " 00:00:00:00:00:02\n" +
+                ed25519_key(2) + " 00:00:00:00:00:02\n" +
                 "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/"
                 "false\" " +
-                ed25519 + " 00:00:00:00:00:01\n" +
+                ed25519_key(1) + " 00:00:00:00:00:01\n" +
                 "restrict,port-forwarding,permitlisten=\"localhost:40002\",command=\"/bin/"
                 "false\" " +
-                ed25519 + " 00:00:00:00:00:03\n",
+                ed25519_key(3) + " 00:00:00:00:00:03\n",
             "portslot-audit: warning: 4 devices share 2 blocks, and each of their keys may "
-            "listen on the others' ports (see --all)\n",
+            "listen on the others' ports:\n  40000: @k:3 @k:4\n  40002: @k:1 @k:2\n",
             1},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}),
     // Each case by its name, so that a failure says what broke.
@@ -1517,6 +1569,20 @@ TEST(audit_conditions, are_met_or_reported)
          "32768\\t60999 | 1-2,x\\n\n0\nx | \n0\n1 2 3 | \n0\n1 2 | 3-\n0\n1 2 | 5-4\n0\n"
          "1 2 | 1;\n0\n1 99999 | \n0\n1 2\\nx | \n0\nlong\n0\ngone\n0\nbad\n2\n2\n",
          "", 0},
+        // Keys as ssh-keygen makes them, cut short, with more after, and with
+        // one digit changed (which moves an ECDSA point off its curve): the
+        // audit takes exactly those ssh-keygen reads.
+        {"keys_agree_with_ssh_keygen", anywhere,
+         "d=$(mktemp -d); n=0; bad=0; for t in ed25519 'ecdsa -b 256' 'ecdsa -b 384' 'ecdsa -b "
+         "521' 'rsa -b 1024'; do ssh-keygen -q -t $t -N '' -f \"$d/k\"; set -- $(cat "
+         "\"$d/k.pub\"); rm \"$d/k\" \"$d/k.pub\"; for v in \"$2\" \"${2%????}\" \"${2}AAAA\" $(for "
+         "i in 30 45 60 75 90; do printf '%s ' \"$(printf %s \"$2\" | sed \"s/./A/$i\")\"; done); "
+         "do n=$((n+1)); printf '%s %s\\n' \"$1\" \"$v\" >\"$d/p\"; ssh-keygen -l -f \"$d/p\" "
+         ">/dev/null 2>&1; s=$?; printf '00:00:00:00:00:01 %s %s\\n' \"$1\" \"$v\" | \"$0\" "
+         "--authorized-keys 2 >/dev/null 2>&1; a=$?; [ $((s == 0)) = $((a == 0)) ] || { "
+         "bad=$((bad+1)); echo \"$1 $v: ssh-keygen $s, audit $a\"; }; done; done; echo \"$n keys, "
+         "$bad disagree\"; rm -r \"$d\"",
+         one, "40 keys, 0 disagree\n", "", 0},
         // This host's own tables: whatever listens, they are read.
         {"listening_on_this_host", anywhere,
          "\"$0\" --listening \"$1\" >/dev/null 2>&1; [ $? -lt 2 ] && echo read", one, "read\n", "",

@@ -150,14 +150,6 @@ int write_keys(loaded_fleet &loaded, const key_field &keys, const port_range &ra
     err.flush();
     const bool keys_read = write_authorized_keys(p, inventories, keys, out, err);
     check_unchanged(loaded);
-    if (p.summary.shared_blocks > 0) {
-        err.text("portslot-audit: warning: ");
-        err.number(static_cast<int64_t>(p.summary.sharing_devices));
-        err.text(" devices share ");
-        err.number(static_cast<int64_t>(p.summary.shared_blocks));
-        err.text(p.summary.shared_blocks == 1 ? " block" : " blocks");
-        err.text(", and each of their keys may listen on the others' ports (see --all)\n");
-    }
     return exit_status(loaded.complete && keys_read, p.summary.shared_blocks > 0, out, err);
 }
 
@@ -166,6 +158,11 @@ int audit(const audit_options &options, output &out, output &err)
     // The range the devices take their blocks in, if it holds any.
     const port_range range{options.port_min, options.port_max, options.port_count};
     const int64_t blocks = usable_blocks(range, err);
+    const bool keys_wanted = options.key_field != 0 || options.key_field_name != nullptr;
+    if (blocks != 0 && keys_wanted && !keys_fit_port_numbers(range, blocks, err)) {
+        err.flush();
+        return 2;
+    }
     if (blocks == 0) {
         write_try_help(err);
         err.flush();
@@ -206,9 +203,8 @@ int audit(const audit_options &options, output &out, output &err)
     }
 
     // --authorized-keys: a line for each device, and nothing else on the output.
-    const key_field keys{options.key_field, options.key_field_name};
-    if (keys.field != 0 || keys.name != nullptr)
-        return write_keys(loaded, keys, range, out, err);
+    if (keys_wanted)
+        return write_keys(loaded, {options.key_field, options.key_field_name}, range, out, err);
 
     // The plan, and its rows.
     err.flush(); // before the rows, which may wait for their reader

@@ -1,116 +1,24 @@
 #include "authorized_keys.h"
 
-#include <stdlib.h>
 #include <string.h>
+
+#include <algorithm>
 
 #include "csv_header.h"
 #include "inventory_records.h"
 #include "line_numbers.h"
 #include "plan_rows.h"
+#include "public_key.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
 
 namespace {
 
-// The key types sshd takes (ssh-dss no longer).
-constexpr const char *key_types[] = {
-    "ssh-ed25519",
-    "ssh-rsa",
-    "ecdsa-sha2-nistp256",
-    "ecdsa-sha2-nistp384",
-    "ecdsa-sha2-nistp521",
-    "sk-ssh-ed25519@openssh.com",
-    "sk-ecdsa-sha2-nistp256@openssh.com",
-};
-
-// Each byte's value as a base64 digit, or -1.
-struct base64_table {
-    signed char of[256];
-};
-consteval base64_table make_base64_digits()
-{
-    base64_table table{};
-    const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (int c = 0; c < 256; ++c)
-        table.of[c] = -1;
-    for (int i = 0; i < 64; ++i)
-        table.of[static_cast<unsigned char>(digits[i])] = static_cast<signed char>(i);
-    return table;
-}
-constexpr base64_table base64_digits = make_base64_digits();
-
-int base64_digit(char c)
-{
-    return base64_digits.of[static_cast<unsigned char>(c)];
-}
-
-// True when `body` (base64, `size` bytes) decodes to a key of `type`: SSH
-// strings (four bytes of length, then the bytes) that fill it exactly, the
-// first of them the type's name, and at least one after it.
-bool body_has_type(const char *body, size_t size, const char *type)
-{
-    unsigned char blob[8192];
-    if (size % 4 != 0 || size == 0 || size / 4 * 3 > sizeof blob)
-        return false;
-    size_t n = 0;
-    for (size_t i = 0; i < size; i += 4) {
-        uint32_t v = 0;
-        int pad = 0;
-        for (size_t k = i; k < i + 4; ++k) {
-            const int digit = base64_digit(body[k]);
-            const bool padding =
-                body[k] == '=' && k + 3 >= size && (k + 1 == size || body[k + 1] == '=');
-            if (digit < 0 && !padding)
-                return false;
-            pad += padding;
-            v = v << 6 | uint32_t(digit < 0 ? 0 : digit);
-        }
-        blob[n++] = static_cast<unsigned char>(v >> 16);
-        blob[n++] = static_cast<unsigned char>(v >> 8);
-        blob[n++] = static_cast<unsigned char>(v);
-        n -= static_cast<size_t>(pad);
-    }
-    const size_t type_size = strlen(type);
-    size_t strings = 0, at = 0;
-    while (n - at >= 4) {
-        const size_t length = size_t{blob[at]} << 24 | size_t{blob[at + 1]} << 16 |
-                              size_t{blob[at + 2]} << 8 | blob[at + 3];
-        if (length > n - at - 4)
-            return false;
-        if (strings++ == 0 && (length != type_size || memcmp(blob + at + 4, type, type_size) != 0))
-            return false;
-        at += 4 + length;
-    }
-    return at == n && strings >= 2;
-}
-
 bool is_space(char c)
 {
     return c == ' ' || c == '\t';
 }
-
-} // namespace
-
-size_t public_key_size(const char *text, size_t size)
-{
-    size_t type_end = 0;
-    while (type_end < size && !is_space(text[type_end]))
-        ++type_end;
-    size_t body = type_end;
-    while (body < size && is_space(text[body]))
-        ++body;
-    size_t body_end = body;
-    while (body_end < size && !is_space(text[body_end]))
-        ++body_end;
-    for (const char *type : key_types)
-        if (type_end == strlen(type) && memcmp(text, type, type_end) == 0 && body > type_end &&
-            body_has_type(text + body, body_end - body, type))
-            return body_end;
-    return 0;
-}
-
-namespace {
 
 // A record's key and the rest of its fields, gathered.
 struct gathered {
@@ -197,10 +105,259 @@ uint32_t key_column_of(const inventory &inv, const key_field &where)
     return csv_column_named(inv, where.name);
 }
 
-// A device refused: where its record is, and why (in the low bits).
-enum refusal : uint64_t { no_key, not_a_key };
+// Why a device gets no line.
+enum class refusal : unsigned char {
+    none,
+    no_key,         // no key field, or an empty one
+    bad_key,        // not a key sshd takes (`fault` says why)
+    control_in_key, // a control byte in the key field
+    address,        // the address is not a plain MAC text
+    same_key,       // the key is another device's too
+};
+
+// A device's line, gathered before any is written: the lines of devices
+// that hold the same key are not written at all.
+struct key_line {
+    uint64_t offset; // of its record
+    int32_t first;   // its block's first port
+    bool shared;
+    refusal why;
+    key_fault fault;
+    size_t key, key_size;         // the key field's text in `texts`
+    size_t comment, comment_size; // address and label, in `texts`
+    uint64_t other;               // same_key: the record that holds it first
+};
+
+// Plain when it is 12 hexadecimal digits, colons between them aside: the
+// address goes into the key's comment, where nothing else may pass.
+bool is_plain_mac(const char *mac, size_t size)
+{
+    size_t digits = 0;
+    for (size_t i = 0; i < size; ++i) {
+        const char c = mac[i];
+        const bool hex = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+        if (!hex && c != ':')
+            return false;
+        digits += hex;
+    }
+    return digits == 12;
+}
+
+// The comment: no control byte (a line end would start a line of its own),
+// each a space.
+void clean_comment(char *text, size_t size)
+{
+    for (size_t k = 0; k < size; ++k) {
+        if (starts_c1_control(text + k, size - k)) {
+            text[k] = ' ';
+            text[++k] = ' ';
+        } else if (is_control(text[k])) {
+            text[k] = ' ';
+        }
+    }
+}
+
+// What a refusal says after the record's place.
+void write_refusal(output &err, const key_line &line, const char *texts)
+{
+    static constexpr const char *faults[] = {
+        "",
+        "",
+        "the type alone, without its base64 data",
+        "its data is not canonical base64",
+        "its data is larger than any key",
+        "its data is of another type than its text says",
+        "its data is cut short",
+        "its data has fields after the key's own",
+        "an Ed25519 key must be 32 bytes",
+        "a security key without its application",
+        "its curve is not its type's",
+        "its point is not an uncompressed point of its curve",
+        "its point is not on its curve",
+        "an RSA number below zero",
+        "an RSA modulus must be 1024 to 16384 bits",
+    };
+    switch (line.why) {
+    case refusal::no_key:
+        err.text(": no public key\n");
+        return;
+    case refusal::control_in_key:
+        err.text(": a control byte in the key field\n");
+        return;
+    case refusal::address:
+        err.text(": the address is not a plain MAC address (12 hexadecimal digits, colons"
+                 " aside); no key line for it\n");
+        return;
+    case refusal::bad_key:
+        err.text(": not a public key sshd takes: ");
+        if (line.fault == key_fault::unknown_type) {
+            size_t word = 0;
+            while (word < line.key_size && !is_space(texts[line.key + word]))
+                ++word;
+            err.text("\"");
+            write_cut(err, texts + line.key, word, 64);
+            err.text("\" is not a key type (the field holds TYPE BASE64 and a comment, nothing"
+                     " before it)\n");
+        } else {
+            err.text(faults[static_cast<int>(line.fault)]);
+            err.text("\n");
+        }
+        return;
+    case refusal::same_key:
+    case refusal::none:
+        return;
+    }
+}
+
+// Marks the devices that hold the same key as another: sshd would take the
+// first line of such a key for both, so neither line can be written.
+void refuse_shared_keys(growing_array<key_line> &lines, const char *texts)
+{
+    growing_array<size_t> order; // the lines with a key, by key, then by place
+    for (size_t i = 0; i < lines.size; ++i)
+        if (lines.items[i].why == refusal::none)
+            order.push(i);
+    const auto by_key = [&](size_t a, size_t b) {
+        const key_line &x = lines.items[a], &y = lines.items[b];
+        const size_t common = x.key_size < y.key_size ? x.key_size : y.key_size;
+        const int bytes = memcmp(texts + x.key, texts + y.key, common);
+        if (bytes != 0 || x.key_size != y.key_size)
+            return bytes != 0 ? bytes < 0 : x.key_size < y.key_size;
+        return x.offset < y.offset;
+    };
+    std::sort(order.items, order.items + order.size, by_key);
+    for (size_t k = 0, end; k < order.size; k = end) {
+        const key_line &first = lines.items[order.items[k]];
+        for (end = k + 1; end < order.size; ++end) {
+            const key_line &next = lines.items[order.items[end]];
+            if (next.key_size != first.key_size ||
+                memcmp(texts + next.key, texts + first.key, first.key_size) != 0)
+                break;
+        }
+        for (size_t j = k; end - k > 1 && j < end; ++j) {
+            key_line &line = lines.items[order.items[j]];
+            line.why = refusal::same_key;
+            line.other = j == k ? lines.items[order.items[k + 1]].offset : first.offset;
+        }
+    }
+}
+
+void write_line(output &out, const key_line &line, const port_range &range, const char *texts)
+{
+    out.text("restrict,port-forwarding");
+    for (int64_t k = 0, port = line.first; k < range.port_count; ++k, port += 2) {
+        out.text(",permitlisten=\"localhost:");
+        out.number(static_cast<int32_t>(port));
+        out.text("\"");
+    }
+    out.text(",command=\"/bin/false\" ");
+    out.bytes(texts + line.key, line.key_size);
+    out.text(" ");
+    out.bytes(texts + line.comment, line.comment_size);
+    out.text("\n");
+}
+
+// The line of the record at `offset`, from the offsets named (ascending)
+// and their lines.
+uint64_t line_of(const growing_array<uint64_t> &offsets, const growing_array<uint64_t> &numbers,
+                 uint64_t offset)
+{
+    const uint64_t *at = std::lower_bound(offsets.items, offsets.items + offsets.size, offset);
+    return numbers.items[at - offsets.items];
+}
+
+// The places of refused devices and their reasons, in file order; then for
+// each shared block the places of its devices. False when any was refused.
+bool write_diagnostics(const growing_array<key_line> &lines, const fleet &inventories,
+                       const char *texts, output &err)
+{
+    growing_array<uint64_t> offsets;
+    for (size_t i = 0; i < lines.size; ++i) {
+        const key_line &line = lines.items[i];
+        if (line.why != refusal::none || line.shared)
+            offsets.push(line.offset);
+    }
+    if (offsets.size == 0)
+        return true;
+    std::sort(offsets.items, offsets.items + offsets.size);
+    growing_array<uint64_t> numbers;
+    for (size_t k = 0; k < offsets.size; ++k)
+        numbers.push(0);
+    number_lines(inventories, offsets.items, offsets.size, numbers.items);
+    const auto place = [&](uint64_t offset) {
+        write_place(err, inventories.files[inventories.index_of(offset)].name,
+                    line_of(offsets, numbers, offset));
+    };
+    // The refusals by place (the lines are in block order).
+    growing_array<const key_line *> refused;
+    for (size_t i = 0; i < lines.size; ++i)
+        if (lines.items[i].why != refusal::none)
+            refused.push(lines.items + i);
+    std::sort(refused.items, refused.items + refused.size,
+              [](const key_line *a, const key_line *b) { return a->offset < b->offset; });
+    for (size_t k = 0; k < refused.size; ++k) {
+        const key_line &line = *refused.items[k];
+        place(line.offset);
+        if (line.why == refusal::same_key) {
+            err.text(": the same public key as ");
+            place(line.other);
+            err.text(", so neither device's line is written: a key must be one device's\n");
+        } else {
+            write_refusal(err, line, texts);
+        }
+    }
+    // Shared blocks: which devices share each.
+    uint64_t devices = 0, blocks = 0;
+    for (size_t i = 0; i < lines.size; ++i)
+        if (lines.items[i].shared) {
+            ++devices;
+            blocks += i == 0 || lines.items[i - 1].first != lines.items[i].first;
+        }
+    if (blocks > 0) {
+        err.text("portslot-audit: warning: ");
+        err.number(static_cast<int64_t>(devices));
+        err.text(" devices share ");
+        err.number(static_cast<int64_t>(blocks));
+        err.text(blocks == 1 ? " block" : " blocks");
+        err.text(", and each of their keys may listen on the others' ports:\n");
+        for (size_t i = 0; i < lines.size; ++i) {
+            const key_line &line = lines.items[i];
+            if (!line.shared)
+                continue;
+            const bool opens = i == 0 || lines.items[i - 1].first != line.first;
+            const bool closes = i + 1 == lines.size || lines.items[i + 1].first != line.first;
+            if (opens) {
+                err.text("  ");
+                err.number(line.first);
+                err.text(":");
+            }
+            err.text(" ");
+            place(line.offset);
+            if (closes)
+                err.text("\n");
+        }
+    }
+    return refused.size == 0;
+}
 
 } // namespace
+
+bool keys_fit_port_numbers(const port_range &range, int64_t blocks, output &err)
+{
+    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    const int64_t last = first + 2 * (blocks * range.port_count - 1);
+    if (first >= 1 && last <= 65535)
+        return true;
+    err.text("portslot-audit: --authorized-keys: the range gives ");
+    if (first < 1) {
+        err.text("port 0");
+    } else {
+        err.text("ports up to ");
+        err.number(last);
+    }
+    err.text(", which no key can listen on; choose a range within 2 to 65534\n");
+    return false;
+}
 
 bool write_authorized_keys(const plan &p, const fleet &inventories, const key_field &where,
                            output &out, output &err)
@@ -218,71 +375,63 @@ bool write_authorized_keys(const plan &p, const fleet &inventories, const key_fi
             ok = false;
         }
     }
-    growing_array<uint64_t> refused; // offset << 1 | refusal
+    // Every device's key and comment gathered and checked, then the keys
+    // two devices hold refused, then the lines written.
+    growing_array<key_line> lines;
+    growing_array<char> texts;
     gathered g{{}, {}, {}, false};
-    const auto write_line = [&](const plan_row &row) {
+    const auto gather_line = [&](const plan_row &row) {
         const size_t i = inventories.index_of(row.offset);
         const inventory &inv = inventories.files[i];
         if (columns.items[i] == 0)
             return;
-        const char *record = record_at(inv, inv.text + (row.offset - inventories.bases[i]));
-        gather(inv, record, columns.items[i], g);
+        key_line line{row.offset, row.first, row.shared, refusal::none, key_fault::none, 0, 0,
+                      0,          0,         0};
+        gather(inv, record_at(inv, inv.text + (row.offset - inventories.bases[i])),
+               columns.items[i], g);
         const char *key = g.key.items;
         size_t size = g.key.size;
         while (size > 0 && is_space(*key))
             ++key, --size;
-        const size_t kept = g.has_key ? public_key_size(key, size) : 0;
-        if (kept == 0) {
-            refused.push(row.offset << 1 | (g.has_key && size != 0 ? not_a_key : no_key));
-            return;
+        while (size > 0 && is_space(key[size - 1]))
+            --size;
+        line.key = texts.size;
+        bool control = false;
+        for (size_t k = 0; k < size; ++k)
+            control = control || is_control(key[k]) || starts_c1_control(key + k, size - k);
+        if (!g.has_key || size == 0) {
+            line.why = refusal::no_key;
+        } else if (!is_plain_mac(row.e.mac, row.e.mac_size)) {
+            line.why = refusal::address;
+        } else if (control) {
+            line.why = refusal::control_in_key;
+        } else {
+            const public_key read = read_public_key(key, size);
+            line.fault = read.fault;
+            line.why = read.size == 0 ? refusal::bad_key : refusal::none;
+            size = read.size == 0 ? size : read.size;
         }
-        out.text("restrict,port-forwarding");
-        for (int64_t k = 0, port = row.first; k < p.range.port_count; ++k, port += 2) {
-            out.text(",permitlisten=\"localhost:");
-            out.number(static_cast<int32_t>(port));
-            out.text("\"");
+        append(texts, key, size);
+        line.key_size = size;
+        line.comment = texts.size;
+        append(texts, row.e.mac, row.e.mac_size);
+        if (g.label.size != 0) {
+            append(texts, " ", 1);
+            append(texts, g.label.items, g.label.size);
         }
-        out.text(",command=\"/bin/false\" ");
-        out.bytes(key, kept);
-        out.text(" ");
-        out.bytes(row.e.mac, row.e.mac_size);
-        // The comment: no control byte (a line end would start a line of
-        // its own), each a space.
-        for (size_t k = 0; k < g.label.size; ++k) {
-            if (starts_c1_control(g.label.items + k, g.label.size - k)) {
-                g.label.items[k] = ' ';
-                g.label.items[++k] = ' ';
-            } else if (is_control(g.label.items[k])) {
-                g.label.items[k] = ' ';
-            }
-        }
-        if (g.label.size != 0)
-            out.text(" ");
-        out.bytes(g.label.items, g.label.size);
-        out.text("\n");
+        line.comment_size = texts.size - line.comment;
+        clean_comment(texts.items + line.comment, line.comment_size);
+        lines.push(line);
     };
     by_format(inventories, [&](auto plain) {
         for_each_row<plain()>(
-            p, inventories, [](int32_t, int32_t, bool) {}, write_line);
+            p, inventories, [](int32_t, int32_t, bool) {}, gather_line);
     });
-    if (refused.size == 0)
-        return ok;
-    qsort(refused.items, refused.size, sizeof(uint64_t), [](const void *a, const void *b) {
-        const uint64_t x = *static_cast<const uint64_t *>(a), y = *static_cast<const uint64_t *>(b);
-        return (x > y) - (x < y);
-    });
-    growing_array<uint64_t> lines;
-    for (size_t k = 0; k < refused.size; ++k)
-        lines.push(refused.items[k] >> 1);
-    number_lines(inventories, lines.items, lines.size, lines.items);
-    for (size_t k = 0; k < refused.size; ++k) {
-        const uint64_t offset = refused.items[k] >> 1;
-        write_place(err, inventories.files[inventories.index_of(offset)].name, lines.items[k]);
-        err.text((refused.items[k] & 1) == not_a_key
-                     ? ": not an OpenSSH public key (TYPE BASE64, nothing before it)\n"
-                     : ": no public key\n");
-    }
-    return false;
+    refuse_shared_keys(lines, texts.items);
+    for (size_t i = 0; i < lines.size; ++i)
+        if (lines.items[i].why == refusal::none)
+            write_line(out, lines.items[i], p.range, texts.items);
+    return write_diagnostics(lines, inventories, texts.items, err) && ok;
 }
 
 } // namespace portslot::audit

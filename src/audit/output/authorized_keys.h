@@ -21,17 +21,19 @@ struct key_field {
     const char *name;
 };
 
-// The size of the OpenSSH public key at the start of `text`, "TYPE BODY"
-// without any comment; 0 when it is not one.
-size_t public_key_size(const char *text, size_t size);
+// True when every port `range` can give (its `blocks` whole blocks) is one a
+// key may listen on, 1 to 65535; else false after saying why.
+bool keys_fit_port_numbers(const port_range &range, int64_t blocks, output &err);
 
 // For each device of `p`: restrict,port-forwarding, a permitlisten for each
 // port of its block on localhost and a harmless forced command, its key, and
-// as the comment its address and the record's other fields, without control
-// bytes. A record without the key, or whose key is not an OpenSSH public key
-// alone (options before it, a type OpenSSH does not know, a body that does
-// not decode to that type), gets a FILE:LINE message instead, in file order
-// after the lines; false then.
+// as the comment its address and the record's other fields, each control
+// byte a space. A device gets a FILE:LINE message instead of its line when
+// its record has no key, a key sshd would refuse (read_public_key), a control
+// byte in the key field, or an address that is not a plain MAC text; and the
+// devices that hold one key between them all get one, as sshd would let
+// each use the first line of it. The messages come in file order after the
+// lines, then the devices of each shared block; false when any was refused.
 bool write_authorized_keys(const plan &p, const fleet &inventories, const key_field &where,
                            output &out, output &err);
 
