@@ -429,11 +429,11 @@ TEST(inventory, reads_a_stream_longer_than_its_first_guess)
     portslot::output diagnostics(2);
     char *text = nullptr;
     std::size_t size = 0;
-    EXPECT_EQ(portslot::audit::read_all(fileno(pipe), text, size, diagnostics), 0);
+    EXPECT_EQ(portslot::audit::read_all(fileno(pipe), text, size, diagnostics, SIZE_MAX), 0);
     pclose(pipe);
     EXPECT_EQ(std::string(text, size), std::string(300000, '\0'));
     std::free(text);
-    EXPECT_EQ(portslot::audit::read_all(-1, text, size, diagnostics), EBADF);
+    EXPECT_EQ(portslot::audit::read_all(-1, text, size, diagnostics, SIZE_MAX), EBADF);
     EXPECT_EQ(text, nullptr);
 }
 
@@ -470,7 +470,7 @@ TEST(audit_memory, every_allocation_may_fail)
              portslot::output diagnostics(2);
              char *read = nullptr;
              std::size_t size = 0;
-             const int error = read_all(fileno(pipe), read, size, diagnostics);
+             const int error = read_all(fileno(pipe), read, size, diagnostics, SIZE_MAX);
              pclose(pipe);
              std::free(read);
              return error == 0 && size == 300000;

@@ -1583,6 +1583,11 @@ TEST(audit_conditions, are_met_or_reported)
          "bad=$((bad+1)); echo \"$1 $v: ssh-keygen $s, audit $a\"; }; done; done; echo \"$n keys, "
          "$bad disagree\"; rm -r \"$d\"",
          one, "40 keys, 0 disagree\n", "", 0},
+        // A socket table that never ends a line ends the read at once, and
+        // one far larger than any host's as it passes the bound.
+        {"sockets_without_end", anywhere,
+         "\"$0\" --sockets /dev/zero \"$1\" 2>&1 >/dev/null; echo $?", one,
+         "/dev/zero:1: a line longer than any socket table's: not a socket table\n2\n", "", 0},
         // This host's own tables: whatever listens, they are read.
         {"listening_on_this_host", anywhere,
          "\"$0\" --listening \"$1\" >/dev/null 2>&1; [ $? -lt 2 ] && echo read", one, "read\n", "",

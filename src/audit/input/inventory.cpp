@@ -12,14 +12,20 @@
 
 namespace portslot::audit {
 
-int read_all(int fd, char *&text, size_t &size, output &diagnostics)
+int read_all(int fd, char *&text, size_t &size, output &diagnostics, size_t limit)
 {
     // The buffer doubles when full, and nothing is written to it but what is
-    // read: a slow pipe costs no more than its bytes.
+    // read: a slow pipe costs no more than its bytes, and an endless one
+    // ends the read once it passes the limit.
     size_t capacity = 0;
     size = 0;
     text = nullptr;
     for (;;) {
+        if (size > limit) {
+            free(text);
+            text = nullptr;
+            return EFBIG;
+        }
         if (size == capacity) {
             // (Doubling cannot overflow: no buffer of half the address space
             // was ever granted.)
@@ -80,7 +86,7 @@ bool map_inventory(inventory &inv, int fd, const struct stat &info, off_t positi
 
 } // namespace
 
-int load_inventory(inventory &inv, output &diagnostics)
+int load_inventory(inventory &inv, output &diagnostics, size_t limit)
 {
     const bool is_stdin = inv.name[0] == '-' && inv.name[1] == '\0';
     const int fd = is_stdin ? 0 : open(inv.name, O_RDONLY | O_CLOEXEC);
@@ -101,7 +107,7 @@ int load_inventory(inventory &inv, output &diagnostics)
         // Pipes, terminals, files whose size says nothing (/proc), and files
         // that cannot be mapped (/sys).
         char *text = nullptr;
-        error = read_all(fd, text, inv.size, diagnostics);
+        error = read_all(fd, text, inv.size, diagnostics, limit);
         inv.text = text;
     }
     if (!is_stdin)

@@ -37,8 +37,9 @@ struct inventory {
 // Opens and takes in `inv.name`, from its current position to its end, and
 // leaves that position at the end; standard input is never closed.
 // `diagnostics` is flushed before every read that may wait. Returns 0 or the
-// errno of what failed; running out of memory ends the run.
-int load_inventory(inventory &inv, output &diagnostics);
+// errno of what failed, or EFBIG when what is read (not mapped) passes
+// `limit` bytes; running out of memory ends the run.
+int load_inventory(inventory &inv, output &diagnostics, size_t limit);
 
 // True when `inv` was mapped and its file has been written since, or has
 // another size: what was read of it may mix old and new text.
@@ -51,8 +52,9 @@ inline bool same_file(const inventory &a, const inventory &b)
 }
 
 // Reads all of `fd` into a buffer from the heap, which the caller frees;
-// 0 or the errno of the read that failed.
-int read_all(int fd, char *&text, size_t &size, output &diagnostics);
+// 0 or the errno of the read that failed, or EFBIG (and nothing kept) once
+// more than `limit` bytes have come.
+int read_all(int fd, char *&text, size_t &size, output &diagnostics, size_t limit);
 
 // Lets the system drop a mapped inventory's pages until they are read again.
 void release_pages(const inventory &inv);

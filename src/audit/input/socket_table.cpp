@@ -170,54 +170,23 @@ void report_line(output &err, const char *name, uint64_t line, const char *what,
     err.text("\"\n");
 }
 
-// Reads the table `name` opened as `fd`; `missing_ok`: a file that is not
-// there is no error.
-bool read_table_file(const char *name, port_set &listening, output &err, bool missing_ok)
-{
-    const bool is_stdin = strcmp(name, "-") == 0;
-    const int fd = is_stdin ? 0 : open(name, O_RDONLY | O_CLOEXEC);
-    int error = fd < 0 ? errno : 0;
-    char *text = nullptr;
-    size_t size = 0;
-    if (fd >= 0) {
-        error = read_all(fd, text, size, err);
-        if (!is_stdin)
-            close(fd);
-    }
-    if (error != 0) {
-        if (error == ENOENT && missing_ok)
-            return true;
-        err.text("portslot-audit: ");
-        write_name(err, name);
-        err.text(": ");
-        err.text(strerror(error));
-        err.text("\n");
-        return false;
-    }
-    const bool ok = read_socket_text(name, text, size, listening, err);
-    free(text);
-    return ok;
-}
-
-} // namespace
-
-bool read_socket_text(const char *name, const char *text, size_t size, port_set &listening,
-                      output &err)
-{
-    const char *const end = text + size;
-    bool ok = true;
+// A table read line by line, as it comes: its form is told by its first
+// line, and every line is checked.
+struct table_reader {
+    const char *name;
+    port_set &listening;
+    output &err;
     int form = 0; // 'p': /proc/net/tcp, 's': ss
     uint64_t line = 0;
-    for (const char *p = text; p < end;) {
+    bool ok = true;
+
+    // The line [start, stop); `whole`: its line end came.
+    void take(const char *start, const char *stop, bool whole)
+    {
         ++line;
-        const char *line_end =
-            static_cast<const char *>(memchr(p, '\n', static_cast<size_t>(end - p)));
-        const char *stop = line_end != nullptr ? line_end : end;
-        const char *const start = p;
-        const char *const first = skip_blanks(p, stop);
-        p = line_end != nullptr ? line_end + 1 : end;
+        const char *const first = skip_blanks(start, stop);
         if (first == stop)
-            continue;
+            return;
         if (form == 0) { // "sl" or "N:" starts a line of /proc/net/tcp
             const char *q = first;
             while (q < stop && *q >= '0' && *q <= '9')
@@ -230,19 +199,110 @@ bool read_socket_text(const char *name, const char *text, size_t size, port_set 
         int32_t port = -1;
         const line_kind kind = form == 'p' ? read_proc_line(first, stop, port)
                                            : read_ss_line(split_words(first, stop), port);
-        if (kind == line_kind::wrong || line_end == nullptr) {
+        if (kind == line_kind::wrong || !whole) {
             ok = false;
             report_line(err, name, line,
-                        line_end == nullptr ? ": cut short, no line end: \""
-                        : form == 'p'       ? ": not a line of /proc/net/tcp: \""
-                                            : ": not a line of ss -Hltn: \"",
+                        !whole        ? ": cut short, no line end: \""
+                        : form == 'p' ? ": not a line of /proc/net/tcp: \""
+                                      : ": not a line of ss -Hltn: \"",
                         start, static_cast<size_t>(stop - start));
-            continue;
+            return;
         }
         if (kind == line_kind::listening)
             listening.add(static_cast<uint32_t>(port));
     }
-    return ok;
+
+    // The whole lines of [text, end); where the unended rest starts.
+    const char *take_lines(const char *text, const char *end)
+    {
+        for (const char *p = text; p < end;) {
+            const char *line_end =
+                static_cast<const char *>(memchr(p, '\n', static_cast<size_t>(end - p)));
+            if (line_end == nullptr)
+                return p;
+            take(p, line_end, true);
+            p = line_end + 1;
+        }
+        return end;
+    }
+};
+
+void report_failure(output &err, const char *name, int error)
+{
+    err.text("portslot-audit: ");
+    write_name(err, name);
+    err.text(": ");
+    err.text(strerror(error));
+    err.text("\n");
+}
+
+// Far longer than any line of ss or /proc/net/tcp (about 150 bytes), and
+// far more than any host's table (millions of sockets): past these a table
+// is not one, and reading it ends rather than holding its bytes.
+constexpr size_t longest_line = 4096;
+constexpr uint64_t largest_table = uint64_t{1} << 30;
+
+// Reads the table `name` in pieces, never holding more than a line and a
+// piece; `missing_ok`: a file that is not there is no error.
+bool read_table_file(const char *name, port_set &listening, output &err, bool missing_ok)
+{
+    const bool is_stdin = strcmp(name, "-") == 0;
+    const int fd = is_stdin ? 0 : open(name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error != ENOENT || !missing_ok)
+            report_failure(err, name, error);
+        return error == ENOENT && missing_ok;
+    }
+    table_reader reader{name, listening, err};
+    constexpr size_t piece = size_t{1} << 16;
+    char *buffer = static_cast<char *>(reallocate(nullptr, longest_line + piece));
+    size_t kept = 0; // the start of a line whose end has not come
+    uint64_t total = 0;
+    for (;;) {
+        err.flush(); // the read may wait for a slow writer
+        const ssize_t got = read(fd, buffer + kept, piece);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            if (got < 0)
+                report_failure(err, name, errno);
+            else if (kept > 0) // a last line without its end
+                reader.take(buffer, buffer + kept, false);
+            reader.ok = reader.ok && got == 0;
+            break;
+        }
+        total += static_cast<uint64_t>(got);
+        const char *const end = buffer + kept + got;
+        const char *const rest = reader.take_lines(buffer, end);
+        kept = static_cast<size_t>(end - rest);
+        memmove(buffer, rest, kept);
+        if (kept > longest_line || total > largest_table) {
+            write_place(err, name, reader.line + 1);
+            err.text(kept > longest_line
+                         ? ": a line longer than any socket table's: not a socket table\n"
+                         : ": more than any socket table holds: not a socket table\n");
+            reader.ok = false;
+            break;
+        }
+    }
+    if (!is_stdin)
+        close(fd);
+    free(buffer);
+    return reader.ok;
+}
+
+} // namespace
+
+bool read_socket_text(const char *name, const char *text, size_t size, port_set &listening,
+                      output &err)
+{
+    table_reader reader{name, listening, err};
+    const char *const end = text + size;
+    const char *const rest = reader.take_lines(text, end);
+    if (rest != end)
+        reader.take(rest, end, false);
+    return reader.ok;
 }
 
 bool read_socket_table(const char *name, port_set &listening, output &err)
