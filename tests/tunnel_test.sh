@@ -66,6 +66,7 @@ check() { # DESCRIPTION COMMAND...: a check that must hold
   shift
   if "$@"; then echo "ok: $what"; else fail "$what"; fi
 }
+fails() { ! "$@" >/dev/null 2>&1; }
 # Waits up to $1 tenths of a second for COMMAND... to succeed.
 wait_for() {
   local tenths=$1
@@ -168,9 +169,29 @@ done
 # which is said, with status 1.
 "$build/portslot-audit" --csv --authorized-keys key "$work/fleet.csv" \
   >"$work/authorized_keys" 2>"$work/keys.err"
-check "authorized_keys written for 5 devices, status 1 for the shared block" \
+check "authorized_keys written for 6 devices, status 1 for the shared blocks" \
   test "$?-$(wc -l <"$work/authorized_keys")" = "1-6"
 check "the shared blocks are warned about" grep -q "4 devices share 2 blocks" "$work/keys.err"
+
+# Hostile records beside them: an address whose line end would start a key
+# line of the record's choosing, and one key listed for two devices. Neither
+# reaches the file (status 2), and sshd takes neither key.
+ssh-keygen -q -t ed25519 -N '' -f "$work/intruder"
+ssh-keygen -q -t ed25519 -N '' -f "$work/cloned"
+{ cat "$work/fleet.csv"
+  printf '"aabbccddeef\n",%s,%s\n' "$(cut -d' ' -f1,2 "$work/intruder.pub")" "$(cut -d' ' -f1,2 "$work/d1/id.pub")"
+  printf '52:54:00:00:00:%s,clone,%s\n' 61 "$(cut -d' ' -f1,2 "$work/cloned.pub")" 62 "$(cut -d' ' -f1,2 "$work/cloned.pub")"
+} >"$work/hostile.csv"
+"$build/portslot-audit" --csv --authorized-keys key "$work/hostile.csv" \
+  >"$work/authorized_keys" 2>"$work/keys.err"
+check "hostile records refused, status 2, the 6 devices' lines as before" \
+  test "$?-$(wc -l <"$work/authorized_keys")-$(grep -c -e intruder -e clone "$work/authorized_keys")" = "2-6-0"
+for key in intruder cloned; do
+  check "sshd refuses the $key key" fails in_device d3 ssh -N -T -o BatchMode=yes \
+    -o ExitOnForwardFailure=yes -o ConnectTimeout=10 -o StrictHostKeyChecking=no \
+    -o UserKnownHostsFile=/dev/null -o IdentitiesOnly=yes -i "$work/$key" \
+    -R localhost:22222:localhost:22 tunnel@10.77.3.1
+done
 
 # A service on each device that answers with the device's name.
 for device in "${devices[@]}"; do
@@ -366,8 +387,8 @@ in_server sh -c 'echo "32768 60999" >/proc/sys/net/ipv4/ip_local_port_range &&
   echo >/proc/sys/net/ipv4/ip_local_reserved_ports'
 in_server "$build/portslot-audit" --listening --csv "$work/fleet.csv" >/dev/null 2>"$work/ephemeral.err"
 line=$(sed -n 's/^  \(sysctl -w .*\)$/\1/p' "$work/ephemeral.err")
-check "the overlap with the ephemeral ports is warned about" \
-  test "$line" = "sysctl -w net.ipv4.ip_local_reserved_ports=40000-41000"
+check "the even ports of the range are to be reserved, the odd ones left" \
+  sh -c 'case $1 in *=40000,40002,*,40996,40998) ! echo "$1" | grep -q 40001 ;; *) false ;; esac' _ "$line"
 in_server sh -c "$line" >/dev/null
 in_server "$build/portslot-audit" --listening --csv "$work/fleet.csv" >/dev/null 2>"$work/ephemeral.err"
 check "once reserved, no warning" test ! -s "$work/ephemeral.err"

@@ -11,9 +11,10 @@ namespace portslot::audit {
 
 namespace {
 
-// The first bytes of `proc` + `file` (no more than these files ever hold),
-// ended by a NUL; false when it cannot be read.
-bool read_small_file(const char *proc, const char *file, char (&text)[4096])
+// The whole of `proc` + `file`, ended by a NUL, in a buffer from the heap
+// that the caller frees; null when it cannot be read. (A reserved list may
+// run to tens of kilobytes.)
+char *read_small_file(const char *proc, const char *file)
 {
     const size_t proc_size = strlen(proc), file_size = strlen(file);
     char *path = static_cast<char *>(reallocate(nullptr, proc_size + file_size + 1));
@@ -22,14 +23,24 @@ bool read_small_file(const char *proc, const char *file, char (&text)[4096])
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     free(path);
     if (fd < 0)
-        return false;
-    size_t size = 0;
+        return nullptr;
+    size_t capacity = 4096, size = 0;
+    char *text = static_cast<char *>(reallocate(nullptr, capacity));
     ssize_t got = 0;
-    while (size < sizeof text - 1 && (got = read(fd, text + size, sizeof text - 1 - size)) > 0)
+    while ((got = read(fd, text + size, capacity - 1 - size)) > 0) {
         size += static_cast<size_t>(got);
+        if (size == capacity - 1 && capacity < (size_t{1} << 20)) {
+            capacity *= 2;
+            text = static_cast<char *>(reallocate(text, capacity));
+        }
+    }
     close(fd);
     text[size] = '\0';
-    return got == 0;
+    if (got != 0) {
+        free(text);
+        return nullptr;
+    }
+    return text;
 }
 
 // A port number at `p`, moving past it; -1 when there is none.
@@ -53,32 +64,32 @@ bool at_line_end(const char *p)
 
 bool read_ephemeral_ports(const char *proc, ephemeral_ports &ports)
 {
-    char text[4096];
-    if (!read_small_file(proc, "/sys/net/ipv4/ip_local_port_range", text))
+    char *text = read_small_file(proc, "/sys/net/ipv4/ip_local_port_range");
+    if (text == nullptr)
         return false;
     const char *p = text;
     ports.low = read_port(p);
     while (*p == ' ' || *p == '\t')
         ++p;
     ports.high = read_port(p);
-    if (ports.low < 0 || ports.high < 0 || !at_line_end(p))
-        return false;
+    bool ok = ports.low >= 0 && ports.high >= 0 && at_line_end(p);
+    free(text);
     // "40000-41000,8080", or nothing.
-    if (!read_small_file(proc, "/sys/net/ipv4/ip_local_reserved_ports", text))
-        return false;
-    for (p = text; !at_line_end(p);) {
+    text = ok ? read_small_file(proc, "/sys/net/ipv4/ip_local_reserved_ports") : nullptr;
+    ok = text != nullptr;
+    for (p = text; ok && !at_line_end(p);) {
         const int32_t first = read_port(p);
         const int32_t last = *p == '-' ? read_port(++p) : first;
-        if (first < 0 || last < first)
-            return false;
-        for (int32_t port = first; port <= last; ++port)
+        ok = first >= 0 && last >= first;
+        for (int32_t port = first; ok && port <= last; ++port)
             ports.reserved.add(static_cast<uint32_t>(port));
         if (*p == ',')
             ++p;
-        else if (!at_line_end(p))
-            return false;
+        else
+            ok = ok && at_line_end(p);
     }
-    return true;
+    free(text);
+    return ok;
 }
 
 } // namespace portslot::audit

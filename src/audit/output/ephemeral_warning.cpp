@@ -1,59 +1,132 @@
 #include "ephemeral_warning.h"
 
+#include <portslot/port_derivation.h>
+
+#include "growing_array.h"
+
 namespace portslot::audit {
 
 namespace {
 
-// The ports of `set` from `low` to `high` as "A-B,C,...".
-void write_ports(output &out, const port_set &set, int32_t low, int32_t high)
+// The kernel takes at most a page less one byte of this value in one write:
+// sysctl -w of a longer line reserves what fits and drops the rest.
+constexpr size_t longest_value = 4095;
+
+void append(growing_array<char> &to, const char *text)
+{
+    for (; *text != '\0'; ++text)
+        to.push(*text);
+}
+
+void append_number(growing_array<char> &to, int32_t value)
+{
+    char digits[12];
+    int n = 0;
+    do
+        digits[n++] = static_cast<char>('0' + value % 10);
+    while ((value /= 10) > 0);
+    while (n > 0)
+        to.push(digits[--n]);
+}
+
+// The ports of `set` from `low` to `high` as "A-B,C,...", runs of ports
+// `step` apart (1, or 2 for even ports) written as their ends.
+void write_ports(growing_array<char> &to, const port_set &set, int32_t low, int32_t high,
+                 int32_t step)
 {
     const char *separator = "";
     for (int32_t port = low; port <= high; ++port) {
-        if (!set.has(port))
+        if (!set.has(static_cast<uint32_t>(port)))
             continue;
         int32_t last = port;
-        while (last < high && set.has(last + 1))
-            ++last;
-        out.text(separator);
-        out.number(port);
+        while (last + step <= high && set.has(static_cast<uint32_t>(last + step)))
+            last += step;
+        append(to, separator);
+        append_number(to, port);
         if (last != port) {
-            out.text("-");
-            out.number(last);
+            append(to, "-");
+            append_number(to, last);
         }
         separator = ",";
         port = last;
     }
 }
 
+void write_text(output &err, const growing_array<char> &text)
+{
+    err.bytes(text.items, text.size);
+}
+
 } // namespace
 
 void warn_ephemeral_overlap(const port_range &range, const ephemeral_ports &kernel, output &err)
 {
-    const int32_t low = range.port_min > 0 ? range.port_min : 0;
-    const int32_t high = range.port_max < 65535 ? range.port_max : 65535;
-    port_set exposed, reserving = kernel.reserved;
-    bool any = false;
-    for (int32_t port = low; port <= high; ++port) {
-        reserving.add(static_cast<uint32_t>(port));
-        if (port >= kernel.low && port <= kernel.high && !kernel.reserved.has(port)) {
-            exposed.add(static_cast<uint32_t>(port));
-            any = true;
-        }
+    // The ports a device can get: the even ports of the range's whole blocks.
+    const int64_t blocks = port_block_count(range.port_min, range.port_max, range.port_count);
+    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    const int64_t last = first + 2 * (blocks * range.port_count - 1);
+    port_set exposed, even_reserving = kernel.reserved, span_reserving = kernel.reserved;
+    int32_t exposed_first = -1, exposed_last = -1;
+    for (int64_t port = first < 0 ? 0 : first; port <= last && port <= 65535; port += 2) {
+        const auto p = static_cast<int32_t>(port);
+        if (p < kernel.low || p > kernel.high || kernel.reserved.has(static_cast<uint32_t>(p)))
+            continue;
+        exposed.add(static_cast<uint32_t>(p));
+        even_reserving.add(static_cast<uint32_t>(p));
+        exposed_first = exposed_first < 0 ? p : exposed_first;
+        exposed_last = p;
     }
-    if (!any)
+    if (exposed_first < 0)
         return;
-    err.text("portslot-audit: warning: ports ");
-    write_ports(err, exposed, low, high);
-    err.text(" of the range lie in the kernel's ephemeral ports (");
+    growing_array<char> ports, value;
+    write_ports(ports, exposed, exposed_first, exposed_last, 2);
+    const bool one = exposed_first == exposed_last;
+    err.text(one ? "portslot-audit: warning: port " : "portslot-audit: warning: the even ports ");
+    write_text(err, ports);
+    err.text(one ? " of the range lies" : " of the range lie");
+    err.text(" in the kernel's ephemeral ports (");
     err.number(kernel.low);
     err.text("-");
     err.number(kernel.high);
-    err.text(") and are not reserved: an outgoing connection of this host may take a device's"
-             " port, and the device cannot listen until it ends. Reserve them now, and at every"
-             " boot:\n  sysctl -w net.ipv4.ip_local_reserved_ports=");
-    write_ports(err, reserving, 0, 65535);
+    err.text(one ? ") and is not reserved" : ") and are not reserved");
+    err.text(": an outgoing connection of this host may take a device's port, and the device"
+             " cannot listen until it ends. ");
+    // Even ports alone where the line fits; else the whole span, odd ports
+    // too; and neither when that would leave fewer than half the ephemeral
+    // ports to the host's own outgoing connections.
+    write_ports(value, even_reserving, 0, 65535, 1);
+    const port_set *reserving = &even_reserving;
+    if (value.size > longest_value) {
+        for (int32_t p = exposed_first; p <= exposed_last; ++p)
+            span_reserving.add(static_cast<uint32_t>(p));
+        value.size = 0;
+        write_ports(value, span_reserving, 0, 65535, 1);
+        reserving = &span_reserving;
+    }
+    int64_t left = 0;
+    for (int32_t p = kernel.low; p <= kernel.high; ++p)
+        left += !reserving->has(static_cast<uint32_t>(p));
+    const char *why = value.size > longest_value ? "would make a line longer than sysctl takes"
+                      : 2 * left < int64_t{kernel.high} - kernel.low + 1
+                          ? "would leave fewer than half of the ephemeral ports to this"
+                            " host's outgoing connections"
+                          : nullptr;
+    if (why != nullptr) {
+        err.text(one ? "Reserving it " : "Reserving them ");
+        err.text(why);
+        err.text(": move the range out of ");
+        err.number(kernel.low);
+        err.text("-");
+        err.number(kernel.high);
+        err.text(" (--port-min, --port-max), or move net.ipv4.ip_local_port_range away from it\n");
+        return;
+    }
+    err.text(one ? "Reserve it now, and at every boot:\n"
+                 : "Reserve them now, and at every boot:\n");
+    err.text("  sysctl -w net.ipv4.ip_local_reserved_ports=");
+    write_text(err, value);
     err.text("\n  echo 'net.ipv4.ip_local_reserved_ports = ");
-    write_ports(err, reserving, 0, 65535);
+    write_text(err, value);
     err.text("' >/etc/sysctl.d/60-portslot.conf\n");
 }
 

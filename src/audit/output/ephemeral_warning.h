@@ -10,9 +10,14 @@
 
 namespace portslot::audit {
 
-// Names the ports of `range` in the kernel's ephemeral range that are not
-// reserved, if any, and gives the line that reserves the whole range beside
-// what is reserved already, for sysctl -w and for /etc/sysctl.d.
+// Names the ports devices can get in `range` (the even ports of its whole
+// blocks) that lie in the kernel's ephemeral range and are not reserved, if
+// any, and gives the line that reserves them beside what is reserved
+// already, for sysctl -w and for /etc/sysctl.d: the even ports alone, or the
+// whole span of them where that line would be longer than the kernel takes
+// in one write. Where reserving would leave the host fewer than half of its
+// ephemeral ports, or even the span's line is too long, it says to move the
+// range instead.
 void warn_ephemeral_overlap(const port_range &range, const ephemeral_ports &kernel, output &err);
 
 } // namespace portslot::audit
