@@ -210,7 +210,7 @@ done
 # HOME (no known hosts but its own).
 bin=$work/bin
 mkdir "$bin"
-for program in ssh dbclient cat sed awk mktemp rm mkdir dirname date sleep head id; do
+for program in ssh dbclient cat sed awk mktemp rm mkdir date sleep head id od; do
   ln -s "$(command -v "$program")" "$bin/$program"
 done
 ln -s "$build/portslot" "$bin/portslot"
@@ -368,6 +368,41 @@ check "a missing interface is refused" \
   test "$(refused --interface nosuch)" = "portslot-tunnel: interface 'nosuch' not found (no /sys/class/net/nosuch)"
 check "more forwards than ports are refused" \
   test "$(refused --forward 80 --forward 443)" = "portslot-tunnel: 3 forwards, but each device has 2 ports (--port-count)"
+# Values ssh cannot use, refused at once with what is wrong, control bytes
+# escaped.
+while IFS='|' read -r message options; do
+  # shellcheck disable=SC2086 # (the options' words)
+  check "refused: $options" test "$(refused $options)" = "portslot-tunnel: $message"
+done <<'EOF'
+--forward 'h:22:33' is not [HOST:]PORT (HOST a name or an IPv4 address)|--forward h:22:33
+--forward '::1:22' is not [HOST:]PORT (HOST a name or an IPv4 address)|--forward ::1:22
+--keepalive '2147483648' is not a number of seconds (1 to 86400)|--keepalive 2147483648
+--ssh-port '0' is not a port|--ssh-port 0
+--ssh-port '99999999999999999999' is not a port|--ssh-port 99999999999999999999
+'../../../../x' is not an interface name|--interface ../../../../x
+'eth0/' is not an interface name|--interface eth0/
+option '--port-min' needs a value, not an empty one|--port-min=
+cannot read '/nonexistent'|--identity /nonexistent
+'/tmp/a%hb': ssh would read another file under this name (blanks, quotes, %, $ or a leading ~); name it otherwise|--known-hosts /tmp/a%hb
+EOF
+check "a control byte is shown escaped" \
+  test "$(refused --interface "$(printf 'e\033[2J')")" = "portslot-tunnel: option '--interface': a control byte in 'e\\x1b[2J'"
+
+# The pauses between attempts: each drawn between half of it and the whole,
+# doubling up to 5 minutes (a client that fails at once, a sleep that only
+# notes what it was asked, and ends the script at the tenth).
+fake=$work/fake
+mkdir "$fake"
+printf '#!/bin/sh\nexit 255\n' >"$fake/ssh"
+printf '#!/bin/sh\necho "$1" >>%s/slept\n[ "$(wc -l <%s/slept)" -lt 10 ] || kill -TERM "$PPID"\n' \
+  "$fake" "$fake" >"$fake/sleep"
+chmod +x "$fake/ssh" "$fake/sleep"
+ln -s "$(command -v wc)" "$fake/wc"
+in_device d1 env -i PATH="$fake:$bin" "$(command -v dash)" "$build/portslot-tunnel" \
+  --client "$fake/ssh" --forward 22 tunnel@10.77.1.1 2>/dev/null
+check "ten pauses, each within its bounds, the script ended by TERM (status $?)" \
+  awk 'BEGIN { p = 5 } { if ($1 < int(p / 2) || $1 > p) bad = 1; p = p * 2 > 300 ? 300 : p * 2 }
+    END { exit bad || NR != 10 }' "$fake/slept"
 (tunnel d1 --print --forward 22 --forward 10.0.0.9:80 --port-count 2 >"$work/print.out" 2>&1)
 check "--print names the default route's interface, the ports and the command" test \
   "$(cat "$work/print.out")" = "interface eth0 (the default route's), address 52:54:00:00:00:01
