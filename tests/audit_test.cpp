@@ -1037,7 +1037,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--sockets=x", "--port", "40556"},
                    {},
                    "",
-                   "portslot-audit: --listening cannot be used with --port\n" + try_help,
+                   "portslot-audit: --sockets cannot be used with --port\n" + try_help,
+                   2},
+        audit_case{"listening_with_sockets",
+                   {"--listening", "--sockets", "x"},
+                   {},
+                   "",
+                   "portslot-audit: --listening cannot be used with --sockets (one reads this "
+                   "host's sockets, the other a saved table)\n" +
+                       try_help,
                    2},
         audit_case{"sockets_and_inventory_both_standard_input",
                    {"--sockets", "-"},

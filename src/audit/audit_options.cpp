@@ -162,9 +162,8 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
 {
     int32_t number = 0;
     switch (option.what) {
-    case takes::name: // --sockets
+    case takes::name: // --sockets (which settle() makes --listening too)
         options.sockets = value;
-        options.listening = true;
         return true;
     case takes::field:
         return parse_field(value, options.field, options.field_name);
@@ -208,19 +207,26 @@ void settle(parsed_command &command, const char **files)
         return fail(parsed_command::needs_csv, "--field", 7, options.field_name);
     if (options.key_field_name != nullptr && !options.csv)
         return fail(parsed_command::needs_csv, "--authorized-keys", 17, options.key_field_name);
+    // --listening reads this host's sockets, --sockets a table saved on
+    // another: one or the other.
+    if (options.listening && options.sockets != nullptr)
+        return fail(parsed_command::conflicting, "--listening", 11,
+                    "--sockets (one reads this host's sockets, the other a saved table)");
+    const char *const listening = options.sockets != nullptr ? "--sockets" : "--listening";
+    options.listening = options.listening || options.sockets != nullptr;
     const bool keys = options.key_field != 0 || options.key_field_name != nullptr;
     if (keys && (options.suggest || options.port_queries > 0 || options.listening || options.json))
         return fail(parsed_command::conflicting, "--authorized-keys", 17,
                     options.suggest            ? "--suggest"
                     : options.port_queries > 0 ? "--port"
-                    : options.listening        ? "--listening"
+                    : options.listening        ? listening
                                                : "--json");
     if (options.port_queries > 0 && (options.suggest || options.all))
         return fail(parsed_command::conflicting, "--port", 6,
                     options.suggest ? "--suggest" : "--all");
     // Beside the sockets every device is listed, in the range deployed.
     if (options.listening && (options.suggest || options.port_queries > 0))
-        return fail(parsed_command::conflicting, "--listening", 11,
+        return fail(parsed_command::conflicting, listening, strlen(listening),
                     options.suggest ? "--suggest" : "--port");
     // A search goes as high as a port can: up to the last port number.
     if (options.suggest && !options.port_max_given)
