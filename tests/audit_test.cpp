@@ -587,11 +587,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: @a: named more than once; read once\n",
                    0},
         audit_case{"odd_names_quoted",
-                   {"", "no such 'file'"},
+                   {"", "no such 'file'", "e\x1bx'\\b"},
                    {},
                    "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
                    "portslot-audit: '': No such file or directory\n"
-                   "portslot-audit: 'no such '\\''file'\\''': No such file or directory\n",
+                   "portslot-audit: 'no such '\\''file'\\''': No such file or directory\n"
+                   "portslot-audit: $'e\\x1bx\\'\\\\b': No such file or directory\n",
                    2},
         // What an inventory holds cannot act on a terminal through a
         // diagnostic; rows to a pipe are the inventory's data, unchanged.
@@ -902,17 +903,19 @@ INSTANTIATE_TEST_SUITE_P(
                    "\"shared_blocks\":1,\"sharing_devices\":2,\"must_share\":2}\n",
                    "",
                    1},
-        // Every column has a key of its own: a name given twice, several empty
+        // Every column has a key of its own: a name given twice (also names
+        // that differ only in bytes that are not UTF-8), several empty
         // names and columns past the header go by their numbers, after as many
         // '#' as keep them from any column's name.
         audit_case{
             "json_csv_keys_of_their_own",
             {"--json", "--csv", "--all", "--field", "1", "@c"},
-            {{"c", "a,a,,,3,#3,b\n00:00:00:00:00:01,x,y,z,w,v,u,t\n"}},
+            {{"c", "a,a,,,3,#3,b,\xe4,\xfc\n00:00:00:00:00:01,x,y,z,w,v,u,t,s,r\n"}},
             "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":"
-            "\"00:00:00:00:00:01\",\"label\":\"x,y,z,w,v,u,t\",\"file\":\"@c\",\"line\":2,"
+            "\"00:00:00:00:00:01\",\"label\":\"x,y,z,w,v,u,t,s,r\",\"file\":\"@c\",\"line\":2,"
             "\"shared\":false,\"fields\":{\"##1\":\"00:00:00:00:00:01\",\"##2\":\"x\","
-            "\"##3\":\"y\",\"##4\":\"z\",\"3\":\"w\",\"#3\":\"v\",\"b\":\"u\",\"##8\":\"t\"}}\n"
+            "\"##3\":\"y\",\"##4\":\"z\",\"3\":\"w\",\"#3\":\"v\",\"b\":\"u\",\"##8\":\"t\","
+            "\"##9\":\"s\",\"##10\":\"r\"}}\n"
             "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
             "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
             "",

@@ -66,22 +66,27 @@ constexpr plain_bytes plain_in_names = make_plain_bytes();
 void write_name(output &out, const char *name)
 {
     size_t size = 0;
-    bool plain = true;
-    for (; name[size] != '\0'; ++size) // (a byte that is not NUL has one after it)
-        plain = plain && plain_in_names.of[static_cast<unsigned char>(name[size])] &&
-                !starts_c1_control(name + size, 2);
+    bool plain = true, controls = false;
+    for (; name[size] != '\0'; ++size) { // (a byte that is not NUL has one after it)
+        const bool control = is_control(name[size]) || starts_c1_control(name + size, 2);
+        plain = plain && plain_in_names.of[static_cast<unsigned char>(name[size])] && !control;
+        controls = controls || control;
+    }
     plain = plain && size != 0;
     if (plain) {
         out.bytes(name, size);
         return;
     }
-    out.text("'");
+    // Single quotes take every byte as it is, but a control byte cannot be
+    // shown as itself: then $'...', where \xHH, \\ and \' are what a shell
+    // (bash, zsh, ksh, BusyBox ash) takes back.
+    out.text(controls ? "$'" : "'");
     const char *part = name;
     for (size_t i = 0; i < size; ++i) {
-        if (name[i] != '\'')
+        if (name[i] != '\'' && !(controls && name[i] == '\\'))
             continue;
         write_escaped(out, part, static_cast<size_t>(name + i - part));
-        out.text("'\\''");
+        out.text(!controls ? "'\\''" : name[i] == '\'' ? "\\'" : "\\\\");
         part = name + i + 1;
     }
     write_escaped(out, part, static_cast<size_t>(name + size - part));

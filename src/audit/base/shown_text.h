@@ -38,8 +38,8 @@ void write_cut(output &out, const char *text, size_t size, size_t limit);
 void write_place(output &out, const char *name, uint64_t line);
 
 // A file name for a message: as it stands when it is plain, else in single
-// quotes (an empty name, or one with blanks, quotes or control bytes), the
-// way a shell would take it back.
+// quotes (an empty name, or one with blanks or quotes), or as $'...' with
+// \xHH escapes when it holds control bytes: the way a shell takes it back.
 void write_name(output &out, const char *name);
 
 } // namespace portslot::audit

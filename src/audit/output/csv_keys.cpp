@@ -2,6 +2,9 @@
 
 #include <string.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "decimal.h"
 #include "inventory_records.h"
 #include "json_text.h"
@@ -64,28 +67,36 @@ void csv_keys::add(const inventory &inv)
             break;
         p = stop + 1;
     }
-    const auto same = [&](const column_name &a, const column_name &b) {
-        return a.size == b.size &&
-               memcmp(names.items + a.start, names.items + b.start, a.size) == 0;
-    };
+    // Each name as its JSON text; names whose texts are the same (also
+    // where only bytes that are not UTF-8 differ, each U+FFFD) are keyed by
+    // their numbers. Found by sorting, as a header may have many columns.
+    const size_t first = keys_.size;
     for (size_t i = 0; i < named.size; ++i) {
         const column_name &column = named.items[i];
         const char *name = names.items + column.start;
         const size_t passed = hashes_to_pass(name, column.size);
         of.hashes = passed > of.hashes ? passed : of.hashes;
-        bool unique = true;
-        for (size_t j = 0; j < named.size && unique; ++j)
-            unique = j == i || !same(column, named.items[j]);
-        if (!unique) {
-            keys_.push(key{SIZE_MAX, 0});
-            continue;
-        }
         while (text_.capacity < text_.size + 6 * column.size)
             text_.grow();
         const size_t start = text_.size;
         text_.size = static_cast<size_t>(put_json_chars(text_.items + start, name, column.size) -
                                          text_.items);
         keys_.push(key{start, text_.size});
+    }
+    growing_array<size_t> order;
+    for (size_t i = 0; i < named.size; ++i)
+        order.push(first + i);
+    const auto text_of = [&](size_t k) {
+        return std::string_view(text_.items + keys_.items[k].start,
+                                keys_.items[k].end - keys_.items[k].start);
+    };
+    std::sort(order.items, order.items + order.size,
+              [&](size_t a, size_t b) { return text_of(a) < text_of(b); });
+    for (size_t i = 0, j; i < order.size; i = j) {
+        for (j = i + 1; j < order.size && text_of(order.items[j]) == text_of(order.items[i]); ++j) {
+        }
+        for (size_t k = i; j - i > 1 && k < j; ++k)
+            keys_.items[order.items[k]].by_number = true;
     }
     of.count = named.size;
     inventories_.push(of);
@@ -95,7 +106,7 @@ void csv_keys::write(output &out, size_t i, size_t column) const
 {
     const columns &of = inventories_.items[i];
     out.bytes("\"", 1);
-    if (column <= of.count && keys_.items[of.first + column - 1].start != SIZE_MAX) {
+    if (column <= of.count && !keys_.items[of.first + column - 1].by_number) {
         const key &k = keys_.items[of.first + column - 1];
         out.bytes(text_.items + k.start, k.end - k.start);
     } else {

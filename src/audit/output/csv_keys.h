@@ -1,6 +1,7 @@
 // The keys under which a CSV record's columns go into JSON: one of its own
 // for every column, so that no column hides another. A column is keyed by
-// its name in the header when no other column has that name; every other
+// its name in the header when no other column's name has the same JSON text
+// (bytes that are not UTF-8 each become U+FFFD); every other
 // column (a name given twice, several empty names, columns past the header)
 // by its number from 1, after as many '#' as it takes for no number to be
 // any column's name.
@@ -26,7 +27,8 @@ class csv_keys {
 
   private:
     struct key {
-        size_t start, end; // in `text_`; start SIZE_MAX: by its number
+        size_t start, end;      // its name's JSON text in `text_`
+        bool by_number = false; // another column's name has the same text
     };
     struct columns {
         size_t first, count, hashes; // its keys in `keys_`, and the '#' before a number

@@ -23,29 +23,26 @@ struct residue {
     size_t mac_size;
 };
 
-// Writes "MAC (FILE:LINE)" for each device of the group [from, to).
-void write_group(const residue *from, const residue *to, const fleet &inventories, int32_t port_max,
+// Writes "MAC (FILE:LINE)" for each device of the group [from, to), the
+// lines looked up among `offsets` (ascending) and their `lines`.
+void write_group(const residue *from, const residue *to, const fleet &inventories,
+                 const growing_array<uint64_t> &offsets, const uint64_t *lines, int32_t port_max,
                  output &err)
 {
-    const size_t count = static_cast<size_t>(to - from);
-    auto *offsets = static_cast<uint64_t *>(allocate_zeroed(2 * count, sizeof(uint64_t)));
-    uint64_t *lines = offsets + count;
-    for (size_t i = 0; i < count; ++i)
-        offsets[i] = from[i].offset;
-    number_lines(inventories, offsets, count, lines);
     err.text("portslot-audit: these devices share a block in every range up to --port-max ");
     err.number(port_max);
     err.text(":");
-    for (size_t i = 0; i < count; ++i) {
-        const char *name = inventories.files[inventories.index_of(offsets[i])].name;
-        err.text(i == 0 ? " " : ", ");
-        write_cut(err, from[i].mac, from[i].mac_size, 64);
+    for (const residue *r = from; r != to; ++r) {
+        const size_t at = static_cast<size_t>(
+            std::lower_bound(offsets.items, offsets.items + offsets.size, r->offset) -
+            offsets.items);
+        err.text(r == from ? " " : ", ");
+        write_cut(err, r->mac, r->mac_size, 64);
         err.text(" (");
-        write_place(err, name, lines[i]);
+        write_place(err, inventories.files[inventories.index_of(r->offset)].name, lines[at]);
         err.text(")");
     }
     err.text("\n");
-    free(offsets);
 }
 
 } // namespace
@@ -72,7 +69,10 @@ void write_unavoidable_sharing(const growing_array<uint64_t> &devices, const fle
                                int64_t max_blocks, int32_t port_max, output &err)
 {
     const uint64_t modulus = inseparable_modulus(max_blocks);
-    growing_array<residue> block;
+    // Every group first, then the lines of all their devices in one pass
+    // over the text (a pass a group would cost the file once per group).
+    growing_array<residue> block, grouped;
+    growing_array<size_t> group_ends;
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         // Devices that share in every range share in the range found too.
@@ -94,10 +94,25 @@ void write_unavoidable_sharing(const growing_array<uint64_t> &devices, const fle
         for (size_t i = 0, j; i < block.size; i = j) {
             for (j = i + 1; j < block.size && block.items[j].value == block.items[i].value; ++j) {
             }
-            if (j - i > 1)
-                write_group(block.items + i, block.items + j, inventories, port_max, err);
+            if (j - i < 2)
+                continue;
+            for (size_t k = i; k < j; ++k)
+                grouped.push(block.items[k]);
+            group_ends.push(grouped.size);
         }
     }
+    if (grouped.size == 0)
+        return;
+    growing_array<uint64_t> offsets;
+    for (size_t k = 0; k < grouped.size; ++k)
+        offsets.push(grouped.items[k].offset);
+    std::sort(offsets.items, offsets.items + offsets.size);
+    auto *lines = static_cast<uint64_t *>(allocate_zeroed(offsets.size, sizeof(uint64_t)));
+    number_lines(inventories, offsets.items, offsets.size, lines);
+    for (size_t g = 0, from = 0; g < group_ends.size; from = group_ends.items[g++])
+        write_group(grouped.items + from, grouped.items + group_ends.items[g], inventories, offsets,
+                    lines, port_max, err);
+    free(lines);
 }
 
 } // namespace portslot::audit
