@@ -8,7 +8,8 @@
 namespace portslot {
 
 // Writes the five "name = value" lines of `options` to `out`: the values as
-// the scanner left them, not rounded; a missing MAC text shows as "(null)".
+// the scanner left them, not rounded; a missing MAC text shows as
+// the empty text.
 void print_options(port_options options, output &out);
 
 } // namespace portslot
