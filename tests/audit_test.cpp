@@ -1254,6 +1254,50 @@ INSTANTIATE_TEST_SUITE_P(
             "portslot-audit: warning: 4 devices share 2 blocks, and each of their keys may "
             "listen on the others' ports:\n  40000: @k:3 @k:4\n  40002: @k:1 @k:2\n",
             1},
+        // Devices listed twice whose address is not written with colons, in
+        // a field with more after it; a column named as an earlier one but
+        // for case is the one --field names; a header name holding a line
+        // end moves the lines after it; keys that span every block of a
+        // range of one block keep it.
+        audit_case{"duplicates_in_a_middle_field",
+                   {"--field", "2", "--delimiter", ",", "@d"},
+                   {{"d", "x,aabbccddeeff,one\ny,aabbccddeeff,two\n"}},
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@d:2: duplicate of @d:1\n",
+                   0},
+        audit_case{"duplicates_in_a_middle_column",
+                   {"--csv", "@d"},
+                   {{"d", "name,mac,site\nx,aabbccddeeff,one\ny,aabbccddeeff,two\n"}},
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@d:3: duplicate of @d:2\n",
+                   0},
+        audit_case{"column_named_but_for_case",
+                   {"--csv", "--field", "mac", "--all", "@c"},
+                   {{"c", "MAC,mac,name\nx,aa:bb:cc:dd:ee:ff,n\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tx,n\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{"header_name_over_two_lines",
+                   {"--csv", "--all", "@c"},
+                   {{"c", "mac,\"na\nme\"\nzz,x\naa:bb:cc:dd:ee:ff,y\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\ty\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@c:3: no port for \"zz\"\n",
+                   2},
+        audit_case{"suggest_in_a_range_of_one_block",
+                   {"--suggest", "--port-min", "40000", "--port-max", "40000", "--port-count",
+                    "1", "@k"},
+                   {{"k", "00:00:00:00:00:00\n00:00:00:00:00:01\n"}},
+                   "--port-min 40000 --port-max 40000 --port-count 1\n"
+                   "40000-40000\t00:00:00:00:00:00\t\n"
+                   "40000-40000\t00:00:00:00:00:01\t\n"
+                   "2 devices, 1 of 1 block in use, 1 shared by 2 devices\n"
+                   "more devices than blocks: at least 2 devices must share, whatever the "
+                   "addresses are\n",
+                   "portslot-audit: these devices share a block in every range up to --port-max "
+                   "40000: 00:00:00:00:00:00 (@k:1), 00:00:00:00:00:01 (@k:2)\n",
+                   1},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}),
     // Each case by its name, so that a failure says what broke.
     [](const testing::TestParamInfo<audit_case> &info) { return std::string(info.param.name); });
