@@ -29,6 +29,8 @@ struct gathered {
 
 void append(growing_array<char> &to, const char *text, size_t size)
 {
+    if (size == 0) // (an empty field may have no bytes at all)
+        return;
     while (to.capacity < to.size + size + 1)
         to.grow();
     memcpy(to.items + to.size, text, size);
