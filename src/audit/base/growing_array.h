@@ -26,6 +26,17 @@ template <class T> struct growing_array {
         items[size++] = item;
     }
 
+    // Room for `wanted` items at least, in one step: no copy on the way for
+    // an array whose size is known.
+    void reserve(size_t wanted)
+    {
+        if (capacity >= wanted)
+            return;
+        items = static_cast<T *>(reallocate(items, wanted * sizeof(T)));
+        capacity = wanted;
+        prefer_large_pages(items, capacity * sizeof(T));
+    }
+
     // Doubles the room; large blocks are remapped rather than copied.
     // (The size cannot overflow: the C library grants no block of more than
     // half the address space.)

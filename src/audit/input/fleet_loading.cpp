@@ -1,6 +1,5 @@
 #include "fleet_loading.h"
 
-#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -156,10 +155,7 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
             write_read_once(err, inv.name, *earlier);
             continue;
         }
-        const int error = load_inventory(inv, err, static_cast<size_t>(max_offset - base));
-        if (error == EFBIG)
-            fatal(inv.name, "inventories of more than 8 GiB in all are too large to audit");
-        if (error != 0) {
+        if (const int error = load_inventory(inv, err); error != 0) {
             write_failure(err, inv.name, error);
             loaded.complete = false;
             continue;

@@ -1,5 +1,7 @@
 #include "inventory.h"
 
+#include "fatal.h"
+#include "fleet.h"
 #include "memory.h"
 
 #include <errno.h>
@@ -86,7 +88,7 @@ bool map_inventory(inventory &inv, int fd, const struct stat &info, off_t positi
 
 } // namespace
 
-int load_inventory(inventory &inv, output &diagnostics, size_t limit)
+int load_inventory(inventory &inv, output &diagnostics)
 {
     const bool is_stdin = inv.name[0] == '-' && inv.name[1] == '\0';
     const int fd = is_stdin ? 0 : open(inv.name, O_RDONLY | O_CLOEXEC);
@@ -107,7 +109,11 @@ int load_inventory(inventory &inv, output &diagnostics, size_t limit)
         // Pipes, terminals, files whose size says nothing (/proc), and files
         // that cannot be mapped (/sys).
         char *text = nullptr;
-        error = read_all(fd, text, inv.size, diagnostics, limit);
+        // (No more than all inventories together may hold: an endless pipe
+        // ends the run as it passes that, not once memory runs out.)
+        error = read_all(fd, text, inv.size, diagnostics, static_cast<size_t>(max_offset));
+        if (error == EFBIG)
+            fatal(inv.name, "inventories of more than 8 GiB in all are too large to audit");
         inv.text = text;
     }
     if (!is_stdin)

@@ -37,9 +37,9 @@ struct inventory {
 // Opens and takes in `inv.name`, from its current position to its end, and
 // leaves that position at the end; standard input is never closed.
 // `diagnostics` is flushed before every read that may wait. Returns 0 or the
-// errno of what failed, or EFBIG when what is read (not mapped) passes
-// `limit` bytes; running out of memory ends the run.
-int load_inventory(inventory &inv, output &diagnostics, size_t limit);
+// errno of what failed; running out of memory, and what is read (not mapped)
+// passing the 8 GiB that all inventories may hold, end the run.
+int load_inventory(inventory &inv, output &diagnostics);
 
 // True when `inv` was mapped and its file has been written since, or has
 // another size: what was read of it may mix old and new text.

@@ -144,6 +144,7 @@ void number_rows(const plan &p, const fleet &inventories, growing_array<uint64_t
 {
     const growing_array<uint64_t> &devices = p.devices;
     growing_array<uint64_t> placed;
+    placed.reserve(devices.size);
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         if (p.has_rows(end - begin))
@@ -151,10 +152,10 @@ void number_rows(const plan &p, const fleet &inventories, growing_array<uint64_t
                 placed.push(offset_of(devices.items[i]) << place_bits | placed.size);
     }
     sort_by_bits(placed, place_bits, 64);
-    while (row_lines.capacity < placed.size)
-        row_lines.grow();
+    row_lines.reserve(placed.size);
     row_lines.size = placed.size;
     growing_array<uint64_t> lines; // in the offsets' order
+    lines.reserve(placed.size);
     for (size_t k = 0; k < placed.size; ++k)
         lines.push(placed.items[k] >> place_bits);
     number_lines(inventories, lines.items, lines.size, lines.items);
