@@ -5,7 +5,9 @@
 # lines, as it runs some fifty times slower), median wall time of three runs,
 # and peak resident memory against the file's size; --suggest; and the
 # instructions of the 100,000 devices converted to a leases file and to CSV,
-# and written as JSON. It reports, it does not judge.
+# and written as JSON. It reports, and judges one figure only: the plain run of
+# 100,000 devices, in lower and upper case, against the README's (a rise of
+# more than 10 % fails it).
 #   audit_bench.sh PORTSLOT_AUDIT [DEVICES...]
 set -euo pipefail
 audit=$1
@@ -137,3 +139,24 @@ awk -v ss="$work/ss" 'BEGIN {
 form_row "the plain file, 30,000 sockets of /proc/net/tcp" "$plain" "--all" --sockets "$work/tcp"
 form_row "the plain file, 10,000 listening of ss -Hltn" "$plain" "--all" --sockets "$work/ss"
 form_row "the plain file, 30,000 sockets of /proc/net/tcp" "$plain" "--all" --sockets "$work/tcp" --json
+
+# The cost gate: the plain run of 100,000 devices, written in lower case and
+# in upper case (which the fast reading of usual addresses must take too),
+# against the README's figure; more than 10 % above it fails the benchmark.
+readme_ir=$(awk -F' *\\| *' '$2 == "100000" && $4 == "portslot-audit FILE" { print $5; exit }' "$here/../README.md")
+tr 'a-f' 'A-F' <"$plain" >"$work/fleet-upper"
+echo
+echo "| cost gate: 100000 devices, plain run | instructions | against the README's $readme_ir |"
+echo "|---|---|---|"
+gate=0
+for form in lower upper; do
+  inventory=$plain
+  [ "$form" = upper ] && inventory=$work/fleet-upper
+  ir=$(instructions "$inventory")
+  echo "| addresses in $form case | $ir | $(awk -v i="$ir" -v r="$readme_ir" 'BEGIN { printf "%.3f ×", i / r }') |"
+  awk -v i="$ir" -v r="$readme_ir" 'BEGIN { exit !(i > 1.1 * r) }' && gate=1
+done
+if [ "$gate" = 1 ]; then
+  echo "FAILED: the plain run costs more than 10 % above the README's figure" >&2
+  exit 1
+fi

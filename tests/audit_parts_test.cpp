@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "audit_options.h"
-#include "public_key.h"
 #include "block_of_address.h"
 #include "block_sort.h"
 #include "duplicate_report.h"
@@ -29,6 +28,7 @@
 #include "placement.h"
 #include "plan.h"
 #include "plan_output.h"
+#include "public_key.h"
 #include "socket_table.h"
 #include "suggest.h"
 
@@ -429,12 +429,19 @@ TEST(inventory, reads_a_stream_longer_than_its_first_guess)
     portslot::output diagnostics(2);
     char *text = nullptr;
     std::size_t size = 0;
-    EXPECT_EQ(portslot::audit::read_all(fileno(pipe), text, size, diagnostics, SIZE_MAX), 0);
+    EXPECT_EQ(portslot::audit::read_all(fileno(pipe), "p", text, size, diagnostics, SIZE_MAX), 0);
     pclose(pipe);
     EXPECT_EQ(std::string(text, size), std::string(300000, '\0'));
     std::free(text);
-    EXPECT_EQ(portslot::audit::read_all(-1, text, size, diagnostics, SIZE_MAX), EBADF);
+    EXPECT_EQ(portslot::audit::read_all(-1, "p", text, size, diagnostics, SIZE_MAX), EBADF);
     EXPECT_EQ(text, nullptr);
+    // A pipe that passes the bound ends the run as it grows.
+    EXPECT_EXIT(
+        {
+            std::FILE *endless = popen("cat /dev/zero", "r");
+            portslot::audit::read_all(fileno(endless), "p", text, size, diagnostics, 100000);
+        },
+        testing::ExitedWithCode(2), "p: inventories of more than 8 GiB in all are too large");
 }
 
 // Running out of memory at any allocation ends the run with the documented
@@ -470,7 +477,7 @@ TEST(audit_memory, every_allocation_may_fail)
              portslot::output diagnostics(2);
              char *read = nullptr;
              std::size_t size = 0;
-             const int error = read_all(fileno(pipe), read, size, diagnostics, SIZE_MAX);
+             const int error = read_all(fileno(pipe), "p", read, size, diagnostics, SIZE_MAX);
              pclose(pipe);
              std::free(read);
              return error == 0 && size == 300000;
@@ -844,7 +851,8 @@ TEST(authorized_keys, take_keys_sshd_takes)
         return std::string(1, '\0') + top + std::string(bytes - 1, '\x01');
     };
     const std::string e("\x01\x00\x01", 3), k32(32, 'k'), p256 = "nistp256";
-    const std::string sk_ed = "sk-ssh-ed25519@openssh.com", sk_ec = "sk-ecdsa-sha2-nistp256@openssh.com";
+    const std::string sk_ed = "sk-ssh-ed25519@openssh.com",
+                      sk_ec = "sk-ecdsa-sha2-nistp256@openssh.com";
     const struct {
         std::string text;
         size_t size; // of the key, without its comment; 0: refused
@@ -864,6 +872,7 @@ TEST(authorized_keys, take_keys_sshd_takes)
         {ed25519.substr(0, ed25519.size() - 1), 0, key_fault::not_base64},
         {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJds", 0, key_fault::cut_short},
         {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5", 0, key_fault::cut_short},
+        {"ssh-ed25519 AAAA", 0, key_fault::cut_short},          // not even the type's name
         {"ssh-ed25519 AAAAAAAAAAF4", 0, key_fault::other_type}, // an empty type's name
         {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE4AAAAIAEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEB", 0,
          key_fault::other_type},
@@ -874,11 +883,14 @@ TEST(authorized_keys, take_keys_sshd_takes)
         {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBA=A=", 0,
          key_fault::not_base64},
         {padded.substr(0, padded.size() - 3) + "R==", 0, key_fault::not_base64}, // spare bits
+        {ecdsa.substr(0, ecdsa.size() - 2) + "J=", 0, key_fault::not_base64},
         {"ssh-ed25519 " + std::string(10924, 'A'), 0, key_fault::too_large},
         {"", 0, key_fault::unknown_type},
         // Each type's fields, whole and sound, and nothing after them.
-        {key_text("ssh-ed25519", {"ssh-ed25519", std::string(31, 'k')}), 0, key_fault::ed25519_size},
-        {key_text("ssh-ed25519", {"ssh-ed25519", std::string(33, 'k')}), 0, key_fault::ed25519_size},
+        {key_text("ssh-ed25519", {"ssh-ed25519", std::string(31, 'k')}), 0,
+         key_fault::ed25519_size},
+        {key_text("ssh-ed25519", {"ssh-ed25519", std::string(33, 'k')}), 0,
+         key_fault::ed25519_size},
         {key_text("ssh-ed25519", {"ssh-ed25519", k32, ""}), 0, key_fault::extra_fields},
         {key_text(sk_ed, {sk_ed, k32}), 0, key_fault::no_application},
         {key_text(sk_ed, {sk_ed, k32, "ssh:"}), key_text(sk_ed, {sk_ed, k32, "ssh:"}).size(),
@@ -893,12 +905,18 @@ TEST(authorized_keys, take_keys_sshd_takes)
          key_fault::point_form},
         {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", p256, point.substr(0, 64)}), 0,
          key_fault::point_form},
-        {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", p256, "\x02" + point.substr(1, 32)}),
+        {key_text("ecdsa-sha2-nistp256",
+                  {"ecdsa-sha2-nistp256", p256, "\x02" + point.substr(1, 32)}),
          0, key_fault::point_form},
-        {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", p256, point.substr(0, 64) + "\x73"}),
+        {key_text("ecdsa-sha2-nistp256",
+                  {"ecdsa-sha2-nistp256", p256, point.substr(0, 64) + "\x73"}),
          0, key_fault::not_on_curve},
         {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", p256, point, "x"}), 0,
          key_fault::extra_fields},
+        {key_text("ecdsa-sha2-nistp256", {"ecdsa-sha2-nistp256", p256}), 0, key_fault::cut_short},
+        {key_text("ecdsa-sha2-nistp256",
+                  {"ecdsa-sha2-nistp256", p256, "\x04" + std::string(64, '\0')}),
+         0, key_fault::not_on_curve}, // the origin, whose coordinates are too short
         {key_text("ssh-rsa", {"ssh-rsa", e, modulus(128, '\x80')}),
          key_text("ssh-rsa", {"ssh-rsa", e, modulus(128, '\x80')}).size(), key_fault::none},
         {key_text("ssh-rsa", {"ssh-rsa", e, modulus(2048, '\x80')}),

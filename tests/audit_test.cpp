@@ -1114,7 +1114,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"k", "mac,name,key\n\"aabbccddeef\n\"," + ed25519_key(2) + "," +
                               ed25519_key(3) + "\n\"52:54:00:00:00:0\x1b\",e," +
                               ed25519_key(4) + "\n52:54:00:00:00:02,a,\"" + ed25519_key(5) +
-                              "\x1b[2J\"\n52:54:00:00:00:03,\"\nb\"," + ed25519_key(6) +
+                              "\x1b[2J\"\n52:54:00:00:00:03,\"\nb\"," + ed25519_key(6) + "  " +
                               "\n52:54:00:00:00:04,c," + ed25519_key(7) +
                               "\n52:54:00:00:00:06,d,\"" + ed25519_key(7) + " other\"\n"}},
                    "restrict,port-forwarding,permitlisten=\"localhost:40012\","
@@ -1298,6 +1298,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: these devices share a block in every range up to --port-max "
                    "40000: 00:00:00:00:00:00 (@k:1), 00:00:00:00:00:01 (@k:2)\n",
                    1},
+        audit_case{"sockets_from_a_folder",
+                   {"--sockets", "/", "@a"},
+                   {{"a", "aa:bb:cc:dd:ee:ff\n"}},
+                   "40556-40558\tnot listening\taa:bb:cc:dd:ee:ff\t\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "0 devices connected, 1 not connected, 0 ports of the range listening without a "
+                   "device\n",
+                   "portslot-audit: /: Is a directory\n",
+                   2},
         audit_case{"version", {"--version"}, {}, "portslot-audit " PORTSLOT_VERSION "\n", "", 0}),
     // Each case by its name, so that a failure says what broke.
     [](const testing::TestParamInfo<audit_case> &info) { return std::string(info.param.name); });
@@ -1566,6 +1575,25 @@ TEST(audit_conditions, are_met_or_reported)
          "sed \"s|$1|F|\"; rm \"$1.a\" \"$1.b\"",
          one, "portslot-audit: F.b: inventories of more than 8 GiB in all are too large to audit\n",
          "", 0},
+        // Keys as ssh-keygen makes them, cut short, with more after, and with
+        // one digit changed (which moves an ECDSA point off its curve): the
+        // audit takes exactly those ssh-keygen reads.
+        {"keys_agree_with_ssh_keygen", anywhere,
+         "d=$(mktemp -d); n=0; bad=0; for t in ed25519 'ecdsa -b 256' 'ecdsa -b 384' 'ecdsa -b "
+         "521' 'rsa -b 1024'; do ssh-keygen -q -t $t -N '' -f \"$d/k\"; set -- $(cat "
+         "\"$d/k.pub\"); rm \"$d/k\" \"$d/k.pub\"; for v in \"$2\" \"${2%????}\" \"${2}AAAA\" $(for "
+         "i in 30 45 60 75 90; do printf '%s ' \"$(printf %s \"$2\" | sed \"s/./A/$i\")\"; done); "
+         "do n=$((n+1)); printf '%s %s\\n' \"$1\" \"$v\" >\"$d/p\"; ssh-keygen -l -f \"$d/p\" "
+         ">/dev/null 2>&1; s=$?; printf '00:00:00:00:00:01 %s %s\\n' \"$1\" \"$v\" | \"$0\" "
+         "--authorized-keys 2 >/dev/null 2>&1; a=$?; [ $((s == 0)) = $((a == 0)) ] || { "
+         "bad=$((bad+1)); echo \"$1 $v: ssh-keygen $s, audit $a\"; }; done; done; echo \"$n keys, "
+         "$bad disagree\"; rm -r \"$d\"",
+         one, "40 keys, 0 disagree\n", "", 0},
+        // A socket table that never ends a line ends the read at once, and
+        // one far larger than any host's as it passes the bound.
+        {"sockets_without_end", anywhere,
+         "\"$0\" --sockets /dev/zero \"$1\" 2>&1 >/dev/null; echo $?", one,
+         "/dev/zero:1: a line longer than any socket table's: not a socket table\n2\n", "", 0},
         // --listening on this host (a /proc of the test's own): the kernel's
         // ephemeral ports warned about where they meet the range and are not
         // reserved, with the line that reserves them beside what is; nothing
@@ -1587,10 +1615,11 @@ TEST(audit_conditions, are_met_or_reported)
          "ead -c 9000 | tr -d '\\n' >\"${k}_reserved_ports\"; echo long; PORTSLOT_AUDIT_PROC=\""
          "$d\" \"$0\" --listening --port-max 40002 \"$f\" 2>&1 >/dev/null; echo \"$?\"; rm \"${"
          "k}_reserved_ports\"; echo gone; PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening \"$f\" "
-         "2>&1 >/dev/null; echo \"$?\"; echo bad >\"$d/net/tcp\"; echo bad; PORTSLOT_AUDIT_PROC"
-         "=\"$d\" \"$0\" --listening \"$f\" >/dev/null 2>&1; echo \"$?\"; PORTSLOT_AUDIT_PROC=\""
-         "$d/$(printf '%05000d' 0)\" \"$0\" --listening \"$f\" >/dev/null 2>&1; echo \"$?\"; rm"
-         " -r \"$d\"",
+         "2>&1 >/dev/null; echo \"$?\"; mkdir \"${k}_reserved_ports\"; echo folder; PORTSLOT_AU"
+         "DIT_PROC=\"$d\" \"$0\" --listening \"$f\" 2>&1 >/dev/null; echo \"$?\"; rmdir \"${k}_"
+         "reserved_ports\"; echo bad >\"$d/net/tcp\"; echo bad; PORTSLOT_AUDIT_PROC=\"$d\" \"$0"
+         "\" --listening \"$f\" >/dev/null 2>&1; echo \"$?\"; PORTSLOT_AUDIT_PROC=\"$d/$(printf"
+         " '%05000d' 0)\" \"$0\" --listening \"$f\" >/dev/null 2>&1; echo \"$?\"; rm -r \"$d\"",
          one,
          "32768\\t60999\\n | 8080,40004-40006\\n\n"
          "portslot-audit: warning: the even ports 40000-40002,40008-40010 of the range lie in t"
@@ -1673,6 +1702,8 @@ TEST(audit_conditions, are_met_or_reported)
          "conf\n"
          "0\n"
          "gone\n"
+         "0\n"
+         "folder\n"
          "0\n"
          "bad\n"
          "2\n"

@@ -11,7 +11,7 @@ struct number {
     uint32_t limb[limbs];
 };
 
-constexpr int hex_value(char c)
+consteval int hex_value(char c)
 {
     return c <= '9' ? c - '0' : c - 'a' + 10;
 }

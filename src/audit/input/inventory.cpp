@@ -14,7 +14,7 @@
 
 namespace portslot::audit {
 
-int read_all(int fd, char *&text, size_t &size, output &diagnostics, size_t limit)
+int read_all(int fd, const char *name, char *&text, size_t &size, output &diagnostics, size_t limit)
 {
     // The buffer doubles when full, and nothing is written to it but what is
     // read: a slow pipe costs no more than its bytes, and an endless one
@@ -23,11 +23,8 @@ int read_all(int fd, char *&text, size_t &size, output &diagnostics, size_t limi
     size = 0;
     text = nullptr;
     for (;;) {
-        if (size > limit) {
-            free(text);
-            text = nullptr;
-            return EFBIG;
-        }
+        if (size > limit)
+            fatal(name, "inventories of more than 8 GiB in all are too large to audit");
         if (size == capacity) {
             // (Doubling cannot overflow: no buffer of half the address space
             // was ever granted.)
@@ -111,9 +108,8 @@ int load_inventory(inventory &inv, output &diagnostics)
         char *text = nullptr;
         // (No more than all inventories together may hold: an endless pipe
         // ends the run as it passes that, not once memory runs out.)
-        error = read_all(fd, text, inv.size, diagnostics, static_cast<size_t>(max_offset));
-        if (error == EFBIG)
-            fatal(inv.name, "inventories of more than 8 GiB in all are too large to audit");
+        error =
+            read_all(fd, inv.name, text, inv.size, diagnostics, static_cast<size_t>(max_offset));
         inv.text = text;
     }
     if (!is_stdin)

@@ -51,10 +51,11 @@ inline bool same_file(const inventory &a, const inventory &b)
     return a.regular && b.regular && a.file_system == b.file_system && a.inode == b.inode;
 }
 
-// Reads all of `fd` into a buffer from the heap, which the caller frees;
-// 0 or the errno of the read that failed, or EFBIG (and nothing kept) once
-// more than `limit` bytes have come.
-int read_all(int fd, char *&text, size_t &size, output &diagnostics, size_t limit);
+// Reads all of `fd` (the file `name`) into a buffer from the heap, which the
+// caller frees; 0 or the errno of the read that failed. More than `limit`
+// bytes end the run, as the inventories of a run may hold no more.
+int read_all(int fd, const char *name, char *&text, size_t &size, output &diagnostics,
+             size_t limit);
 
 // Lets the system drop a mapped inventory's pages until they are read again.
 void release_pages(const inventory &inv);

@@ -261,9 +261,10 @@ bool read_table_file(const char *name, port_set &listening, output &err, bool mi
     uint64_t total = 0;
     for (;;) {
         err.flush(); // the read may wait for a slow writer
-        const ssize_t got = read(fd, buffer + kept, piece);
-        if (got < 0 && errno == EINTR)
-            continue;
+        ssize_t got;
+        do // (again when a signal cut the read short)
+            got = read(fd, buffer + kept, piece);
+        while (got < 0 && errno == EINTR);
         if (got <= 0) {
             if (got < 0)
                 report_failure(err, name, errno);

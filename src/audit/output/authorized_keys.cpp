@@ -190,25 +190,22 @@ void write_refusal(output &err, const key_line &line, const char *texts)
         err.text(": the address is not a plain MAC address (12 hexadecimal digits, colons"
                  " aside); no key line for it\n");
         return;
-    case refusal::bad_key:
-        err.text(": not a public key sshd takes: ");
-        if (line.fault == key_fault::unknown_type) {
-            size_t word = 0;
-            while (word < line.key_size && !is_space(texts[line.key + word]))
-                ++word;
-            err.text("\"");
-            write_cut(err, texts + line.key, word, 64);
-            err.text("\" is not a key type (the field holds TYPE BASE64 and a comment, nothing"
-                     " before it)\n");
-        } else {
-            err.text(faults[static_cast<int>(line.fault)]);
-            err.text("\n");
-        }
-        return;
-    case refusal::same_key:
-    case refusal::none:
+    default: // bad_key (same_key is said with its other place, by the caller)
+        break;
+    }
+    err.text(": not a public key sshd takes: ");
+    if (line.fault != key_fault::unknown_type) {
+        err.text(faults[static_cast<int>(line.fault)]);
+        err.text("\n");
         return;
     }
+    size_t word = 0;
+    while (word < line.key_size && !is_space(texts[line.key + word]))
+        ++word;
+    err.text("\"");
+    write_cut(err, texts + line.key, word, 64);
+    err.text("\" is not a key type (the field holds TYPE BASE64 and a comment, nothing before"
+             " it)\n");
 }
 
 // Marks the devices that hold the same key as another: sshd would take the

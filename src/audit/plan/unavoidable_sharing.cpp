@@ -94,25 +94,22 @@ void write_unavoidable_sharing(const growing_array<uint64_t> &devices, const fle
         for (size_t i = 0, j; i < block.size; i = j) {
             for (j = i + 1; j < block.size && block.items[j].value == block.items[i].value; ++j) {
             }
-            if (j - i < 2)
-                continue;
-            for (size_t k = i; k < j; ++k)
+            for (size_t k = i; j - i > 1 && k < j; ++k)
                 grouped.push(block.items[k]);
-            group_ends.push(grouped.size);
+            if (j - i > 1)
+                group_ends.push(grouped.size);
         }
     }
-    if (grouped.size == 0)
-        return;
     growing_array<uint64_t> offsets;
     for (size_t k = 0; k < grouped.size; ++k)
         offsets.push(grouped.items[k].offset);
     std::sort(offsets.items, offsets.items + offsets.size);
-    auto *lines = static_cast<uint64_t *>(allocate_zeroed(offsets.size, sizeof(uint64_t)));
-    number_lines(inventories, offsets.items, offsets.size, lines);
+    growing_array<uint64_t> lines;
+    lines.reserve(offsets.size);
+    number_lines(inventories, offsets.items, offsets.size, lines.items);
     for (size_t g = 0, from = 0; g < group_ends.size; from = group_ends.items[g++])
         write_group(grouped.items + from, grouped.items + group_ends.items[g], inventories, offsets,
-                    lines, port_max, err);
-    free(lines);
+                    lines.items, port_max, err);
 }
 
 } // namespace portslot::audit
