@@ -73,8 +73,21 @@ find_program(SYSTEMD_ANALYZE systemd-analyze)
 if(SYSTEMD_ANALYZE)
   run(${SYSTEMD_ANALYZE} verify --man=no "${prefix}/lib/systemd/system/portslot-tunnel.service")
   file(STRINGS "${prefix}/lib/systemd/system/portslot-tunnel.service" exec REGEX "^ExecStart=")
-  if(NOT exec STREQUAL "ExecStart=${prefix}/${BINDIR}/portslot-tunnel $PORTSLOT_TUNNEL_OPTIONS")
+  if(NOT exec STREQUAL "ExecStart=${prefix}/${BINDIR}/portslot-tunnel --identity %d/identity $PORTSLOT_TUNNEL_OPTIONS")
     message(FATAL_ERROR "the unit runs '${exec}'")
+  endif()
+  # Confined (systemd's own score, below 3.0 is "OK"), and a usage error is
+  # no reason to restart.
+  run(${SYSTEMD_ANALYZE} security --offline=yes "${prefix}/lib/systemd/system/portslot-tunnel.service")
+  if(NOT out MATCHES "Overall exposure level for portslot-tunnel.service: ([0-9.]+)"
+     OR CMAKE_MATCH_1 GREATER_EQUAL 3.0)
+    message(FATAL_ERROR "the unit is not confined:\n${out}")
+  endif()
+  message(STATUS "systemd-analyze security: ${CMAKE_MATCH_1}")
+  file(STRINGS "${prefix}/lib/systemd/system/portslot-tunnel.service" restart
+       REGEX "^RestartPreventExitStatus=2$")
+  if(NOT restart)
+    message(FATAL_ERROR "the unit restarts after a usage error")
   endif()
 else()
   message(STATUS "systemd-analyze: not found, the unit is not checked")
