@@ -940,8 +940,9 @@ INSTANTIATE_TEST_SUITE_P(
             "40556-40558\tshared, listening 40556,40558\t11:22:33:00:01:85\tprinter\n"
             "40999\tlistening, no device\n" +
                 fleet_summary +
-                "3 devices connected, 1 not connected, 1 port of the range listening "
-                "without a device\n",
+                "0 devices connected, 1 not connected, 3 in shared blocks that listen (which of "
+                "them is connected cannot be told), 1 port of the range listening without a "
+                "device\n",
             "",
             1},
         // A fleet whose ports listen, each alone in its block: all is well.
@@ -963,7 +964,7 @@ INSTANTIATE_TEST_SUITE_P(
             "\"label\":\"c\",\"file\":\"@a\",\"line\":3,\"shared\":false,\"listening\":[]}\n"
             "{\"type\":\"summary\",\"devices\":3,\"blocks\":250,\"blocks_in_use\":3,"
             "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":2,"
-            "\"not_connected\":1,\"ports_without_device\":0}\n",
+            "\"not_connected\":1,\"cannot_tell\":0,\"ports_without_device\":0}\n",
             "",
             0},
         // A netid column (ss -Hltun); a port no device holds, in JSON.
@@ -977,7 +978,7 @@ INSTANTIATE_TEST_SUITE_P(
             "{\"type\":\"port_without_device\",\"port\":40003}\n"
             "{\"type\":\"summary\",\"devices\":1,\"blocks\":2,\"blocks_in_use\":1,"
             "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":0,"
-            "\"not_connected\":1,\"ports_without_device\":2}\n",
+            "\"not_connected\":1,\"cannot_tell\":0,\"ports_without_device\":2}\n",
             "",
             1,
             "udp UNCONN 0 0 0.0.0.0:40002 0.0.0.0:*\ntcp LISTEN 0 5 0.0.0.0:40001 0.0.0.0:*\n"
@@ -1208,7 +1209,7 @@ INSTANTIATE_TEST_SUITE_P(
             "{\"type\":\"port_without_device\",\"port\":65535}\n"
             "{\"type\":\"summary\",\"devices\":1,\"blocks\":1,\"blocks_in_use\":1,"
             "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":1,"
-            "\"not_connected\":0,\"ports_without_device\":1}\n",
+            "\"not_connected\":0,\"cannot_tell\":0,\"ports_without_device\":1}\n",
             "",
             1},
         // CSV beside the sockets, as text and as JSON.
@@ -1230,7 +1231,7 @@ INSTANTIATE_TEST_SUITE_P(
             "40558],\"fields\":{\"mac\":\"aa:bb:cc:dd:ee:ff\",\"name\":\"gw\"}}\n"
             "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
             "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0,\"connected\":1,"
-            "\"not_connected\":0,\"ports_without_device\":0}\n",
+            "\"not_connected\":0,\"cannot_tell\":0,\"ports_without_device\":0}\n",
             "",
             0},
         // Keys of devices in two shared blocks: warned about, status 1.

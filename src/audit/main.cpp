@@ -195,7 +195,7 @@ int audit(const audit_options &options, output &out, output &err)
 
     // --listening: the devices beside the sockets that listen.
     port_set listening;
-    socket_match sockets{listening, 0, 0, {}};
+    socket_match sockets{listening, 0, 0, 0, {}};
     bool sockets_read = true;
     if (options.listening) {
         sockets_read = read_listening(options, range, listening, err);

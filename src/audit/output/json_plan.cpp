@@ -229,9 +229,10 @@ void write_summary(const plan_summary &summary, output &out)
         {"must_share", summary.must_share()},
         {"connected", summary.connected}, // (beside the sockets only, from here)
         {"not_connected", summary.not_connected},
+        {"cannot_tell", summary.cannot_tell},
         {"ports_without_device", summary.unheld_ports},
     };
-    const std::span<const member> written(counts, summary.listening ? 9 : 6);
+    const std::span<const member> written(counts, summary.listening ? 10 : 6);
     out.text("{\"type\":\"summary\"");
     for (const member &m : written) {
         out.text(",");

@@ -191,6 +191,11 @@ void write_summary(const plan_summary &summary, output &out)
         out.text(" connected, ");
         out.bytes(digits, put_decimal(digits, summary.not_connected));
         out.text(" not connected, ");
+        if (summary.cannot_tell != 0) {
+            out.bytes(digits, put_decimal(digits, summary.cannot_tell));
+            out.text(" in shared blocks that listen (which of them is connected cannot be"
+                     " told), ");
+        }
         put_count(out, summary.unheld_ports, "port");
         out.text(" of the range listening without a device\n");
     }

@@ -23,6 +23,7 @@ plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, 
         summary.listening = true;
         summary.connected = sockets->connected;
         summary.not_connected = sockets->not_connected;
+        summary.cannot_tell = sockets->cannot_tell;
         summary.unheld_ports = sockets->unheld.size;
     }
     return plan{range, devices, rows, summary, sockets};

@@ -21,9 +21,11 @@ struct plan_summary {
     uint64_t shared_blocks = 0;
     uint64_t sharing_devices = 0; // devices in shared blocks
     // Beside the sockets that listen (--listening): devices connected and
-    // not, and ports of the range that listen, held by no device.
+    // not, devices of shared blocks that listen (one of them is connected,
+    // the sockets cannot tell which), and ports of the range that listen,
+    // held by no device.
     bool listening = false;
-    uint64_t connected = 0, not_connected = 0, unheld_ports = 0;
+    uint64_t connected = 0, not_connected = 0, cannot_tell = 0, unheld_ports = 0;
 
     // The devices that share whatever their addresses are: each block beyond
     // the last holds at least one device more, and the first shared block

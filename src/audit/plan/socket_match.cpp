@@ -15,7 +15,8 @@ void match_sockets(const growing_array<uint64_t> &devices, const port_range &ran
             connected = connected || m.listening.has(port);
             held.add(static_cast<uint32_t>(port));
         }
-        (connected ? m.connected : m.not_connected) += end - begin;
+        const size_t count = end - begin;
+        (!connected ? m.not_connected : count > 1 ? m.cannot_tell : m.connected) += count;
     }
     const int32_t low = range.port_min > 0 ? range.port_min : 0;
     const int32_t high = range.port_max < 65535 ? range.port_max : 65535;

@@ -1,5 +1,8 @@
 // The plan beside the sockets that listen on the server: which devices are
-// connected (some port of their block listens), and which ports of the range
+// connected (some port of their block listens, and the block is theirs
+// alone), which are not (no port of their block listens), which cannot be
+// told (their block is shared and listens: one of them holds it, and the
+// sockets cannot say which), and which ports of the range
 // listen that no device of the inventory holds (a device missing from it, or
 // another service).
 #ifndef PORTSLOT_AUDIT_SOCKET_MATCH_H
@@ -15,7 +18,7 @@ namespace portslot::audit {
 
 struct socket_match {
     const port_set &listening;
-    uint64_t connected = 0, not_connected = 0; // devices
+    uint64_t connected = 0, not_connected = 0, cannot_tell = 0; // devices
     growing_array<int32_t> unheld;             // ports, ascending
 };
 
