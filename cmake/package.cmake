@@ -23,6 +23,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME portslot)
+# portslot-tunnel runs an SSH client, and its unit is handled as
+# dh_installsystemd would: systemd reloaded, the unit stopped and disabled on
+# removal, never enabled before it is configured.
+set(CPACK_DEBIAN_TOOL_PACKAGE_RECOMMENDS "openssh-client | dropbear-bin")
+set(CPACK_DEBIAN_TOOL_PACKAGE_CONTROL_EXTRA "${CMAKE_CURRENT_LIST_DIR}/debian/postinst"
+                                            "${CMAKE_CURRENT_LIST_DIR}/debian/prerm"
+                                            "${CMAKE_CURRENT_LIST_DIR}/debian/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libportslot-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 # The static library calls the C library, so a program that links it needs

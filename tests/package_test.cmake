@@ -35,6 +35,20 @@ expect_contents("libportslot-dev_*.deb" include/portslot/port_derivation.h inclu
                 ${libdir}/cmake/portslot/portslotConfig.cmake share/man/man3/portslot_compute_port.3.gz
                 share/doc/libportslot-dev/copyright share/doc/libportslot-dev/changelog.gz)
 
+# The tunnel's package: an SSH client recommended, and the maintainer
+# scripts that reload systemd and stop and disable the unit on removal.
+file(GLOB tool_deb "${WORK}/packages/portslot_*.deb")
+run(dpkg-deb -f "${tool_deb}" Recommends)
+if(NOT out STREQUAL "openssh-client | dropbear-bin\n")
+  message(FATAL_ERROR "portslot recommends '${out}'")
+endif()
+run(dpkg-deb -I "${tool_deb}")
+foreach(script postinst prerm postrm)
+  if(NOT out MATCHES " ${script} ")
+    message(FATAL_ERROR "portslot has no ${script}:\n${out}")
+  endif()
+endforeach()
+
 find_program(LINTIAN lintian)
 if(NOT LINTIAN)
   message(FATAL_ERROR "lintian is not installed; scripts/install-deps installs it")
