@@ -1420,6 +1420,13 @@ TEST(audit_conditions, are_met_or_reported)
     const std::string line = write_file("line", std::string(33 << 20, 'a'));
     const std::string fleet_text = "x\naa:bb:cc:dd:ee:ff a\n00:00:00:00:00:8b b\n";
     const std::string changing = write_file("changing", fleet_text);
+    // What the ephemeral warning says of exposed ports, and when reserving
+    // them would leave the host too few.
+    const std::string taken = " and are not reserved: an outgoing connection of this host may take "
+                              "a device's port, and the device cannot listen until it ends. ";
+    const std::string taken_one = " and is not reserved" + taken.substr(21);
+    const std::string leaves_too_few = " would leave fewer than half of the ephemeral ports to this "
+                                       "host's outgoing connections: move the range out of ";
     std::string many;
     for (int i = 0; i < 40; ++i)
         many += " \"$1\"";
@@ -1601,81 +1608,87 @@ TEST(audit_conditions, are_met_or_reported)
         // when it is all reserved or outside, or when the kernel's files
         // cannot be read or are not of their form.
         {"kernel_ephemeral_ports", anywhere,
-         "f=$1; d=$(mktemp -d); mkdir -p \"$d/net\" \"$d/sys/net/ipv4\"; k=\"$d/sys/net/ipv4/ip"
-         "_local\"; printf '  sl  local_address rem_address   st\\n   0: 00000000:9E6C 00000000"
-         ":0000 0A\\n' >\"$d/net/tcp\"; run() { printf \"$1\" >\"${k}_port_range\"; printf \"$2"
-         "\" >\"${k}_reserved_ports\"; printf '%s | %s\\n' \"$1\" \"$2\"; PORTSLOT_AUDIT_PROC=\""
-         "$d\" \"$0\" --listening --port-max 40010 $3 \"$f\" 2>&1 >/dev/null; echo \"$?\"; }; r"
-         "un '32768\\t60999\\n' '8080,40004-40006\\n'; run '32768 60999\\n' '40000-41000\\n'; r"
-         "un '50000\\t60999\\n' '\\n'; run '1024\\t40000\\n' ''; run '32768 60999' '' '--port-m"
-         "in 0 --port-max 70000 --port-count 1'; run '32768 60999' '' '--port-min 1024 --port-m"
-         "ax 65535 --port-count 1'; run '40002 40002' ''; run '32768 60999' '' '--port-max 4400"
-         "0 --port-count 1'; cp \"$d/net/tcp\" \"$d/net/tcp6\"; run '32768\\t60999' '1-2,x\\n';"
-         " run 'x' ''; run '1 2 3' ''; run '1 2' '3-'; run '1 2' '5-4'; run '1 2' '1;'; run '1 "
-         "99999' ''; run '1 2\\nx' ''; printf '32768 60999\\n' >\"${k}_port_range\"; yes 1, | h"
-         "ead -c 9000 | tr -d '\\n' >\"${k}_reserved_ports\"; echo long; PORTSLOT_AUDIT_PROC=\""
-         "$d\" \"$0\" --listening --port-max 40002 \"$f\" 2>&1 >/dev/null; echo \"$?\"; rm \"${"
-         "k}_reserved_ports\"; echo gone; PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening \"$f\" "
-         "2>&1 >/dev/null; echo \"$?\"; mkdir \"${k}_reserved_ports\"; echo folder; PORTSLOT_AU"
-         "DIT_PROC=\"$d\" \"$0\" --listening \"$f\" 2>&1 >/dev/null; echo \"$?\"; rmdir \"${k}_"
-         "reserved_ports\"; echo bad >\"$d/net/tcp\"; echo bad; PORTSLOT_AUDIT_PROC=\"$d\" \"$0"
-         "\" --listening \"$f\" >/dev/null 2>&1; echo \"$?\"; PORTSLOT_AUDIT_PROC=\"$d/$(printf"
-         " '%05000d' 0)\" \"$0\" --listening \"$f\" >/dev/null 2>&1; echo \"$?\"; rm -r \"$d\"",
+         "f=$1; d=$(mktemp -d); mkdir -p \"$d/net\" \"$d/sys/net/ipv4\"; "
+         "k=\"$d/sys/net/ipv4/ip_local\"; printf '  sl  local_address rem_address   st\\n  "
+         " 0: 00000000:9E6C 00000000:0000 0A\\n' >\"$d/net/tcp\"; run() { printf \"$1\" "
+         ">\"${k}_port_range\"; printf \"$2\" >\"${k}_reserved_ports\"; printf '%s | %s\\n' "
+         "\"$1\" \"$2\"; PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening --port-max 40010 $3 \"$f\" "
+         "2>&1 >/dev/null; echo \"$?\"; }; run '32768\\t60999\\n' '8080,40004-40006\\n'; run "
+         "'32768 60999\\n' '40000-41000\\n'; run '50000\\t60999\\n' '\\n'; run "
+         "'1024\\t40000\\n' ''; run '32768 60999' '' '--port-min 0 --port-max 70000 "
+         "--port-count 1'; run '32768 60999' '' '--port-min 1024 --port-max 65535 "
+         "--port-count 1'; run '40002 40002' ''; run '32768 60999' '' '--port-max 44000 "
+         "--port-count 1'; cp \"$d/net/tcp\" \"$d/net/tcp6\"; run '32768\\t60999' '1-2,x\\n'; "
+         "run 'x' ''; run '1 2 3' ''; run '1 2' '3-'; run '1 2' '5-4'; run '1 2' '1;'; "
+         "run '1 99999' ''; run '1 2\\nx' ''; printf '32768 60999\\n' >\"${k}_port_range\"; "
+         "yes 1, | head -c 9000 | tr -d '\\n' >\"${k}_reserved_ports\"; echo long; "
+         "PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening --port-max 40002 \"$f\" 2>&1 "
+         ">/dev/null; echo \"$?\"; rm \"${k}_reserved_ports\"; echo gone; "
+         "PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening \"$f\" 2>&1 >/dev/null; echo \"$?\"; "
+         "mkdir \"${k}_reserved_ports\"; echo folder; PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" "
+         "--listening \"$f\" 2>&1 >/dev/null; echo \"$?\"; rmdir \"${k}_reserved_ports\"; "
+         "echo bad >\"$d/net/tcp\"; echo bad; PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening "
+         "\"$f\" >/dev/null 2>&1; echo \"$?\"; PORTSLOT_AUDIT_PROC=\"$d/$(printf '%05000d' "
+         "0)\" \"$0\" --listening \"$f\" >/dev/null 2>&1; echo \"$?\"; rm -r \"$d\"",
          one,
          "32768\\t60999\\n | 8080,40004-40006\\n\n"
-         "portslot-audit: warning: the even ports 40000-40002,40008-40010 of the range lie in t"
-         "he kernel's ephemeral ports (32768-60999) and are not reserved: an outgoing connectio"
-         "n of this host may take a device's port, and the device cannot listen until it ends. "
+         "portslot-audit: warning: the even ports 40000-40002,40008-40010 of "
+         "the range lie in the kernel's ephemeral ports (32768-60999)" +
+         taken +
          "Reserve them now, and at every boot:\n"
-         "  sysctl -w net.ipv4.ip_local_reserved_ports=8080,40000,40002,40004-40006,40008,40010"
-         "\n"
-         "  echo 'net.ipv4.ip_local_reserved_ports = 8080,40000,40002,40004-40006,40008,40010' "
-         ">/etc/sysctl.d/60-portslot.conf\n"
+         "  sysctl -w "
+         "net.ipv4.ip_local_reserved_ports=8080,40000,40002,40004-40006,40008,40010\n"
+         "  echo 'net.ipv4.ip_local_reserved_ports = "
+         "8080,40000,40002,40004-40006,40008,40010' >/etc/sysctl.d/60-portslot.conf\n"
          "0\n"
          "32768 60999\\n | 40000-41000\\n\n"
          "0\n"
          "50000\\t60999\\n | \\n\n"
          "0\n"
          "1024\\t40000\\n | \n"
-         "portslot-audit: warning: port 40000 of the range lies in the kernel's ephemeral ports"
-         " (1024-40000) and is not reserved: an outgoing connection of this host may take a dev"
-         "ice's port, and the device cannot listen until it ends. Reserve it now, and at every "
-         "boot:\n"
+         "portslot-audit: warning: port 40000 of the range lies in the kernel's "
+         "ephemeral ports (1024-40000)" +
+         taken_one +
+         "Reserve it now, and at every boot:\n"
          "  sysctl -w net.ipv4.ip_local_reserved_ports=40000\n"
-         "  echo 'net.ipv4.ip_local_reserved_ports = 40000' >/etc/sysctl.d/60-portslot.conf\n"
+         "  echo 'net.ipv4.ip_local_reserved_ports = 40000' "
+         ">/etc/sysctl.d/60-portslot.conf\n"
          "0\n"
          "32768 60999 | \n"
-         "portslot-audit: warning: the even ports 32768-60998 of the range lie in the kernel's "
-         "ephemeral ports (32768-60999) and are not reserved: an outgoing connection of this ho"
-         "st may take a device's port, and the device cannot listen until it ends. Reserving th"
-         "em would leave fewer than half of the ephemeral ports to this host's outgoing connect"
-         "ions: move the range out of 32768-60999 (--port-min, --port-max), or move net.ipv4.ip"
-         "_local_port_range away from it\n"
+         "portslot-audit: warning: the even ports 32768-60998 of the range lie "
+         "in the kernel's ephemeral ports (32768-60999)" +
+         taken +
+         "Reserving them" +
+         leaves_too_few +
+         "32768-60999 (--port-min, --port-max), or move "
+         "net.ipv4.ip_local_port_range away from it\n"
          "1\n"
          "32768 60999 | \n"
-         "portslot-audit: warning: the even ports 32768-60998 of the range lie in the kernel's "
-         "ephemeral ports (32768-60999) and are not reserved: an outgoing connection of this ho"
-         "st may take a device's port, and the device cannot listen until it ends. Reserving th"
-         "em would leave fewer than half of the ephemeral ports to this host's outgoing connect"
-         "ions: move the range out of 32768-60999 (--port-min, --port-max), or move net.ipv4.ip"
-         "_local_port_range away from it\n"
+         "portslot-audit: warning: the even ports 32768-60998 of the range lie "
+         "in the kernel's ephemeral ports (32768-60999)" +
+         taken +
+         "Reserving them" +
+         leaves_too_few +
+         "32768-60999 (--port-min, --port-max), or move "
+         "net.ipv4.ip_local_port_range away from it\n"
          "1\n"
          "40002 40002 | \n"
-         "portslot-audit: warning: port 40002 of the range lies in the kernel's ephemeral ports"
-         " (40002-40002) and is not reserved: an outgoing connection of this host may take a de"
-         "vice's port, and the device cannot listen until it ends. Reserving it would leave few"
-         "er than half of the ephemeral ports to this host's outgoing connections: move the ran"
-         "ge out of 40002-40002 (--port-min, --port-max), or move net.ipv4.ip_local_port_range "
-         "away from it\n"
+         "portslot-audit: warning: port 40002 of the range lies in the kernel's "
+         "ephemeral ports (40002-40002)" +
+         taken_one +
+         "Reserving it" +
+         leaves_too_few +
+         "40002-40002 (--port-min, --port-max), or move "
+         "net.ipv4.ip_local_port_range away from it\n"
          "0\n"
          "32768 60999 | \n"
-         "portslot-audit: warning: the even ports 40000-44000 of the range lie in the kernel's "
-         "ephemeral ports (32768-60999) and are not reserved: an outgoing connection of this ho"
-         "st may take a device's port, and the device cannot listen until it ends. Reserve them"
-         " now, and at every boot:\n"
+         "portslot-audit: warning: the even ports 40000-44000 of the range lie "
+         "in the kernel's ephemeral ports (32768-60999)" +
+         taken +
+         "Reserve them now, and at every boot:\n"
          "  sysctl -w net.ipv4.ip_local_reserved_ports=40000-44000\n"
-         "  echo 'net.ipv4.ip_local_reserved_ports = 40000-44000' >/etc/sysctl.d/60-portslot.co"
-         "nf\n"
+         "  echo 'net.ipv4.ip_local_reserved_ports = 40000-44000' "
+         ">/etc/sysctl.d/60-portslot.conf\n"
          "1\n"
          "32768\\t60999 | 1-2,x\\n\n"
          "0\n"
@@ -1694,13 +1707,13 @@ TEST(audit_conditions, are_met_or_reported)
          "1 2\\nx | \n"
          "0\n"
          "long\n"
-         "portslot-audit: warning: the even ports 40000-40002 of the range lie in the kernel's "
-         "ephemeral ports (32768-60999) and are not reserved: an outgoing connection of this ho"
-         "st may take a device's port, and the device cannot listen until it ends. Reserve them"
-         " now, and at every boot:\n"
+         "portslot-audit: warning: the even ports 40000-40002 of the range lie "
+         "in the kernel's ephemeral ports (32768-60999)" +
+         taken +
+         "Reserve them now, and at every boot:\n"
          "  sysctl -w net.ipv4.ip_local_reserved_ports=1,40000,40002\n"
-         "  echo 'net.ipv4.ip_local_reserved_ports = 1,40000,40002' >/etc/sysctl.d/60-portslot."
-         "conf\n"
+         "  echo 'net.ipv4.ip_local_reserved_ports = 1,40000,40002' "
+         ">/etc/sysctl.d/60-portslot.conf\n"
          "0\n"
          "gone\n"
          "0\n"
