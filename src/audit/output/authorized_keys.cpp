@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 
 #include "csv_header.h"
 #include "inventory_records.h"
@@ -179,6 +181,7 @@ void write_refusal(output &err, const key_line &line, const char *texts)
         "an RSA number below zero",
         "an RSA modulus must be 1024 to 16384 bits",
     };
+    static_assert(std::size(faults) == static_cast<size_t>(key_fault::rsa_size) + 1);
     switch (line.why) {
     case refusal::no_key:
         err.text(": no public key\n");
@@ -216,22 +219,17 @@ void refuse_shared_keys(growing_array<key_line> &lines, const char *texts)
     for (size_t i = 0; i < lines.size; ++i)
         if (lines.items[i].why == refusal::none)
             order.push(i);
-    const auto by_key = [&](size_t a, size_t b) {
-        const key_line &x = lines.items[a], &y = lines.items[b];
-        const size_t common = x.key_size < y.key_size ? x.key_size : y.key_size;
-        const int bytes = memcmp(texts + x.key, texts + y.key, common);
-        if (bytes != 0 || x.key_size != y.key_size)
-            return bytes != 0 ? bytes < 0 : x.key_size < y.key_size;
-        return x.offset < y.offset;
+    const auto key_of = [&](size_t i) {
+        return std::string_view(texts + lines.items[i].key, lines.items[i].key_size);
     };
-    std::sort(order.items, order.items + order.size, by_key);
+    std::sort(order.items, order.items + order.size, [&](size_t a, size_t b) {
+        return key_of(a) != key_of(b) ? key_of(a) < key_of(b)
+                                      : lines.items[a].offset < lines.items[b].offset;
+    });
     for (size_t k = 0, end; k < order.size; k = end) {
         const key_line &first = lines.items[order.items[k]];
-        for (end = k + 1; end < order.size; ++end) {
-            const key_line &next = lines.items[order.items[end]];
-            if (next.key_size != first.key_size ||
-                memcmp(texts + next.key, texts + first.key, first.key_size) != 0)
-                break;
+        for (end = k + 1; end < order.size && key_of(order.items[end]) == key_of(order.items[k]);
+             ++end) {
         }
         for (size_t j = k; end - k > 1 && j < end; ++j) {
             key_line &line = lines.items[order.items[j]];
@@ -280,8 +278,8 @@ bool write_diagnostics(const growing_array<key_line> &lines, const fleet &invent
         return true;
     std::sort(offsets.items, offsets.items + offsets.size);
     growing_array<uint64_t> numbers;
-    for (size_t k = 0; k < offsets.size; ++k)
-        numbers.push(0);
+    numbers.reserve(offsets.size);
+    numbers.size = offsets.size;
     number_lines(inventories, offsets.items, offsets.size, numbers.items);
     const auto place = [&](uint64_t offset) {
         write_place(err, inventories.files[inventories.index_of(offset)].name,

@@ -1,13 +1,9 @@
 #include "unavoidable_sharing.h"
 
-#include <stdlib.h>
-#include <string.h>
-
 #include <algorithm>
 
 #include "device_identity.h"
 #include "line_numbers.h"
-#include "memory.h"
 #include "placement.h"
 #include "shown_text.h"
 
