@@ -12,6 +12,7 @@ rows in tests/samples/*.expected.
 """
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -132,6 +133,41 @@ def check_sessions(name, found, folder, env):
     return failures
 
 
+def device_commands(readme, env):
+    """The README's device commands under BusyBox's sh as written, with
+    /etc/portslot-tunnel a scratch folder, a host key line in place of the
+    server that ssh-keyscan would read, and this host's first interface with
+    an address in place of eth0. Returns the failures."""
+    block = re.search(r"^    mkdir -p /etc/portslot-tunnel\n(?:    .*\n)+", readme, re.M)
+    if block is None:
+        print("README.md no longer shows the device's commands")
+        return 1
+    busybox = shutil.which("busybox")
+    if busybox is None:
+        print("no busybox here: the device's commands are not run (scripts/install-deps provides it)")
+        return 0
+    interfaces = sorted(os.listdir("/sys/class/net"))
+    usable = [i for i in interfaces if open("/sys/class/net/%s/address" % i).read().strip()
+              not in ("", "00:00:00:00:00:00")]
+    if not usable:
+        print("no interface with an address here: the device's commands are not run")
+        return 0
+    with tempfile.TemporaryDirectory() as folder:
+        script = "\n".join(line[4:] for line in block.group(0).splitlines())
+        script = script.replace("/etc/portslot-tunnel", folder + "/etc")
+        script = re.sub(r"^ssh-keyscan [^>]*", "echo 'server.example ssh-ed25519 "
+                        "AAAAC3NzaC1lZDI1NTE5AAAAIKHXxBbNbuU9Ho6NPJMGiZsSVQlWQDGkSEfDvpBIQlJs' ",
+                        script, flags=re.M)
+        script = script.replace("--interface eth0", "--interface " + usable[0])
+        result = subprocess.run([busybox, "sh", "-e", "-c", script], env=env, capture_output=True,
+                                text=True, errors="replace")
+    if result.returncode != 0 or "ssh -N -T" not in result.stdout:
+        print("the device's commands under busybox sh: status %d\n%s%s"
+              % (result.returncode, result.stdout, result.stderr))
+        return 1
+    return 0
+
+
 def main():
     build, source = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     samples = os.path.join(source, "tests", "samples")
@@ -198,6 +234,8 @@ def main():
         if got != expected:
             failures += 1
             print("recipe for %s gives:\n%s\nnot:\n%s" % (name, got, expected))
+    failures += device_commands(readme, env)
+    count += 1
     # The library's example is compiled and run by the install test, as the
     # consumer's readme_example(): it must be the README's, line for line.
     with open(os.path.join(source, "tests", "consumer", "main.cpp")) as f:

@@ -101,10 +101,10 @@ add_device() {
   ip -n "$ns" link set lo up
   ip link add "s$prefix$n" netns "$server" type veth peer name eth0 netns "$ns"
   ip -n "$ns" link set eth0 address "$mac" up
-  ip -n "$ns" addr add "10.77.$n.2/24" dev eth0
-  ip -n "$ns" route add default via "10.77.$n.1"
+  ip -n "$ns" addr add "198.18.$n.2/24" dev eth0
+  ip -n "$ns" route add default via "198.18.$n.1"
   ip -n "$server" link set "s$prefix$n" up
-  ip -n "$server" addr add "10.77.$n.1/24" dev "s$prefix$n"
+  ip -n "$server" addr add "198.18.$n.1/24" dev "s$prefix$n"
   mkdir -p "$work/$1/.ssh"
 }
 # Each device: name, number, MAC address, client, shell. d5's key leaves the
@@ -125,12 +125,12 @@ done
 in_device() { local ns=$prefix$1; shift; ip netns exec "$ns" "$@"; }
 
 # The server: its own host key and configuration, and the tunnel account's
-# Match block as the README gives it, with shorter keep-alives (2 s, 3 lost).
+# Match block as the README gives it, with shorter keep-alives (2 s, 1 lost).
 ssh-keygen -q -t ed25519 -N '' -f "$work/host_key"
 match=$(awk '/^    Match User tunnel$/ { on = 1 } on && /^$/ { exit } on { print substr($0, 5) }' "$readme")
 case $match in
-*"ClientAliveInterval 30"*) ;;
-*) echo "FAILED: no Match block with ClientAliveInterval 30 in $readme"; exit 1 ;;
+*"ClientAliveInterval 10"*) ;;
+*) echo "FAILED: no Match block with ClientAliveInterval 10 in $readme"; exit 1 ;;
 esac
 cat >"$work/sshd_config" <<EOF
 ListenAddress 0.0.0.0:22
@@ -141,7 +141,7 @@ UsePAM no
 AuthorizedKeysFile $work/authorized_keys
 PasswordAuthentication no
 KbdInteractiveAuthentication no
-${match/ClientAliveInterval 30/ClientAliveInterval 2}
+${match/ClientAliveInterval 10/ClientAliveInterval 2}
 EOF
 in_server "$sshd" -D -e -f "$work/sshd_config" 2>"$work/sshd.log" &
 pids+=($!)
@@ -162,7 +162,7 @@ for device in "${devices[@]}"; do
     key=$(dropbearkey -y -f "$work/$name/id" | grep '^ssh-' | cut -d' ' -f1,2)
   fi
   echo "$mac,$name,$key" >>"$work/fleet.csv"
-  echo "10.77.$n.1 $(cut -d' ' -f1,2 "$work/host_key.pub")" >>"$work/known_hosts"
+  echo "198.18.$n.1 $(cut -d' ' -f1,2 "$work/host_key.pub")" >>"$work/known_hosts"
 done
 
 # The authorized_keys, as the README writes them: d1 and d5 share a block,
@@ -190,7 +190,7 @@ for key in intruder cloned; do
   check "sshd refuses the $key key" fails in_device d3 ssh -N -T -o BatchMode=yes \
     -o ExitOnForwardFailure=yes -o ConnectTimeout=10 -o StrictHostKeyChecking=no \
     -o UserKnownHostsFile=/dev/null -o IdentitiesOnly=yes -i "$work/$key" \
-    -R localhost:22222:localhost:22 tunnel@10.77.3.1
+    -R localhost:22222:localhost:22 tunnel@198.18.3.1
 done
 
 # A service on each device that answers with the device's name.
@@ -227,7 +227,7 @@ tunnel() { # name [option...]
   [ "$shell" = ash ] && run_shell=("$(command -v busybox)" ash)
   exec ip netns exec "$prefix$name" env -i PATH="$bin" HOME="$work/$name" "${run_shell[@]}" \
     "$build/portslot-tunnel" --once --client "$client" --identity "$work/$name/id" --keepalive 2 \
-    "$@" "tunnel@10.77.$n.1"
+    "$@" "tunnel@198.18.$n.1"
 }
 port_of() { "$build/portslot" --port-num "${2:-1}" "$1"; }
 listening() { in_server ss -Hltn "sport = :$1" | grep -q LISTEN; }
@@ -263,10 +263,10 @@ for device in "${devices[@]::4}"; do
   fi
 done
 check "d2 (dbclient) kept the server's key on first use" \
-  grep -q "^10.77.2.1 ssh-ed25519 $(cut -d' ' -f2 "$work/host_key.pub")" "$work/d2/.ssh/known_hosts"
+  grep -q "^198.18.2.1 ssh-ed25519 $(cut -d' ' -f2 "$work/host_key.pub")" "$work/d2/.ssh/known_hosts"
 # Once kept, another key is refused.
 mv "$work/d2/.ssh/known_hosts" "$work/d2/known_hosts.kept"
-echo "10.77.2.1 $(cut -d' ' -f1,2 "$work/d1/id.pub")" >"$work/d2/.ssh/known_hosts"
+echo "198.18.2.1 $(cut -d' ' -f1,2 "$work/d1/id.pub")" >"$work/d2/.ssh/known_hosts"
 (tunnel d2 --forward 7000 >"$work/d2-mismatch.log" 2>&1)
 check "d2 refuses a server whose key changed (status $?)" grep -qi "mismatch" "$work/d2-mismatch.log"
 mv "$work/d2/known_hosts.kept" "$work/d2/.ssh/known_hosts"
@@ -311,15 +311,15 @@ d3_ssh() {
     -o ExitOnForwardFailure=yes -o ConnectTimeout=5 "$@"
 }
 other=$(port_of 52:54:00:00:00:04 2) # d4's second port, free
-d3_ssh -N -R "localhost:$other:localhost:7000" tunnel@10.77.3.1 >"$work/bind.log" 2>&1
+d3_ssh -N -R "localhost:$other:localhost:7000" tunnel@198.18.3.1 >"$work/bind.log" 2>&1
 check "d3 cannot bind d4's port $other" grep -q "remote port forwarding failed for listen port $other" "$work/bind.log"
-out=$(d3_ssh tunnel@10.77.3.1 echo hello 2>/dev/null)
+out=$(d3_ssh tunnel@198.18.3.1 echo hello 2>/dev/null)
 check "d3 cannot run a command" test "$?-$out" = "1-"
 d4_port=$(port_of 52:54:00:00:00:04)
-out=$(d3_ssh -W "localhost:$d4_port" tunnel@10.77.3.1 </dev/null 2>"$work/w.log")
+out=$(d3_ssh -W "localhost:$d4_port" tunnel@198.18.3.1 </dev/null 2>"$work/w.log")
 check "d3 cannot reach d4's port with -W" test "$out" = ""
 check "  (refused by the server)" grep -q "administratively prohibited" "$work/w.log"
-d3_ssh -N -L "127.0.0.1:9999:localhost:$d4_port" tunnel@10.77.3.1 2>"$work/l.log" &
+d3_ssh -N -L "127.0.0.1:9999:localhost:$d4_port" tunnel@198.18.3.1 2>"$work/l.log" &
 pids+=($!)
 sleep 1
 out=$(in_device d3 python3 -c '
@@ -337,7 +337,7 @@ check "the server freed d3's port once its path died" wait_for 300 not_listening
 wait "$d3_pid"
 check "d3's tunnel ended when its path died (status $?)" true
 ip -n "${prefix}d3" link set eth0 up
-ip -n "${prefix}d3" route add default via 10.77.3.1 2>/dev/null
+ip -n "${prefix}d3" route add default via 198.18.3.1 2>/dev/null
 tunnel d3 --known-hosts "$work/known_hosts" --forward 7000 >"$work/d3.log" 2>&1 &
 pids+=($!)
 if wait_for 150 listening "$d3_port"; then
@@ -399,7 +399,7 @@ printf '#!/bin/sh\necho "$1" >>%s/slept\n[ "$(wc -l <%s/slept)" -lt 10 ] || kill
 chmod +x "$fake/ssh" "$fake/sleep"
 ln -s "$(command -v wc)" "$fake/wc"
 in_device d1 env -i PATH="$fake:$bin" "$(command -v dash)" "$build/portslot-tunnel" \
-  --client "$fake/ssh" --forward 22 tunnel@10.77.1.1 2>/dev/null
+  --client "$fake/ssh" --forward 22 tunnel@198.18.1.1 2>/dev/null
 check "ten pauses, each within its bounds, the script ended by TERM (status $?)" \
   awk 'BEGIN { p = 5 } { if ($1 < int(p / 2) || $1 > p) bad = 1; p = p * 2 > 300 ? 300 : p * 2 }
     END { exit bad || NR != 10 }' "$fake/slept"
@@ -408,7 +408,7 @@ check "--print names the default route's interface, the ports and the command" t
   "$(cat "$work/print.out")" = "interface eth0 (the default route's), address 52:54:00:00:00:01
 port 40004 -> localhost:22
 port 40006 -> 10.0.0.9:80
-ssh -N -T -o BatchMode=yes -o ExitOnForwardFailure=yes -o ConnectTimeout=30 -o ServerAliveInterval=2 -o ServerAliveCountMax=3 -o StrictHostKeyChecking=accept-new -o IdentitiesOnly=yes -i $work/d1/id -R localhost:40004:localhost:22 -R localhost:40006:10.0.0.9:80 tunnel@10.77.1.1"
+ssh -N -T -o BatchMode=yes -o ExitOnForwardFailure=yes -o ConnectTimeout=30 -o ServerAliveInterval=2 -o ServerAliveCountMax=3 -o StrictHostKeyChecking=accept-new -o IdentitiesOnly=yes -i $work/d1/id -R localhost:40004:localhost:22 -R localhost:40006:10.0.0.9:80 tunnel@198.18.1.1"
 
 # SIGTERM ends a tunnel cleanly, its client with it.
 kill -TERM "$d1_pid"
