@@ -9,6 +9,7 @@ complete -c portslot-audit -l port -x -d 'List the devices whose block holds thi
 complete -c portslot-audit -l field -x -d 'The field (with --csv, the column) that holds the address'
 complete -c portslot-audit -l delimiter -x -d 'Split fields at every such byte'
 complete -c portslot-audit -l csv -d 'Read CSV with a header'
+complete -c portslot-audit -l drop-column -x -d 'With --csv, leave a column out of the labels'
 complete -c portslot-audit -l keep-last -d 'Of a device listed more than once, keep the last entry'
 complete -c portslot-audit -l json -d 'Write the plan as JSON Lines'
 complete -c portslot-audit -l listening -d 'List every device beside the TCP ports that listen on this host'

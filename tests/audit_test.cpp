@@ -769,6 +769,41 @@ INSTANTIATE_TEST_SUITE_P(
                    "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
                    "",
                    0},
+        // --drop-column: columns left out of the labels and the JSON fields,
+        // wherever they stand; one the header lacks, or the addresses', ends
+        // the run.
+        audit_case{"csv_columns_dropped",
+                   {"--csv", "--all", "--drop-column", "key", "--drop-column", "1", "@c"},
+                   {{"c", "id,name,mac,key,site\n1,gw,aa:bb:cc:dd:ee:ff,ssh-ed25519 AAAA,\"x,y\"\n"
+                          "2,cam,00:00:00:00:00:01,,\n"}},
+                   "40004-40006\t00:00:00:00:00:01\tcam,\n"
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tgw,\"x,y\"\n"
+                   "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{"csv_columns_dropped_in_json",
+                   {"--csv", "--json", "--all", "--drop-column", "3", "@c"},
+                   {{"c", "mac,name,key\n00:00:00:00:00:01,cam,k\n"}},
+                   "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":\"00:00:00:00:00:01\","
+                   "\"label\":\"cam\",\"file\":\"@c\",\"line\":2,\"shared\":false,\"fields\":{\"mac\":"
+                   "\"00:00:00:00:00:01\",\"name\":\"cam\"}}\n"
+                   "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
+                   "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
+                   "",
+                   0},
+        audit_case{"csv_dropped_column_not_found",
+                   {"--csv", "--drop-column", "Key", "--drop-column", "4", "@c"},
+                   {{"c", "\nmac,key\n"}},
+                   "",
+                   "portslot-audit: @c:2: --drop-column '4': no such column in the header\n",
+                   2},
+        audit_case{"csv_address_column_dropped",
+                   {"--csv", "--drop-column", "MAC", "@c"},
+                   {{"c", "mac,key\n"}},
+                   "",
+                   "portslot-audit: @c:1: --drop-column 'MAC': the addresses' column, which no "
+                   "label holds\n",
+                   2},
         audit_case{"csv_column_not_found",
                    {"--csv", "--field", "MAC", "@c"},
                    {{"c", "Name,Room\n"}},
@@ -1176,6 +1211,30 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    "",
                    "portslot-audit: --authorized-keys cannot be used with --json\n" + try_help,
+                   2},
+        audit_case{"columns_dropped_without_csv",
+                   {"--drop-column", "2"},
+                   {},
+                   "",
+                   "portslot-audit: --drop-column cannot be used with an inventory that is not "
+                   "CSV; give --csv\n" +
+                       try_help,
+                   2},
+        audit_case{"columns_dropped_from_keys",
+                   {"--csv", "--authorized-keys", "key", "--drop-column", "name"},
+                   {},
+                   "",
+                   "portslot-audit: --drop-column cannot be used with --authorized-keys (a key "
+                   "line's comment leaves the key out already)\n" +
+                       try_help,
+                   2},
+        audit_case{"columns_dropped_nine_times",
+                   {"--csv", "--drop-column=1", "--drop-column=2", "--drop-column=3",
+                    "--drop-column=4", "--drop-column=5", "--drop-column=6", "--drop-column=7",
+                    "--drop-column=8", "--drop-column=9"},
+                   {},
+                   "",
+                   "portslot-audit: --drop-column may be given at most 8 times\n" + try_help,
                    2},
         audit_case{"authorized_keys_named_without_csv",
                    {"--authorized-keys", "key"},

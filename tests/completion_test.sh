@@ -38,6 +38,7 @@ expect "portslot-audit --port" "--port-min --port-max --port-count --port"
 expect "portslot-audit --field " ""
 expect "portslot-audit --csv --j" "--json"
 expect "portslot-audit --k" "--keep-last"
+expect "portslot-audit --dr" "--drop-column"
 cd "$(mktemp -d)" && touch fleet.txt
 expect "portslot-audit --all fl" "fleet.txt"
 expect "portslot-audit --sockets fl" "fleet.txt"

@@ -29,6 +29,9 @@ const char usage_text[] =
     "  --delimiter C     split fields at every C, not at runs of blanks\n"
     "  --csv             read CSV with a header; the address column is found by\n"
     "                    its name (mac, mac address, hwaddr) unless --field names it\n"
+    "  --drop-column C   with --csv, leave column C (a name or a number) out of\n"
+    "                    the labels, as the key column of an inventory that\n"
+    "                    holds the keys; up to 8 times\n"
     "  --keep-last       of a device listed more than once, keep the last entry\n"
     "                    (as in append logs) and report the earlier ones\n"
     "  --json            write the plan as JSON Lines\n"
@@ -119,7 +122,7 @@ bool parse_delimiter(const char *text, char &delimiter)
 namespace {
 
 // The options, and what each takes.
-enum class takes { nothing, number, port, field, key_field, delimiter, name };
+enum class takes { nothing, number, port, field, key_field, delimiter, name, column };
 struct option_spec {
     const char *name;
     takes what;
@@ -145,6 +148,7 @@ constexpr option_spec known_options[] = {
     {"--port", takes::port, nullptr, nullptr, parsed_command::not_a_number},
     {"--field", takes::field, nullptr, nullptr, parsed_command::not_a_field},
     {"--delimiter", takes::delimiter, nullptr, nullptr, parsed_command::not_a_delimiter},
+    {"--drop-column", takes::column, nullptr, nullptr, parsed_command::too_many},
 };
 
 const option_spec *option_named(const char *name, size_t size)
@@ -171,6 +175,15 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
         return parse_field(value, options.key_field, options.key_field_name);
     case takes::delimiter:
         return parse_delimiter(value, options.delimiter);
+    case takes::column: {
+        constexpr size_t most = sizeof options.dropped_columns / sizeof *options.dropped_columns;
+        uint32_t column = 0;
+        const char *name = nullptr;
+        if (options.dropped_count == most || !parse_field(value, column, name))
+            return false;
+        options.dropped_columns[options.dropped_count++] = value;
+        return true;
+    }
     case takes::port:
         if (!parse_number(value, number))
             return false;
@@ -207,6 +220,9 @@ void settle(parsed_command &command, const char **files)
         return fail(parsed_command::needs_csv, "--field", 7, options.field_name);
     if (options.key_field_name != nullptr && !options.csv)
         return fail(parsed_command::needs_csv, "--authorized-keys", 17, options.key_field_name);
+    if (options.dropped_count > 0 && !options.csv)
+        return fail(parsed_command::conflicting, "--drop-column", 13,
+                    "an inventory that is not CSV; give --csv");
     // --listening reads this host's sockets, --sockets a table saved on
     // another: one or the other.
     if (options.listening && options.sockets != nullptr)
@@ -215,6 +231,9 @@ void settle(parsed_command &command, const char **files)
     const char *const listening = options.sockets != nullptr ? "--sockets" : "--listening";
     options.listening = options.listening || options.sockets != nullptr;
     const bool keys = options.key_field != 0 || options.key_field_name != nullptr;
+    if (keys && options.dropped_count > 0)
+        return fail(parsed_command::conflicting, "--drop-column", 13,
+                    "--authorized-keys (a key line's comment leaves the key out already)");
     if (keys && (options.suggest || options.port_queries > 0 || options.listening || options.json))
         return fail(parsed_command::conflicting, "--authorized-keys", 17,
                     options.suggest            ? "--suggest"
@@ -324,6 +343,15 @@ void write_command_error(const parsed_command &command, output &err)
         err.text("' for ");
         err.bytes(command.name, command.name_size);
         err.text(": not a field number from 1, nor a column's name");
+        break;
+    case parsed_command::too_many:
+        if (command.options.dropped_count < 8) { // not a column
+            err.text("invalid value '");
+            write_escaped(err, command.value, strlen(command.value));
+            err.text("' for --drop-column: not a column's number from 1, nor its name");
+            break;
+        }
+        err.text("--drop-column may be given at most 8 times");
         break;
     case parsed_command::not_a_delimiter:
         err.text("invalid value '");

@@ -34,6 +34,9 @@ struct audit_options {
     uint32_t field = 0; // 0: not given
     const char *field_name = nullptr;
     char delimiter = 0;
+    // --drop-column: CSV columns (names, or numbers from 1) the labels leave out.
+    const char *dropped_columns[8];
+    size_t dropped_count = 0;
     const char **files; // "-" is standard input; at least one
     size_t file_count = 0;
     const int32_t *ports; // --port: only the devices that hold these ports
@@ -52,6 +55,7 @@ struct parsed_command {
         not_a_field,
         not_a_delimiter,
         needs_csv,
+        too_many, // `name` given more often than it may be
         conflicting, // `name` cannot be used with `value`
         standard_input_twice,
     } error_kind{};

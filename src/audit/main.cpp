@@ -20,6 +20,7 @@
 #include "fatal.h"
 #include "fleet_loading.h"
 #include "kernel_ports.h"
+#include "label_columns.h"
 #include "listed_twice.h"
 #include "memory.h"
 #include "output.h"
@@ -174,6 +175,8 @@ int audit(const audit_options &options, output &out, output &err)
     // Every inventory taken in, each device given its block in the range.
     loaded_fleet loaded;
     load_fleet(source_of(options), range, loaded, err);
+    for (size_t i = 0; i < loaded.count && options.dropped_count > 0; ++i)
+        find_dropped_columns(loaded.files[i], options.dropped_columns, options.dropped_count);
     const fleet inventories = loaded.view();
 
     // The devices in block order, each listed once.

@@ -126,7 +126,7 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
         ++line;
     }
     inv.header = p;
-    header_line = line;
+    header_line = inv.header_line = line;
     const bool field_given = inv.format.field != 0;
     uint32_t column = 0, found = 0;
     const char *record_end = p;

@@ -30,6 +30,10 @@ struct inventory {
     record_format format;
     const char *header = nullptr;
     size_t header_size = 0;
+    uint64_t header_line = 1;
+    // Columns left out of the labels (--drop-column), from 1.
+    uint32_t dropped[8] = {};
+    size_t dropped_count = 0;
     size_t records = 0;
     uint64_t records_line = 1;
 };

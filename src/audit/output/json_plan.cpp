@@ -11,6 +11,7 @@
 #include "decimal.h"
 #include "inventory_records.h"
 #include "json_text.h"
+#include "label_columns.h"
 #include "line_numbers.h"
 #include "memory.h"
 #include "plan_rows.h"
@@ -19,11 +20,39 @@ namespace portslot::audit {
 
 namespace {
 
+// The columns of the CSV record at `record` of inventory `i` but those it
+// drops, each under its key, as JSON members.
+[[gnu::noinline]] void write_kept_csv_fields(output &out, const inventory &inv, size_t i,
+                                             const csv_keys &keys, const char *record)
+{
+    const char *const end = inv.text + inv.size;
+    const auto put = [&](const char *text, size_t size) { write_json_chars(out, text, size); };
+    uint64_t line_ends = 0, column = 1;
+    unsigned char fault = no_fault; // (the record was read whole before)
+    const char *comma = "";
+    for (const char *p = record;; ++p, ++column) {
+        const char *stop = csv_field_end(p, end, inv.format.delimiter, line_ends, fault);
+        if (!is_dropped(inv, column)) {
+            out.text(comma);
+            comma = ",";
+            keys.write(out, i, column);
+            out.text("\"");
+            csv_value(p, stop, put);
+            out.text("\"");
+        }
+        p = stop;
+        if (p == end || *p != inv.format.delimiter)
+            return;
+    }
+}
+
 // The columns of the CSV record at `record` of inventory `i`, each under its
 // key, as JSON members.
 void write_csv_fields(output &out, const inventory &inv, size_t i, const csv_keys &keys,
                       const char *record)
 {
+    if (inv.dropped_count != 0)
+        return write_kept_csv_fields(out, inv, i, keys, record);
     const char delimiter = inv.format.delimiter;
     const char *const end = inv.text + inv.size;
     const auto put = [&](const char *text, size_t size) { write_json_chars(out, text, size); };

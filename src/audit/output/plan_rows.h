@@ -11,6 +11,7 @@
 
 #include "block_of_address.h"
 #include "fleet.h"
+#include "label_columns.h"
 #include "plan.h"
 
 namespace portslot::audit {
@@ -29,7 +30,8 @@ struct plan_row {
 };
 
 // Calls `block(first, last, shared)` for each block of `p` that has rows, then
-// `row(plan_row)` for each of its devices.
+// `row(plan_row)` for each of its devices, its label without the columns its
+// inventory drops.
 template <bool Plain, class Block, class Row>
 void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&row)
 {
@@ -37,6 +39,10 @@ void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&
     const block_layout layout(p.range.port_min, p.range.port_max, p.range.port_count);
     constexpr size_t ahead = 64; // records fetched ahead, as blocks visit them out of order
     char mac[24];
+    growing_array<char> label; // a label without the columns dropped (--drop-column)
+    bool dropping = false;
+    for (size_t i = 0; i < inventories.count; ++i)
+        dropping = dropping || inventories.files[i].dropped_count != 0;
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         if (!p.has_rows(end - begin)) // a device alone, not listed: its record is not read
@@ -65,6 +71,8 @@ void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&
             r.e.mac = mac;
             if (first_port_of(mac, r.e.mac_size, layout) != r.first)
                 changed_since_planned(inventories, r.offset);
+            if (!Plain && dropping) [[unlikely]]
+                drop_columns(inventories, r.offset, r.e, label);
             row(static_cast<const plan_row &>(r));
         }
     }

@@ -1,0 +1,114 @@
+#include "label_columns.h"
+
+#include <string.h>
+
+#include "csv_header.h"
+#include "fatal.h"
+#include "record_fields.h"
+#include "shown_text.h"
+
+namespace portslot::audit {
+
+namespace {
+
+// Ends the run: `name` is no column of `inv` that can be left out.
+[[noreturn]] void not_droppable(const inventory &inv, const char *name, const char *why)
+{
+    output &err = fatal_diagnostics();
+    err.text("portslot-audit: ");
+    write_place(err, inv.name, inv.header_line);
+    err.text(": --drop-column '");
+    write_escaped(err, name, strlen(name));
+    err.text("': ");
+    err.text(why);
+    err.text("\n");
+    fatal_end();
+}
+
+// The number of the columns in the header of `inv`.
+uint32_t header_columns(const inventory &inv)
+{
+    const char *const end = inv.header + inv.header_size;
+    uint32_t columns = 0;
+    for (const char *p = inv.header;; p = p + 1) {
+        uint64_t line_ends = 0;
+        unsigned char fault = no_fault;
+        p = csv_field_end(p, end, inv.format.delimiter, line_ends, fault);
+        ++columns;
+        if (p == end)
+            return columns;
+    }
+}
+
+// Appends to `label` the fields of [p, end), which are the columns from
+// `column` on, but those `inv` leaves out; `separated` says whether a field
+// is there already.
+uint32_t keep_fields(const inventory &inv, const char *p, const char *end, uint32_t column,
+                     growing_array<char> &label, bool &separated)
+{
+    for (;; ++column) {
+        uint64_t line_ends = 0;
+        unsigned char fault = no_fault;
+        const char *stop = csv_field_end(p, end, inv.format.delimiter, line_ends, fault);
+        if (!is_dropped(inv, column)) {
+            const size_t size = static_cast<size_t>(stop - p);
+            label.reserve(label.size + size + 1);
+            if (separated)
+                label.items[label.size++] = inv.format.delimiter;
+            memcpy(label.items + label.size, p, size);
+            label.size += size;
+            separated = true;
+        }
+        if (stop == end)
+            return column + 1;
+        p = stop + 1;
+    }
+}
+
+} // namespace
+
+void find_dropped_columns(inventory &inv, const char *const *names, size_t count)
+{
+    if (inv.header == nullptr) // an empty inventory
+        return;
+    const uint32_t columns = header_columns(inv);
+    for (size_t i = 0; i < count; ++i) {
+        const char *name = names[i];
+        uint32_t column = 0;
+        if (name[0] >= '0' && name[0] <= '9') {
+            for (const char *p = name; *p >= '0' && *p <= '9' && column <= columns; ++p)
+                column = column * 10 + static_cast<uint32_t>(*p - '0');
+            column = column <= columns ? column : 0;
+        } else {
+            column = csv_column_named(inv, name);
+        }
+        if (column == 0)
+            not_droppable(inv, name, "no such column in the header");
+        if (column == inv.format.field)
+            not_droppable(inv, name, "the addresses' column, which no label holds");
+        inv.dropped[inv.dropped_count++] = column;
+    }
+}
+
+void drop_columns(const fleet &inventories, uint64_t offset, entry &e, growing_array<char> &label)
+{
+    const inventory &inv = inventories.files[inventories.index_of(offset)];
+    if (inv.dropped_count == 0)
+        return;
+    label.size = 0;
+    bool separated = false;
+    // Columns before the address, and after it: there are, when the
+    // delimiter stands just before the text after it (an address holds none
+    // but in quotes, which end it).
+    if (inv.format.field > 1)
+        keep_fields(inv, e.before, e.before + e.before_size, 1, label, separated);
+    if (e.after[-1] == inv.format.delimiter)
+        keep_fields(inv, e.after, e.after + e.after_size, inv.format.field + 1, label, separated);
+    e.before = label.items;
+    e.before_size = label.size;
+    e.after = label.items + label.size;
+    e.after_size = 0;
+    e.joiner = 0;
+}
+
+} // namespace portslot::audit
