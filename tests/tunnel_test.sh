@@ -408,7 +408,7 @@ check "--print names the default route's interface, the ports and the command" t
   "$(cat "$work/print.out")" = "interface eth0 (the default route's), address 52:54:00:00:00:01
 port 40004 -> localhost:22
 port 40006 -> 10.0.0.9:80
-ssh -N -T -o BatchMode=yes -o ExitOnForwardFailure=yes -o ConnectTimeout=30 -o ServerAliveInterval=2 -o ServerAliveCountMax=3 -o StrictHostKeyChecking=accept-new -o IdentitiesOnly=yes -i $work/d1/id -R localhost:40004:localhost:22 -R localhost:40006:10.0.0.9:80 tunnel@198.18.1.1"
+ssh -N -T -o BatchMode=yes -o ExitOnForwardFailure=yes -o ConnectTimeout=120 -o ServerAliveInterval=2 -o ServerAliveCountMax=3 -o StrictHostKeyChecking=accept-new -o IdentitiesOnly=yes -i $work/d1/id -R localhost:40004:localhost:22 -R localhost:40006:10.0.0.9:80 tunnel@198.18.1.1"
 
 # SIGTERM ends a tunnel cleanly, its client with it.
 kill -TERM "$d1_pid"
