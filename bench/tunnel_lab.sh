@@ -51,10 +51,10 @@ lab_netns() { # NAME: a namespace with its loopback up
   ip -n "$1" link set lo up
 }
 
-# An indented block of the README, from the line "    FIRST" to the first
-# empty line, unindented.
+# An indented block of the README, from the line that starts "    FIRST" to
+# the first empty line, unindented.
 readme_block() {
-  awk -v first="    $1" '$0 == first { on = 1 } on && /^$/ { exit } on { print substr($0, 5) }' "$readme"
+  awk -v first="    $1" 'index($0, first) == 1 { on = 1 } on && /^$/ { exit } on { print substr($0, 5) }' "$readme"
 }
 
 # lab_sshd NS ADDRESS CONFIG [GLOBAL_LINES]: sshd in NS on ADDRESS:22, its

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# A fleet of N devices on one tunnel server, and what a server restart does
+# to it. The devices are macvlan interfaces in one namespace, each with its
+# own MAC address and key, each kept up by portslot-tunnel (OpenSSH's ssh,
+# Dropbear's dbclient for one in five); the server is Debian's sshd in a
+# namespace of its own with the README's Match block. Side by side, as they
+# were and as they ship:
+#   before  every pause whole (5, 10, 20 s ...), sshd's default MaxStartups
+#   now     every pause drawn between half and the whole, the README's fleet
+#           settings
+# It prints, for each: the cold start until every device listens, sshd's
+# memory per tunnel (the proportional set size of every sshd process), the
+# time portslot-audit --listening takes on the live table and its summary,
+# and after every sshd process is killed and sshd started again, the time
+# until every device listens again, the connections sshd dropped (past
+# MaxStartups, or not logged in within LoginGraceTime) and the clients that
+# gave up (ConnectTimeout).
+# Root; not part of the test run. It fails when the fleet does not come back
+# within 5 minutes.
+#   tunnel_fleet.sh BUILD_DIR SSHD README [N]
+set -u
+build=$(cd "$1" && pwd)
+sshd=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+readme=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
+devices=${4:-500}
+. "$(dirname "$0")/tunnel_lab.sh"
+lab_enter "$0" "$@"
+[ "$devices" -ge 1 ] && [ "$devices" -le 5000 ] || { echo "N must be 1 to 5000" >&2; exit 2; }
+
+server=${prefix}s fleet=${prefix}f
+lab_netns "$server"
+lab_netns "$fleet"
+ip link add uplink netns "$fleet" type veth peer name eth0 netns "$server"
+ip -n "$server" addr add 198.18.0.1/16 dev eth0
+ip -n "$server" link set eth0 up
+ip -n "$fleet" addr add 198.18.0.2/16 dev uplink
+ip -n "$fleet" link set uplink up
+# The server's own outgoing connections keep out of the devices' range.
+ip netns exec "$server" sh -c 'echo "32768 60999" >/proc/sys/net/ipv4/ip_local_port_range'
+range=(--port-min 20000 --port-max 29999)
+
+echo "making $devices devices" >&2
+echo "mac,name,key" >"$work/fleet.csv"
+for ((i = 1; i <= devices; i++)); do
+  mac=$(printf '52:54:01:00:%02x:%02x' $((i / 256)) $((i % 256)))
+  client=ssh
+  [ $((i % 5)) -ne 0 ] || client=dbclient
+  ip -n "$fleet" link add "mv$i" link uplink address "$mac" type macvlan mode bridge
+  ip -n "$fleet" link set "mv$i" up
+  echo "$mac,d$i-$client,$(lab_key "d$i" "$client")" >>"$work/fleet.csv"
+done
+"$build/portslot-audit" "${range[@]}" --csv --authorized-keys key "$work/fleet.csv" >"$work/authorized_keys" ||
+  { echo "the fleet's keys were not all written, or devices share blocks" >&2; exit 1; }
+
+# The "before" pauses: an od on the PATH whose number leaves every draw the
+# whole pause (one less than a multiple of each pause's span, 5 s to 300 s).
+mkdir "$work/whole" "$work/tmp"
+printf '#!/bin/sh\necho 154453067\n' >"$work/whole/od"
+chmod +x "$work/whole/od"
+
+# Ports of the range that listen (on the loopback's IPv4 address, IPv6's
+# or both).
+listening_count() {
+  ip netns exec "$server" ss -Hltn 'sport >= :20000 and sport <= :29999' |
+    awk '{ sub(/.*:/, "", $4); print $4 }' | sort -u | wc -l
+}
+# Waits until all devices listen, up to 300 s from START; prints the seconds.
+all_listening_since() {
+  while [ "$(listening_count)" -lt "$devices" ]; do
+    if [ "$(elapsed "$1" | cut -d. -f1)" -ge 300 ]; then
+      echo "only $(listening_count) of $devices devices listen after 300 s" >&2
+      tail -n 5 "$work/devices.log" >&2
+      exit 1
+    fi
+    sleep 0.2
+  done
+  elapsed "$1"
+}
+sshd_pids() {
+  for pid in $(ip netns pids "$server"); do
+    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = sshd ] && echo "$pid"
+  done
+}
+
+# run LABEL PATH_PREFIX SSHD_GLOBAL_LINES: the fleet's cold start, its
+# memory, the audit, a restart; a row of the table in $work/rows.
+run() {
+  local label=$1 path=$2 config="sshd_config_$1"
+  lab_sshd "$server" 198.18.0.1 "$config" "$3"
+  tunnels=()
+  local start i client mac
+  start=$(now)
+  for ((i = 1; i <= devices; i++)); do
+    client=ssh
+    [ $((i % 5)) -ne 0 ] || client=dbclient
+    ip netns exec "$fleet" env -i PATH="$path$PATH" HOME="$work/d$i" TMPDIR="$work/tmp" \
+      "$build/portslot-tunnel" --interface "mv$i" "${range[@]}" --client "$client" --identity "$work/d$i/id" \
+      --known-hosts "$work/known_hosts" --forward 22 tunnel@198.18.0.1 2>>"$work/devices.log" &
+    tunnels+=($!)
+  done
+  lab_pids+=("${tunnels[@]}")
+  local cold
+  cold=$(all_listening_since "$start") || exit 1
+
+  local pss=0 pid
+  for pid in $(sshd_pids); do
+    pss=$((pss + $(awk '/^Pss:/ { print $2 }' "/proc/$pid/smaps_rollup" 2>/dev/null || echo 0)))
+  done
+  local per_tunnel
+  per_tunnel=$(awk -v k="$pss" -v n="$devices" 'BEGIN { printf "%.2f", k / n / 1024 }')
+
+  start=$(now)
+  ip netns exec "$server" "$build/portslot-audit" "${range[@]}" --listening --csv "$work/fleet.csv" \
+    >"$work/listening.txt" 2>&1
+  local audit_ms summary
+  audit_ms=$(awk -v a="$start" -v b="$(now)" 'BEGIN { printf "%.0f", (b - a) * 1000 }')
+  summary=$(tail -n 1 "$work/listening.txt")
+
+  # Connections that lasted a minute start again from the shortest pause.
+  sleep 65
+  local log_lines restart dropped graced timed_out device_timeouts
+  log_lines=$(wc -l <"$work/sshd.log")
+  device_timeouts=$(grep -c 'timed out' "$work/devices.log")
+  start=$(now)
+  # shellcheck disable=SC2046 # (one word a PID)
+  kill -KILL $(sshd_pids)
+  wait "$sshd_pid" 2>/dev/null
+  lab_sshd "$server" 198.18.0.1 "$config"
+  restart=$(all_listening_since "$start") || exit 1
+  dropped=$(tail -n +"$((log_lines + 1))" "$work/sshd.log" | grep -c 'past MaxStartups')
+  graced=$(tail -n +"$((log_lines + 1))" "$work/sshd.log" | grep -c 'Timeout before authentication')
+  timed_out=$(($(grep -c 'timed out' "$work/devices.log") - device_timeouts))
+
+  echo "| $label | $cold s | $restart s | $dropped | $graced | $timed_out | $per_tunnel MiB | $audit_ms ms |" >>"$work/rows"
+  echo "$label, portslot-audit --listening: $summary" >>"$work/summaries"
+
+  kill -TERM "${tunnels[@]}" 2>/dev/null
+  wait "${tunnels[@]}" 2>/dev/null
+  # shellcheck disable=SC2046 # (one word a PID)
+  kill -TERM $(sshd_pids) 2>/dev/null
+  wait "$sshd_pid" 2>/dev/null
+}
+
+fleet_settings=$(readme_block "MaxStartups" | grep -v '^#')
+[ -n "$fleet_settings" ] || { echo "no fleet settings (MaxStartups ...) in $readme" >&2; exit 1; }
+echo "before: whole pauses, sshd's defaults" >&2
+run before "$work/whole:" ""
+echo "now: pauses spread, $(echo "$fleet_settings" | tr '\n' ' ')" >&2
+run now "" "$fleet_settings"
+
+echo "$devices devices ($((devices - devices / 5)) ssh, $((devices / 5)) dbclient), $(nproc) cores, $("$sshd" -V 2>&1 | cut -d, -f1)"
+echo "now: $(echo "$fleet_settings" | tr '\n' ' ')"
+echo
+echo "| fleet | cold start | after sshd's restart | dropped past MaxStartups | dropped past LoginGraceTime | clients timed out | sshd per tunnel (PSS) | portslot-audit --listening |"
+echo "|---|---|---|---|---|---|---|---|"
+cat "$work/rows"
+echo
+cat "$work/summaries"
