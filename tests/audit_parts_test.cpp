@@ -27,7 +27,8 @@
 #include "output.h"
 #include "placement.h"
 #include "plan.h"
-#include "plan_output.h"
+#include "plan_notes.h"
+#include "plan_printer.h"
 #include "public_key.h"
 #include "socket_table.h"
 #include "suggest.h"
@@ -497,8 +498,8 @@ TEST(audit_memory, every_allocation_may_fail)
              place(devices);
              drop_listed_twice(devices, inventories, kept_entry::first, duplicates);
              const plan p = make_plan(devices, range, rows_of::every_device);
-             text_output.rows(p, inventories, rows_place{out, false});
-             json_output.rows(p, inventories, rows_place{out, false});
+             text_printer.rows(p, inventories, rows_place{out, false});
+             json_printer.rows(p, inventories, rows_place{out, false});
              write_duplicates(duplicates, inventories, err);
              return p.summary.devices == 3 && duplicates.size == 1;
          }},
@@ -562,7 +563,7 @@ TEST(plan, ends_at_the_first_row_whose_address_changed)
                 portslot::output out(fileno(sink), buffer, sizeof buffer);
                 keep_output_on_fatal(out);
                 const plan p = make_plan(devices, {40000, 41000, 2}, rows_of::every_device);
-                (json ? json_output : text_output).rows(p, inventories, rows_place{out, false});
+                (json ? json_printer : text_printer).rows(p, inventories, rows_place{out, false});
                 std::exit(0);
             },
             testing::ExitedWithCode(2), "portslot-audit: fleet: changed while being read\n");
@@ -593,7 +594,7 @@ TEST(plan, escapes_rows_for_a_terminal)
         char buffer[128];
         portslot::output out(-1, buffer, sizeof buffer);
         const plan p = make_plan(devices, {40000, 41000, 2}, rows_of::every_device);
-        text_output.rows(p, inventories, rows_place{out, escape});
+        text_printer.rows(p, inventories, rows_place{out, escape});
         const std::string row =
             std::string(buffer, std::find(buffer, buffer + sizeof buffer, '\n'));
         EXPECT_EQ(row, escape

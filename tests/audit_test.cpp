@@ -773,9 +773,10 @@ INSTANTIATE_TEST_SUITE_P(
         // wherever they stand; one the header lacks, or the addresses', ends
         // the run.
         audit_case{"csv_columns_dropped",
-                   {"--csv", "--all", "--drop-column", "key", "--drop-column", "1", "@c"},
+                   {"--csv", "--all", "--drop-column", "key", "--drop-column", "1", "@c", "@e"},
                    {{"c", "id,name,mac,key,site\n1,gw,aa:bb:cc:dd:ee:ff,ssh-ed25519 AAAA,\"x,y\"\n"
-                          "2,cam,00:00:00:00:00:01,,\n"}},
+                          "2,cam,00:00:00:00:00:01,,\n"},
+                    {"e", ""}},
                    "40004-40006\t00:00:00:00:00:01\tcam,\n"
                    "40556-40558\taa:bb:cc:dd:ee:ff\tgw,\"x,y\"\n"
                    "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",

@@ -2,58 +2,10 @@
 
 #include <string.h>
 
+#include "fatal.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
-
-const char usage_text[] =
-    "Usage: portslot-audit [OPTION]... [FILE]...\n"
-    "Find the devices of an inventory that portslot would give the same ports.\n"
-    "\n"
-    "Each line of an inventory holds a MAC address, then an optional label;\n"
-    "blank lines and lines starting with '#' are skipped. The same address\n"
-    "listed twice is one device, and its other entries are reported. With no\n"
-    "FILE, or when FILE is -, read standard input.\n"
-    "\n"
-    "  --port-min N      lowest port of the range (default 40000)\n"
-    "  --port-max N      highest port of the range (default 41000)\n"
-    "  --port-count N    ports each device takes (default 2)\n"
-    "  --all             list every device, not only those that share a block\n"
-    "  --suggest         find the smallest range from --port-min up to --port-max\n"
-    "                    (default 65535) with the fewest devices sharing a block,\n"
-    "                    and print its options, then its audit\n"
-    "  --port P          list only the devices whose block holds port P (may be\n"
-    "                    given more than once)\n"
-    "  --field N         take the address from field N (default 1); with --csv,\n"
-    "                    N may be a column's name\n"
-    "  --delimiter C     split fields at every C, not at runs of blanks\n"
-    "  --csv             read CSV with a header; the address column is found by\n"
-    "                    its name (mac, mac address, hwaddr) unless --field names it\n"
-    "  --drop-column C   with --csv, leave column C (a name or a number) out of\n"
-    "                    the labels, as the key column of an inventory that\n"
-    "                    holds the keys; up to 8 times\n"
-    "  --keep-last       of a device listed more than once, keep the last entry\n"
-    "                    (as in append logs) and report the earlier ones\n"
-    "  --json            write the plan as JSON Lines\n"
-    "  --listening       list every device beside the TCP ports that listen on\n"
-    "                    this host: which ports of its block listen (it is\n"
-    "                    connected), and the ports of the range that listen but\n"
-    "                    no device holds; warn when the kernel may give ports of\n"
-    "                    the range to outgoing connections\n"
-    "  --sockets FILE    the same, from a table saved on another host: the output\n"
-    "                    of ss -Hltn, or a copy of /proc/net/tcp and tcp6\n"
-    "  --authorized-keys N  write the tunnel account's authorized_keys: each\n"
-    "                    device's public key, from field N (with --csv, N may be\n"
-    "                    a column's name; with fields split at blanks, the rest\n"
-    "                    of the line), allowed only to listen on its own ports\n"
-    "  --help            print this help and exit\n"
-    "  --version         print the version and exit\n"
-    "\n"
-    "Exit status: 0 when no block is shared (with --suggest: in the range found;\n"
-    "with --port: when each port is held by exactly one device),\n"
-    "1 when some block is shared (with --port: a port held by none or by several;\n"
-    "with --listening, also when a port of the range listens without a device),\n"
-    "2 when a line gives no port, a file cannot be read or an option is wrong.\n";
 
 namespace {
 
@@ -307,74 +259,6 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
     }
     settle(command, files);
     return command;
-}
-
-void write_try_help(output &err)
-{
-    err.text("\nTry 'portslot-audit --help' for more information.\n");
-}
-
-void write_command_error(const parsed_command &command, output &err)
-{
-    err.text("portslot-audit: ");
-    switch (command.error_kind) {
-    case parsed_command::unknown_option:
-        err.text("unknown option '");
-        write_escaped(err, command.value, strlen(command.value));
-        err.text("'");
-        break;
-    case parsed_command::takes_no_value:
-    case parsed_command::needs_value:
-        err.text("option '");
-        write_escaped(err, command.name, command.name_size);
-        err.text(command.error_kind == parsed_command::needs_value ? "' needs a value"
-                                                                   : "' takes no value");
-        break;
-    case parsed_command::not_a_number:
-        err.text("invalid value '");
-        write_escaped(err, command.value, strlen(command.value));
-        err.text("' for ");
-        write_escaped(err, command.name, command.name_size);
-        err.text(": not a whole number from -2147483648 to 2147483647");
-        break;
-    case parsed_command::not_a_field:
-        err.text("invalid value '");
-        write_escaped(err, command.value, strlen(command.value));
-        err.text("' for ");
-        err.bytes(command.name, command.name_size);
-        err.text(": not a field number from 1, nor a column's name");
-        break;
-    case parsed_command::too_many:
-        if (command.options.dropped_count < 8) { // not a column
-            err.text("invalid value '");
-            write_escaped(err, command.value, strlen(command.value));
-            err.text("' for --drop-column: not a column's number from 1, nor its name");
-            break;
-        }
-        err.text("--drop-column may be given at most 8 times");
-        break;
-    case parsed_command::not_a_delimiter:
-        err.text("invalid value '");
-        write_escaped(err, command.value, strlen(command.value));
-        err.text("' for --delimiter: not one byte, or a line end or a double quote");
-        break;
-    case parsed_command::needs_csv:
-        err.bytes(command.name, command.name_size);
-        err.text(" '");
-        write_escaped(err, command.value, strlen(command.value));
-        err.text("' names a column, which only --csv has; give a field number");
-        break;
-    case parsed_command::conflicting:
-        err.bytes(command.name, command.name_size);
-        err.text(" cannot be used with ");
-        err.text(command.value);
-        break;
-    case parsed_command::standard_input_twice:
-        err.text("--sockets - and an inventory cannot both be standard input; give the"
-                 " inventory's name");
-        break;
-    }
-    write_try_help(err);
 }
 
 } // namespace portslot::audit

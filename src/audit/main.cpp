@@ -25,7 +25,8 @@
 #include "memory.h"
 #include "output.h"
 #include "plan.h"
-#include "plan_output.h"
+#include "plan_notes.h"
+#include "plan_printer.h"
 #include "port_query.h"
 #include "socket_match.h"
 #include "socket_table.h"
@@ -45,13 +46,13 @@ char out_buffer[1 << 18];
 int64_t usable_blocks(const port_range &range, output &err)
 {
     if (range.port_count < 1) {
-        err.text("portslot-audit: --port-count must be at least 1, not ");
+        warn(err, "--port-count must be at least 1, not ");
         err.number(range.port_count);
         return 0;
     }
     // A port below 0 is never usable: refuse a range that would hand one out.
     if (range.port_min < -1) {
-        err.text("portslot-audit: --port-min ");
+        warn(err, "--port-min ");
         err.number(range.port_min);
         err.text(" gives ports below 0, which are never usable");
         return 0;
@@ -59,7 +60,7 @@ int64_t usable_blocks(const port_range &range, output &err)
     const int64_t blocks =
         portslot::port_block_count(range.port_min, range.port_max, range.port_count);
     if (blocks == 0) {
-        err.text("portslot-audit: the range ");
+        warn(err, "the range ");
         err.number(range.port_min);
         err.text(" to ");
         err.number(range.port_max);
@@ -75,7 +76,7 @@ int finish_output(output &out, output &err)
 {
     if (out.flush())
         return 0;
-    err.text("portslot-audit: write error: ");
+    warn(err, "write error: ");
     err.text(strerror(out.error()));
     err.text("\n");
     return 2;
@@ -154,47 +155,69 @@ int write_keys(loaded_fleet &loaded, const key_field &keys, const port_range &ra
     return exit_status(loaded.complete && keys_read, p.summary.shared_blocks > 0, out, err);
 }
 
-int audit(const audit_options &options, output &out, output &err)
+// Every inventory taken in, each device given its block in `range`; the
+// devices in block order, each listed once.
+void load_in_block_order(const audit_options &options, const port_range &range,
+                         loaded_fleet &loaded, output &err)
 {
-    // The range the devices take their blocks in, if it holds any.
-    const port_range range{options.port_min, options.port_max, options.port_count};
-    const int64_t blocks = usable_blocks(range, err);
-    const bool keys_wanted = options.key_field != 0 || options.key_field_name != nullptr;
-    if (blocks != 0 && keys_wanted && !keys_fit_port_numbers(range, blocks, err)) {
-        err.flush();
-        return 2;
-    }
-    if (blocks == 0) {
-        write_try_help(err);
-        err.flush();
-        return 2;
-    }
-    // How the plan will be written, chosen once.
-    const plan_output &writer = options.json ? json_output : text_output;
-
-    // Every inventory taken in, each device given its block in the range.
-    loaded_fleet loaded;
     load_fleet(source_of(options), range, loaded, err);
     for (size_t i = 0; i < loaded.count && options.dropped_count > 0; ++i)
         find_dropped_columns(loaded.files[i], options.dropped_columns, options.dropped_count);
-    const fleet inventories = loaded.view();
-
-    // The devices in block order, each listed once.
     sort_by_block(loaded.devices);
-    report_listed_twice(loaded.devices, inventories,
+    report_listed_twice(loaded.devices, loaded.view(),
                         options.keep_last ? kept_entry::last : kept_entry::first, err);
+}
+
+// The blocks of the range the devices take them in; 0 after saying why it
+// cannot be used (for keys, also a range that gives no port a key can
+// listen on).
+int64_t blocks_to_audit(const audit_options &options, const port_range &range, output &err)
+{
+    const int64_t blocks = usable_blocks(range, err);
+    const bool keys_wanted = options.key_field != 0 || options.key_field_name != nullptr;
+    if (blocks != 0 && keys_wanted && !keys_fit_port_numbers(range, blocks, err))
+        return 0;
+    if (blocks == 0)
+        write_try_help(err);
+    return blocks;
+}
+
+int audit(const audit_options &options, output &out, output &err)
+{
+    const port_range range{options.port_min, options.port_max, options.port_count};
+    const int64_t blocks = blocks_to_audit(options, range, err);
+    if (blocks == 0) {
+        err.flush();
+        return 2;
+    }
+    const bool keys_wanted = options.key_field != 0 || options.key_field_name != nullptr;
+    // How the plan will be written, chosen once.
+    const plan_printer &writer = options.json ? json_printer : text_printer;
+
+    loaded_fleet loaded;
+    load_in_block_order(options, range, loaded, err);
+    const fleet inventories = loaded.view();
 
     // --suggest: the range with the least sharing, and the devices' blocks in it.
     port_range placed_in = range;
     if (options.suggest) {
-        placed_in = suggest_range(loaded.devices, inventories, range, blocks, err);
+        terminal_progress progress(err, range);
+        inseparable_groups inseparable;
+        placed_in = suggest_range(loaded.devices, inventories, range, blocks,
+                                  progress_on_terminal(progress), inseparable);
+        write_unavoidable_sharing(inseparable, inventories, range.port_max, err);
         writer.range(placed_in, out);
     }
 
     // --port: only the devices that hold the ports asked.
     const bool queries = options.port_queries > 0;
-    const bool all_held = !queries || keep_port_holders(loaded.devices, options.ports,
-                                                        options.port_queries, range, blocks, err);
+    growing_array<port_miss> misses;
+    if (queries) {
+        keep_port_holders(loaded.devices, options.ports, options.port_queries, range, blocks,
+                          misses);
+        write_port_misses(misses, range, blocks, err);
+    }
+    const bool all_held = misses.size == 0;
 
     // --listening: the devices beside the sockets that listen.
     port_set listening;

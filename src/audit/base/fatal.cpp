@@ -1,6 +1,7 @@
 #include "fatal.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <new>
 
@@ -42,10 +43,25 @@ void fatal_end()
     exit(2);
 }
 
+output &warn(output &err, const char *text)
+{
+    err.text("portslot-audit: ");
+    err.text(text);
+    return err;
+}
+
+void warn_errno(output &err, const char *name, int error)
+{
+    warn(err);
+    write_name(err, name);
+    err.text(": ");
+    err.text(strerror(error));
+    err.text("\n");
+}
+
 void fatal(const char *subject, const char *reason)
 {
-    output &err = fatal_diagnostics();
-    err.text("portslot-audit: ");
+    output &err = warn(fatal_diagnostics());
     if (subject != nullptr) {
         write_name(err, subject);
         err.text(": ");

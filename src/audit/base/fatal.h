@@ -20,6 +20,14 @@ void report_fatal_to(output &err);
 // may come in the middle of a row.)
 void keep_output_on_fatal(output &out);
 
+// "portslot-audit: " on `err`, then `text`: how every message of the audit
+// about itself starts (OpenBSD's warnx); returns `err`, for the rest of it.
+output &warn(output &err, const char *text = "");
+
+// "portslot-audit: NAME: " and the system's reason for `error` (OpenBSD's
+// warn), a line of its own.
+void warn_errno(output &err, const char *name, int error);
+
 // "portslot-audit: SUBJECT: REASON" (without a null subject), then exit(2).
 [[noreturn]] void fatal(const char *subject, const char *reason);
 

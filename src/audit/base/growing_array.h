@@ -3,6 +3,7 @@
 #define PORTSLOT_AUDIT_GROWING_ARRAY_H
 
 #include <stddef.h>
+#include <string.h>
 #include <stdint.h>
 #include <stdlib.h>
 
@@ -48,6 +49,17 @@ template <class T> struct growing_array {
         prefer_large_pages(items, capacity * sizeof(T));
     }
 };
+
+// Appends the `size` bytes at `text` to `to`, with room for one more.
+inline void append(growing_array<char> &to, const char *text, size_t size)
+{
+    if (size == 0) // (an empty text may have no bytes at all)
+        return;
+    while (to.capacity < to.size + size + 1)
+        to.grow();
+    memcpy(to.items + to.size, text, size);
+    to.size += size;
+}
 
 } // namespace portslot::audit
 

@@ -65,7 +65,7 @@ bool is_named(const char *start, const char *stop, const char *name, bool fold)
 [[noreturn]] void no_column(const inventory &inv, const char *name)
 {
     output &err = fatal_diagnostics();
-    err.text("portslot-audit: ");
+    warn(err);
     write_name(err, inv.name);
     if (name != nullptr) {
         err.text(": no column named \"");
@@ -78,6 +78,26 @@ bool is_named(const char *start, const char *stop, const char *name, bool fold)
     write_cut(err, inv.header, inv.header_size, 64);
     err.text(name != nullptr ? "\"\n" : "\"; name it with --field\n");
     fatal_end();
+}
+
+// Where the header of `inv` starts, and its `line`: after any byte order
+// mark (spreadsheets write one before UTF-8; it is no part of the first
+// column's name) and blank lines; null when there is nothing else.
+const char *header_start(const inventory &inv, uint64_t &line)
+{
+    const char *const end = inv.text + inv.size;
+    const char *p = inv.text;
+    if (inv.size >= 3 && memcmp(p, "\xef\xbb\xbf", 3) == 0)
+        p += 3;
+    for (;;) {
+        const char *first = detail::skip_blanks(p, end);
+        if (first == end)
+            return nullptr;
+        if (detail::class_of(*first) != detail::line_end)
+            return p;
+        p = detail::past_line_end(first, end);
+        ++line;
+    }
 }
 
 } // namespace
@@ -107,23 +127,11 @@ uint32_t csv_column_named(const inventory &inv, const char *name)
 unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header_line)
 {
     const char *const end = inv.text + inv.size;
-    const char *p = inv.text;
-    // A byte order mark, as spreadsheets write before UTF-8, is no part of
-    // the first column's name.
-    if (inv.size >= 3 && memcmp(p, "\xef\xbb\xbf", 3) == 0)
-        p += 3;
     uint64_t line = 1;
-    // Blank lines before the header are skipped.
-    for (;;) {
-        const char *first = detail::skip_blanks(p, end);
-        if (first == end) {
-            inv.records = inv.size;
-            return no_fault;
-        }
-        if (detail::class_of(*first) != detail::line_end)
-            break;
-        p = detail::past_line_end(first, end);
-        ++line;
+    const char *p = header_start(inv, line);
+    if (p == nullptr) {
+        inv.records = inv.size;
+        return no_fault;
     }
     inv.header = p;
     header_line = inv.header_line = line;

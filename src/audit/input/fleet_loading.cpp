@@ -17,16 +17,6 @@ namespace portslot::audit {
 
 namespace {
 
-// "portslot-audit: NAME: REASON", for a file that cannot be read.
-void write_failure(output &err, const char *name, int error)
-{
-    err.text("portslot-audit: ");
-    write_name(err, name);
-    err.text(": ");
-    err.text(strerror(error));
-    err.text("\n");
-}
-
 // An inventory loaded earlier from the file that `name` names now, or null.
 // Told from the name's identity before it is opened, as opening a FIFO a
 // second time would wait for ever for a writer; standard input and a pipe
@@ -47,7 +37,7 @@ const inventory *loaded_before(const loaded_fleet &loaded, const char *name)
 
 void write_read_once(output &err, const char *name, const inventory &earlier)
 {
-    err.text("portslot-audit: ");
+    warn(err);
     write_name(err, name);
     if (strcmp(earlier.name, name) == 0) {
         err.text(": named more than once; read once\n");
@@ -156,7 +146,7 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
             continue;
         }
         if (const int error = load_inventory(inv, err); error != 0) {
-            write_failure(err, inv.name, error);
+            warn_errno(err, inv.name, error);
             loaded.complete = false;
             continue;
         }

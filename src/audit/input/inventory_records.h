@@ -1,7 +1,7 @@
 // The records of an inventory in each of its formats: finding them, and
 // reading a record's address and label. (The plain format's lines are read
-// by inventory_lines.h, and the fields of the others found by
-// record_fields.h.)
+// by inventory_lines.h, the fields of the others found by record_fields.h
+// and taken apart by record_parts.h.)
 #ifndef PORTSLOT_AUDIT_INVENTORY_RECORDS_H
 #define PORTSLOT_AUDIT_INVENTORY_RECORDS_H
 
@@ -13,153 +13,9 @@
 #include "inventory_lines.h"
 #include "record_fields.h"
 #include "record_format.h"
+#include "record_parts.h"
 
 namespace portslot::audit {
-
-// Whether reading a record looks for what makes its address unusable: when
-// loading, yes; when a record that gave a device is read again, no.
-enum class address_checks { made, skipped };
-
-namespace detail {
-
-// `e` as a record with no field where the address should be.
-inline void no_address(entry &e, const char *record)
-{
-    e.no_field = true;
-    e.mac = e.after = e.before = record;
-    e.mac_size = e.after_size = e.before_size = 0;
-}
-
-// A record of fields split at runs of blanks, starting at its first.
-[[gnu::always_inline]] inline const char *read_blank_fields(const char *record, const char *end,
-                                                            uint32_t field_number, entry &e,
-                                                            address_checks checks)
-{
-    const char *p = record, *field = nullptr, *before_end = record;
-    unsigned nuls = 0;
-    e.has_quote = e.no_field = false;
-    for (uint32_t i = 1; p != end && class_of(*p) != line_end; ++i) {
-        if (i == field_number) {
-            field = p;
-            break;
-        }
-        before_end = run_end(p, end, nuls);
-        p = skip_blanks(before_end, end);
-    }
-    if (field == nullptr) { // too few fields
-        e.joiner = 0;
-        no_address(e, record);
-        return past_line_end(find_line_end(p, end), end);
-    }
-    nuls = 0;
-    const char *field_end = run_end(field, end, nuls);
-    e.before = record;
-    e.before_size = static_cast<size_t>(before_end - record);
-    const char *after = skip_blanks(field_end, end);
-    const char *record_end = find_line_end(after, end);
-    e.after = after;
-    e.after_size = static_cast<size_t>(trim_end(after, record_end) - after);
-    e.joiner = e.before_size != 0 && e.after_size != 0 ? ' ' : 0;
-    e.mac = field;
-    e.mac_size = static_cast<size_t>(field_end - field);
-    if (checks == address_checks::made)
-        e.has_nul = nuls != 0;
-    return past_line_end(record_end, end);
-}
-
-// The label of `e`, whose address field is [field, field_end) in the record
-// [record, record_end): the text before the field and after it, as written
-// in CSV and trimmed of blanks otherwise, joined by the delimiter.
-inline void place_label(entry &e, const char *record, const char *field, const char *field_end,
-                        const char *record_end, const record_format &format)
-{
-    e.before = record;
-    e.before_size = field == record ? 0 : static_cast<size_t>(field - 1 - record);
-    e.after = field_end == record_end ? record_end : field_end + 1;
-    e.after_size = static_cast<size_t>(record_end - e.after);
-    if (format.kind != record_format::csv) {
-        const char *before_end = trim_end(record, e.before + e.before_size);
-        e.before = skip_blanks(record, before_end);
-        e.before_size = static_cast<size_t>(before_end - e.before);
-        e.after = skip_blanks(e.after, record_end);
-        e.after_size = static_cast<size_t>(trim_end(e.after, record_end) - e.after);
-    }
-    e.joiner = field != record && field_end != record_end ? format.delimiter : 0;
-}
-
-// The address of `e` from its field [field, field_end): in CSV without its
-// quotes, and without blanks around it. With `checks` made, whether it holds a NUL
-// byte, or (in CSV, where no address holds one) a quote.
-[[gnu::always_inline]] inline void place_address(entry &e, const char *field, const char *field_end,
-                                                 const record_format &format, address_checks checks)
-{
-    const bool csv = format.kind == record_format::csv;
-    if (csv && field != field_end && *field == '"') {
-        const bool closed = field_end - field >= 2 && field_end[-1] == '"';
-        ++field;
-        field_end -= closed;
-        e.has_quote = !closed;
-    }
-    field = skip_blanks(field, field_end);
-    field_end = trim_end(field, field_end);
-    e.mac = field;
-    e.mac_size = static_cast<size_t>(field_end - field);
-    if (checks == address_checks::made) {
-        const nul_and_quote held = find_nul_and_quote(field, field_end);
-        e.has_nul = held.nul;
-        e.has_quote = e.has_quote || (held.quote && csv);
-    }
-}
-
-// A record of fields split at every delimiter; in CSV, quoted fields may
-// hold delimiters and line ends, counted in `line_ends`. A malformed CSV
-// record is noted in `e.malformed` and ends at its first line's end: the next
-// record starts on the line after it.
-[[gnu::always_inline]] inline const char *read_split_record(const char *record, const char *end,
-                                                            const record_format &format, entry &e,
-                                                            uint64_t &line_ends,
-                                                            address_checks checks)
-{
-    const char *field = nullptr, *field_end = nullptr; // the address's, as written
-    const char *p = record;
-    e.has_nul = e.has_quote = e.no_field = false;
-    e.malformed = no_fault;
-    e.joiner = 0;
-    // Split at every delimiter; with --csv, quoted fields may hold them.
-    const bool csv = format.kind == record_format::csv;
-    uint64_t inside = 0;
-    unsigned char fault = no_fault;
-    for (uint32_t i = 1;; ++i) {
-        const char *stop = csv ? csv_field_end(p, end, format.delimiter, inside, fault)
-                               : delimiter_or_line_end(p, end, format.delimiter);
-        if (i == format.field) {
-            field = p;
-            field_end = stop;
-        }
-        p = stop;
-        if (p == end || *p != format.delimiter)
-            break;
-        ++p;
-    }
-    if (checks == address_checks::made) {
-        if (fault != no_fault) {
-            e.malformed = fault;
-            no_address(e, record);
-            return past_line_end(find_line_end(record, end), end);
-        }
-    }
-    line_ends += inside;
-    e.spans_lines = inside != 0;
-    if (field == nullptr) {
-        no_address(e, record);
-    } else {
-        place_label(e, record, field, field_end, p, format);
-        place_address(e, field, field_end, format, checks);
-    }
-    return past_line_end(p, end);
-}
-
-} // namespace detail
 
 // A record split at a delimiter (not a blank) that gave a device, read again
 // from the field that holds its address, whose address starts at `place`:

@@ -15,7 +15,7 @@ namespace {
 [[noreturn]] void not_droppable(const inventory &inv, const char *name, const char *why)
 {
     output &err = fatal_diagnostics();
-    err.text("portslot-audit: ");
+    warn(err);
     write_place(err, inv.name, inv.header_line);
     err.text(": --drop-column '");
     write_escaped(err, name, strlen(name));
@@ -93,8 +93,6 @@ void find_dropped_columns(inventory &inv, const char *const *names, size_t count
 void drop_columns(const fleet &inventories, uint64_t offset, entry &e, growing_array<char> &label)
 {
     const inventory &inv = inventories.files[inventories.index_of(offset)];
-    if (inv.dropped_count == 0)
-        return;
     label.size = 0;
     bool separated = false;
     // Columns before the address, and after it: there are, when the

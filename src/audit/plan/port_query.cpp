@@ -18,8 +18,8 @@ bool within_block(int32_t first_port, uint64_t device)
 
 } // namespace
 
-bool keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, size_t count,
-                       const port_range &range, int64_t blocks, output &err)
+void keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, size_t count,
+                       const port_range &range, int64_t blocks, growing_array<port_miss> &misses)
 {
     const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
     const int64_t block_size = 2 * int64_t{range.port_count};
@@ -27,7 +27,6 @@ bool keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, s
     uint64_t *const items = devices.items;
     // The first port of the block of each port that a block can hold.
     growing_array<int32_t> wanted;
-    bool all_held = true;
     for (size_t i = 0; i < count; ++i) {
         const int64_t port = ports[i];
         const bool outside = port < range.port_min || port > range.port_max;
@@ -39,25 +38,13 @@ bool keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, s
             std::lower_bound(items, items + devices.size, block_first, before_block);
         const bool held = !outside && !odd && !past && at != items + devices.size &&
                           first_port_of(*at) == block_first;
-        if (held) {
+        if (held)
             wanted.push(block_first);
-            continue;
-        }
-        all_held = false;
-        err.text("portslot-audit: no device holds port ");
-        err.number(ports[i]);
-        if (outside) {
-            err.text(": it is outside the range ");
-            err.number(range.port_min);
-            err.text(" to ");
-            err.number(range.port_max);
-        } else if (odd) {
-            err.text(": it is odd, and blocks hold even ports only");
-        } else if (past) {
-            err.text(": it is past the last whole block, which ends at ");
-            err.number(end - 2);
-        }
-        err.text("\n");
+        else
+            misses.push(port_miss{ports[i], outside ? port_miss::outside
+                                            : odd   ? port_miss::odd
+                                            : past  ? port_miss::past
+                                                    : port_miss::unheld});
     }
     // The devices of the blocks wanted, moved to the front in block order.
     std::sort(wanted.items, wanted.items + wanted.size);
@@ -72,7 +59,6 @@ bool keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, s
         kept += static_cast<size_t>(hi - lo);
     }
     devices.size = kept;
-    return all_held;
 }
 
 } // namespace portslot::audit

@@ -7,16 +7,21 @@
 
 #include "fleet.h"
 #include "growing_array.h"
-#include "output.h"
 
 namespace portslot::audit {
 
+// A port asked that no device holds, and why: no device's block holds it,
+// or no block can (outside the range, odd, past its last whole block).
+struct port_miss {
+    int32_t port;
+    enum { unheld, outside, odd, past } why;
+};
+
 // Keeps, of the sorted `devices`, those whose block in `range` (of `blocks`
-// blocks) holds one of the `count` `ports`, in block order. Says of each
-// port that no device holds so, and why when no block can hold it. True
-// when a device holds every one.
-bool keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, size_t count,
-                       const port_range &range, int64_t blocks, output &err);
+// blocks) holds one of the `count` `ports`, in block order; the ports that
+// no device holds go into `misses`, in the order asked.
+void keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, size_t count,
+                       const port_range &range, int64_t blocks, growing_array<port_miss> &misses);
 
 } // namespace portslot::audit
 

@@ -1,14 +1,11 @@
 #include "suggest.h"
 
-#include "memory.h"
-#include "placement.h"
-#include "unavoidable_sharing.h"
-
-#include <stdlib.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
+
+#include "memory.h"
+#include "placement.h"
 
 namespace portslot::audit {
 
@@ -210,37 +207,6 @@ suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks,
     return best;
 }
 
-void write_progress(output &err, const port_range &range, int64_t tried, int64_t last,
-                    suggestion best)
-{
-    err.text("\r");
-    if (tried != 0) {
-        err.text("portslot-audit: searching: ");
-        err.number(tried);
-        err.text(" of ");
-        err.number(last);
-        err.text(" block counts (");
-        err.number(tried * 100 / last);
-        err.text("%), best so far --port-max ");
-        err.number(range_of_blocks(range, best.blocks).port_max);
-        err.text(" with ");
-        err.number(static_cast<int64_t>(best.sharing));
-        err.text(" devices sharing");
-    }
-    err.text("\x1b[K");
-    err.flush();
-}
-
-terminal_progress::terminal_progress(output &to, const port_range &over)
-    : err(to),
-      range(over), progress{[](void *context, int64_t tried, int64_t last, suggestion best) {
-                                const auto *self = static_cast<const terminal_progress *>(context);
-                                write_progress(self->err, self->range, tried, last, best);
-                            },
-                            this}
-{
-}
-
 // The range from range.port_min that holds `blocks` blocks, and no more.
 port_range range_of_blocks(const port_range &range, int64_t blocks)
 {
@@ -254,21 +220,16 @@ port_range range_of_blocks(const port_range &range, int64_t blocks)
 // the fewest of the distinct `devices` sharing, and among those the
 // smallest, and gives the devices their blocks in it.
 port_range suggest_range(growing_array<uint64_t> &devices, const fleet &inventories,
-                         const port_range &range, int64_t max_blocks, output &err)
+                         const port_range &range, int64_t max_blocks,
+                         const search_progress *progress, inseparable_groups &inseparable)
 {
     growing_array<uint64_t> keys;
     keys_of(devices, inventories, keys);
-    // Progress is for a person watching: only on a terminal. (Tests shorten
-    // the second it waits through PORTSLOT_AUDIT_PROGRESS_MS.)
-    terminal_progress progress(err, range);
-    if (const char *ms = getenv("PORTSLOT_AUDIT_PROGRESS_MS"))
-        progress.progress.after_ms = atoi(ms);
-    const suggestion best = search_blocks(keys.items, keys.size, max_blocks,
-                                          isatty(2) == 1 ? &progress.progress : nullptr);
+    const suggestion best = search_blocks(keys.items, keys.size, max_blocks, progress);
     const port_range found = range_of_blocks(range, best.blocks);
     place_devices(devices, inventories, found);
     if (best.sharing > 0)
-        write_unavoidable_sharing(devices, inventories, max_blocks, range.port_max, err);
+        find_inseparable_groups(devices, inventories, max_blocks, inseparable);
     return found;
 }
 

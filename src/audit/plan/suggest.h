@@ -8,7 +8,7 @@
 
 #include "fleet.h"
 #include "growing_array.h"
-#include "output.h"
+#include "unavoidable_sharing.h"
 
 namespace portslot::audit {
 
@@ -26,22 +26,6 @@ struct search_progress {
     int64_t after_ms = 1000;
 };
 
-// The line that a search over `range` shows on a terminal, rewritten in
-// place; cleared when `tried` is 0.
-void write_progress(output &err, const port_range &range, int64_t tried, int64_t last,
-                    suggestion best);
-
-// Progress that writes that line to `err`, both of which must outlive the
-// search.
-struct terminal_progress {
-    output &err;
-    const port_range &range;
-    search_progress progress;
-
-    terminal_progress(output &to, const port_range &over);
-    terminal_progress(const terminal_progress &) = delete;
-};
-
 // Over every number of blocks from 1 to `max_blocks` (at least 1), for the distinct
 // devices whose keys are `keys`: a device's block is its key modulo the
 // number of blocks, as in the derivation. It stops where no larger number
@@ -54,11 +38,12 @@ port_range range_of_blocks(const port_range &range, int64_t blocks);
 
 // Finds the range up to range.port_max (of `max_blocks` blocks) that leaves
 // the fewest of the distinct `devices` sharing, and among those the
-// smallest, and gives the devices their blocks in it; names on `err` the
-// devices that no range within the bounds separates, and on a terminal shows
-// the search's progress.
+// smallest, and gives the devices their blocks in it; gathers in
+// `inseparable` the devices that no range within the bounds separates.
+// `progress` may be null.
 port_range suggest_range(growing_array<uint64_t> &devices, const fleet &inventories,
-                         const port_range &range, int64_t max_blocks, output &err);
+                         const port_range &range, int64_t max_blocks,
+                         const search_progress *progress, inseparable_groups &inseparable);
 
 } // namespace portslot::audit
 

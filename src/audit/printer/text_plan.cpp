@@ -1,6 +1,6 @@
 // The plan as text: "first-last<TAB>mac<TAB>label" rows, the summary, and the
 // options of a range found.
-#include "plan_output.h"
+#include "plan_printer.h"
 
 #include <string.h>
 
@@ -215,6 +215,6 @@ void write_range(const port_range &range, output &out)
 
 } // namespace
 
-const plan_output text_output{write_range, write_rows, write_summary};
+const plan_printer text_printer{write_range, write_rows, write_summary};
 
 } // namespace portslot::audit

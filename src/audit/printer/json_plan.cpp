@@ -1,6 +1,6 @@
 // The plan as JSON Lines: one object a line, each with its "type": the
 // range --suggest found, a device for each row, and the summary.
-#include "plan_output.h"
+#include "plan_printer.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -283,6 +283,6 @@ void write_range(const port_range &range, output &out)
 
 } // namespace
 
-const plan_output json_output{write_range, write_rows, write_summary};
+const plan_printer json_printer{write_range, write_rows, write_summary};
 
 } // namespace portslot::audit

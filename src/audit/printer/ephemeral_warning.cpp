@@ -2,6 +2,7 @@
 
 #include <portslot/port_derivation.h>
 
+#include "fatal.h"
 #include "growing_array.h"
 
 namespace portslot::audit {
@@ -57,51 +58,24 @@ void write_text(output &err, const growing_array<char> &text)
     err.bytes(text.items, text.size);
 }
 
-} // namespace
-
-void warn_ephemeral_overlap(const port_range &range, const ephemeral_ports &kernel, output &err)
+// What to do about the exposed ports from `first` to `last`: the line
+// that reserves them (the even ports of `even`, merged with what is
+// reserved, where the line fits; else the whole span, into `span`), or to
+// move the range where reserving would leave fewer than half of the
+// ephemeral ports.
+void write_reservation(output &err, const ephemeral_ports &kernel, const port_set &even,
+                       port_set &span, int32_t exposed_first, int32_t exposed_last)
 {
-    // The ports a device can get: the even ports of the range's whole blocks.
-    const int64_t blocks = port_block_count(range.port_min, range.port_max, range.port_count);
-    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
-    const int64_t last = first + 2 * (blocks * range.port_count - 1);
-    port_set exposed, even_reserving = kernel.reserved, span_reserving = kernel.reserved;
-    int32_t exposed_first = -1, exposed_last = -1;
-    for (int64_t port = first < 0 ? 0 : first; port <= last && port <= 65535; port += 2) {
-        const auto p = static_cast<int32_t>(port);
-        if (p < kernel.low || p > kernel.high || kernel.reserved.has(static_cast<uint32_t>(p)))
-            continue;
-        exposed.add(static_cast<uint32_t>(p));
-        even_reserving.add(static_cast<uint32_t>(p));
-        exposed_first = exposed_first < 0 ? p : exposed_first;
-        exposed_last = p;
-    }
-    if (exposed_first < 0)
-        return;
-    growing_array<char> ports, value;
-    write_ports(ports, exposed, exposed_first, exposed_last, 2);
     const bool one = exposed_first == exposed_last;
-    err.text(one ? "portslot-audit: warning: port " : "portslot-audit: warning: the even ports ");
-    write_text(err, ports);
-    err.text(one ? " of the range lies" : " of the range lie");
-    err.text(" in the kernel's ephemeral ports (");
-    err.number(kernel.low);
-    err.text("-");
-    err.number(kernel.high);
-    err.text(one ? ") and is not reserved" : ") and are not reserved");
-    err.text(": an outgoing connection of this host may take a device's port, and the device"
-             " cannot listen until it ends. ");
-    // Even ports alone where the line fits; else the whole span, odd ports
-    // too; and neither when that would leave fewer than half the ephemeral
-    // ports to the host's own outgoing connections.
-    write_ports(value, even_reserving, 0, 65535, 1);
-    const port_set *reserving = &even_reserving;
+    growing_array<char> value;
+    write_ports(value, even, 0, 65535, 1);
+    const port_set *reserving = &even;
     if (value.size > longest_value) {
         for (int32_t p = exposed_first; p <= exposed_last; ++p)
-            span_reserving.add(static_cast<uint32_t>(p));
+            span.add(static_cast<uint32_t>(p));
         value.size = 0;
-        write_ports(value, span_reserving, 0, 65535, 1);
-        reserving = &span_reserving;
+        write_ports(value, span, 0, 65535, 1);
+        reserving = &span;
     }
     int64_t left = 0;
     for (int32_t p = kernel.low; p <= kernel.high; ++p)
@@ -128,6 +102,43 @@ void warn_ephemeral_overlap(const port_range &range, const ephemeral_ports &kern
     err.text("\n  echo 'net.ipv4.ip_local_reserved_ports = ");
     write_text(err, value);
     err.text("' >/etc/sysctl.d/60-portslot.conf\n");
+}
+
+} // namespace
+
+void warn_ephemeral_overlap(const port_range &range, const ephemeral_ports &kernel, output &err)
+{
+    // The ports a device can get: the even ports of the range's whole blocks.
+    const int64_t blocks = port_block_count(range.port_min, range.port_max, range.port_count);
+    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    const int64_t last = first + 2 * (blocks * range.port_count - 1);
+    port_set exposed, even_reserving = kernel.reserved, span_reserving = kernel.reserved;
+    int32_t exposed_first = -1, exposed_last = -1;
+    for (int64_t port = first < 0 ? 0 : first; port <= last && port <= 65535; port += 2) {
+        const auto p = static_cast<int32_t>(port);
+        if (p < kernel.low || p > kernel.high || kernel.reserved.has(static_cast<uint32_t>(p)))
+            continue;
+        exposed.add(static_cast<uint32_t>(p));
+        even_reserving.add(static_cast<uint32_t>(p));
+        exposed_first = exposed_first < 0 ? p : exposed_first;
+        exposed_last = p;
+    }
+    if (exposed_first < 0)
+        return;
+    growing_array<char> ports;
+    write_ports(ports, exposed, exposed_first, exposed_last, 2);
+    const bool one = exposed_first == exposed_last;
+    warn(err, one ? "warning: port " : "warning: the even ports ");
+    write_text(err, ports);
+    err.text(one ? " of the range lies" : " of the range lie");
+    err.text(" in the kernel's ephemeral ports (");
+    err.number(kernel.low);
+    err.text("-");
+    err.number(kernel.high);
+    err.text(one ? ") and is not reserved" : ") and are not reserved");
+    err.text(": an outgoing connection of this host may take a device's port, and the device"
+             " cannot listen until it ends. ");
+    write_reservation(err, kernel, even_reserving, span_reserving, exposed_first, exposed_last);
 }
 
 } // namespace portslot::audit

@@ -1,7 +1,7 @@
 // How the plan is written: as text or as JSON Lines. The form is chosen once;
 // each form only reads the plan.
-#ifndef PORTSLOT_AUDIT_PLAN_OUTPUT_H
-#define PORTSLOT_AUDIT_PLAN_OUTPUT_H
+#ifndef PORTSLOT_AUDIT_PLAN_PRINTER_H
+#define PORTSLOT_AUDIT_PLAN_PRINTER_H
 
 #include "fleet.h"
 #include "output.h"
@@ -16,7 +16,7 @@ struct rows_place {
     bool terminal;
 };
 
-struct plan_output {
+struct plan_printer {
     // The range --suggest found.
     void (*range)(const port_range &range, output &out);
     // A row for each device of the plan that has one, read from `inventories`.
@@ -26,10 +26,10 @@ struct plan_output {
 
 // "first-last<TAB>mac<TAB>label" rows; "D devices, U of B blocks in use, S
 // shared by K devices"; "--port-min N --port-max N --port-count N".
-extern const plan_output text_output;
+extern const plan_printer text_printer;
 
 // One JSON object a line: "range", "device" and "summary".
-extern const plan_output json_output;
+extern const plan_printer json_printer;
 
 } // namespace portslot::audit
 

@@ -1,0 +1,77 @@
+#include "key_record.h"
+
+#include <string.h>
+
+#include "inventory_records.h"
+
+namespace portslot::audit {
+
+namespace {
+
+bool is_space(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Adds a field to the label: a space between fields, none empty.
+void add_to_label(key_record &g, const char *text, size_t size)
+{
+    while (size > 0 && is_space(*text))
+        ++text, --size;
+    while (size > 0 && is_space(text[size - 1]))
+        --size;
+    if (size == 0)
+        return;
+    if (g.label.size != 0)
+        append(g.label, " ", 1);
+    append(g.label, text, size);
+}
+
+} // namespace
+
+void read_key_record(const inventory &inv, const char *record, uint32_t key_column, key_record &g)
+{
+    g.key.size = g.label.size = 0;
+    g.has_key = false;
+    const char *const end = inv.text + inv.size;
+    const record_format &format = inv.format;
+    const char *p = record;
+    for (uint32_t column = 1;; ++column) {
+        // The field's value, whole, into the key or the label.
+        growing_array<char> &value = column == key_column ? g.key : g.field;
+        value.size = 0;
+        const char *stop;
+        if (format.kind == record_format::csv) {
+            uint64_t line_ends = 0;
+            unsigned char fault = no_fault;
+            stop = csv_field_end(p, end, format.delimiter, line_ends, fault);
+            csv_value(p, stop, [&](const char *text, size_t size) { append(value, text, size); });
+        } else if (format.delimiter != 0) {
+            stop = detail::delimiter_or_line_end(p, end, format.delimiter);
+            append(value, p, static_cast<size_t>(stop - p));
+        } else { // runs of blanks; the key runs to the line's end
+            p = detail::skip_blanks(p, end);
+            stop = p;
+            while (stop != end && detail::class_of(*stop) != detail::line_end &&
+                   (column == key_column || detail::class_of(*stop) != detail::blank))
+                ++stop;
+            if (p == stop)
+                return;
+            append(value, p, static_cast<size_t>(stop - p));
+        }
+        if (column != key_column && column != format.field)
+            add_to_label(g, g.field.items, g.field.size);
+        g.has_key = g.has_key || column == key_column;
+        if (format.kind == record_format::csv || format.delimiter != 0) {
+            if (stop == end || *stop != format.delimiter)
+                return;
+            p = stop + 1;
+        } else {
+            if (column == key_column) // the rest of the line was the key
+                return;
+            p = stop;
+        }
+    }
+}
+
+} // namespace portslot::audit

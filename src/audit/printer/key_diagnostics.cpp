@@ -1,0 +1,157 @@
+#include <algorithm>
+#include <iterator>
+
+#include "fatal.h"
+#include "key_lines.h"
+#include "line_numbers.h"
+#include "shown_text.h"
+
+namespace portslot::audit {
+
+namespace {
+
+bool is_space(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// What a refusal says after the record's place.
+void write_refusal(output &err, const key_line &line, const char *texts)
+{
+    static constexpr const char *faults[] = {
+        "",
+        "",
+        "the type alone, without its base64 data",
+        "its data is not canonical base64",
+        "its data is larger than any key",
+        "its data is of another type than its text says",
+        "its data is cut short",
+        "its data has fields after the key's own",
+        "an Ed25519 key must be 32 bytes",
+        "a security key without its application",
+        "its curve is not its type's",
+        "its point is not an uncompressed point of its curve",
+        "its point is not on its curve",
+        "an RSA number below zero",
+        "an RSA modulus must be 1024 to 16384 bits",
+    };
+    static_assert(std::size(faults) == static_cast<size_t>(key_fault::rsa_size) + 1);
+    switch (line.why) {
+    case refusal::no_key:
+        err.text(": no public key\n");
+        return;
+    case refusal::control_in_key:
+        err.text(": a control byte in the key field\n");
+        return;
+    case refusal::address:
+        err.text(": the address is not a plain MAC address (12 hexadecimal digits, colons"
+                 " aside); no key line for it\n");
+        return;
+    default: // bad_key (same_key is said with its other place, by the caller)
+        break;
+    }
+    err.text(": not a public key sshd takes: ");
+    if (line.fault != key_fault::unknown_type) {
+        err.text(faults[static_cast<int>(line.fault)]);
+        err.text("\n");
+        return;
+    }
+    size_t word = 0;
+    while (word < line.key_size && !is_space(texts[line.key + word]))
+        ++word;
+    err.text("\"");
+    write_cut(err, texts + line.key, word, 64);
+    err.text("\" is not a key type (the field holds TYPE BASE64 and a comment, nothing before"
+             " it)\n");
+}
+
+// The line of the record at `offset`, from the offsets named (ascending)
+// and their lines.
+uint64_t line_of(const growing_array<uint64_t> &offsets, const growing_array<uint64_t> &numbers,
+                 uint64_t offset)
+{
+    const uint64_t *at = std::lower_bound(offsets.items, offsets.items + offsets.size, offset);
+    return numbers.items[at - offsets.items];
+}
+
+// For each shared block, its first port and the places of its devices.
+template <class Place>
+void write_shared_blocks(const growing_array<key_line> &lines, const Place &place, output &err)
+{
+    uint64_t devices = 0, blocks = 0;
+    for (size_t i = 0; i < lines.size; ++i)
+        if (lines.items[i].shared) {
+            ++devices;
+            blocks += i == 0 || lines.items[i - 1].first != lines.items[i].first;
+        }
+    if (blocks > 0) {
+        warn(err, "warning: ");
+        err.number(static_cast<int64_t>(devices));
+        err.text(" devices share ");
+        err.number(static_cast<int64_t>(blocks));
+        err.text(blocks == 1 ? " block" : " blocks");
+        err.text(", and each of their keys may listen on the others' ports:\n");
+        for (size_t i = 0; i < lines.size; ++i) {
+            const key_line &line = lines.items[i];
+            if (!line.shared)
+                continue;
+            const bool opens = i == 0 || lines.items[i - 1].first != line.first;
+            const bool closes = i + 1 == lines.size || lines.items[i + 1].first != line.first;
+            if (opens) {
+                err.text("  ");
+                err.number(line.first);
+                err.text(":");
+            }
+            err.text(" ");
+            place(line.offset);
+            if (closes)
+                err.text("\n");
+        }
+    }
+}
+
+} // namespace
+
+bool write_key_diagnostics(const growing_array<key_line> &lines, const fleet &inventories,
+                           const char *texts, output &err)
+{
+    growing_array<uint64_t> offsets;
+    for (size_t i = 0; i < lines.size; ++i) {
+        const key_line &line = lines.items[i];
+        if (line.why != refusal::none || line.shared)
+            offsets.push(line.offset);
+    }
+    if (offsets.size == 0)
+        return true;
+    std::sort(offsets.items, offsets.items + offsets.size);
+    growing_array<uint64_t> numbers;
+    numbers.reserve(offsets.size);
+    numbers.size = offsets.size;
+    number_lines(inventories, offsets.items, offsets.size, numbers.items);
+    const auto place = [&](uint64_t offset) {
+        write_place(err, inventories.files[inventories.index_of(offset)].name,
+                    line_of(offsets, numbers, offset));
+    };
+    // The refusals by place (the lines are in block order).
+    growing_array<const key_line *> refused;
+    for (size_t i = 0; i < lines.size; ++i)
+        if (lines.items[i].why != refusal::none)
+            refused.push(lines.items + i);
+    std::sort(refused.items, refused.items + refused.size,
+              [](const key_line *a, const key_line *b) { return a->offset < b->offset; });
+    for (size_t k = 0; k < refused.size; ++k) {
+        const key_line &line = *refused.items[k];
+        place(line.offset);
+        if (line.why == refusal::same_key) {
+            err.text(": the same public key as ");
+            place(line.other);
+            err.text(", so neither device's line is written: a key must be one device's\n");
+        } else {
+            write_refusal(err, line, texts);
+        }
+    }
+    write_shared_blocks(lines, place, err);
+    return refused.size == 0;
+}
+
+} // namespace portslot::audit
