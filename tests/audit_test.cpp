@@ -773,13 +773,15 @@ INSTANTIATE_TEST_SUITE_P(
         // wherever they stand; one the header lacks, or the addresses', ends
         // the run.
         audit_case{"csv_columns_dropped",
-                   {"--csv", "--all", "--drop-column", "key", "--drop-column", "1", "@c", "@e"},
+                   {"--csv", "--all", "--drop-column", "key", "--drop-column", "1", "@c", "@e", "@l"},
                    {{"c", "id,name,mac,key,site\n1,gw,aa:bb:cc:dd:ee:ff,ssh-ed25519 AAAA,\"x,y\"\n"
                           "2,cam,00:00:00:00:00:01,,\n"},
-                    {"e", ""}},
+                    {"e", ""},
+                    {"l", "name,key,mac\ncam2,k,00:00:00:00:00:02\n"}},
                    "40004-40006\t00:00:00:00:00:01\tcam,\n"
+                   "40008-40010\t00:00:00:00:00:02\t\n"
                    "40556-40558\taa:bb:cc:dd:ee:ff\tgw,\"x,y\"\n"
-                   "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "3 devices, 3 of 250 blocks in use, 0 shared by 0 devices\n",
                    "",
                    0},
         audit_case{"csv_columns_dropped_in_json",
@@ -793,10 +795,28 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    0},
         audit_case{"csv_dropped_column_not_found",
-                   {"--csv", "--drop-column", "Key", "--drop-column", "4", "@c"},
+                   {"--csv", "--drop-column", "Key", "--drop-column", "40", "@c"},
                    {{"c", "\nmac,key\n"}},
                    "",
-                   "portslot-audit: @c:2: --drop-column '4': no such column in the header\n",
+                   "portslot-audit: @c:2: --drop-column '40': no such column in the header\n",
+                   2},
+        audit_case{"csv_columns_dropped_beside_sockets",
+                   {"--sockets", "@s", "--csv", "--drop-column", "key", "@c"},
+                   {{"c", "mac,name,key\n00:00:00:00:00:01,cam,ssh-ed25519 AAAA\n"},
+                    {"s", "LISTEN 0 128 127.0.0.1:40004 0.0.0.0:*\n"}},
+                   "40004-40006\tlistening 40004\t00:00:00:00:00:01\tcam\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "1 device connected, 0 not connected, 0 ports of the range listening without a "
+                   "device\n",
+                   "",
+                   0},
+        audit_case{"csv_dropped_column_zero",
+                   {"--csv", "--drop-column", "0"},
+                   {},
+                   "",
+                   "portslot-audit: invalid value '0' for --drop-column: not a column's number from "
+                   "1, nor its name\n" +
+                       try_help,
                    2},
         audit_case{"csv_address_column_dropped",
                    {"--csv", "--drop-column", "MAC", "@c"},

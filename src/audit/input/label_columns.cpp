@@ -25,6 +25,11 @@ namespace {
     fatal_end();
 }
 
+bool is_digit(char c)
+{
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
 // The number of the columns in the header of `inv`.
 uint32_t header_columns(const inventory &inv)
 {
@@ -75,8 +80,8 @@ void find_dropped_columns(inventory &inv, const char *const *names, size_t count
     for (size_t i = 0; i < count; ++i) {
         const char *name = names[i];
         uint32_t column = 0;
-        if (name[0] >= '0' && name[0] <= '9') {
-            for (const char *p = name; *p >= '0' && *p <= '9' && column <= columns; ++p)
+        if (is_digit(name[0])) {
+            for (const char *p = name; is_digit(*p) && column <= columns; ++p)
                 column = column * 10 + static_cast<uint32_t>(*p - '0');
             column = column <= columns ? column : 0;
         } else {
@@ -88,6 +93,14 @@ void find_dropped_columns(inventory &inv, const char *const *names, size_t count
             not_droppable(inv, name, "the addresses' column, which no label holds");
         inv.dropped[inv.dropped_count++] = column;
     }
+}
+
+bool drops_columns(const fleet &inventories)
+{
+    bool dropping = false;
+    for (size_t i = 0; i < inventories.count; ++i)
+        dropping = dropping || inventories.files[i].dropped_count != 0;
+    return dropping;
 }
 
 void drop_columns(const fleet &inventories, uint64_t offset, entry &e, growing_array<char> &label)

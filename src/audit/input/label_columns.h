@@ -27,6 +27,9 @@ inline bool is_dropped(const inventory &inv, uint64_t column)
     return false;
 }
 
+// True when an inventory of `inventories` drops a column.
+bool drops_columns(const fleet &inventories);
+
 // The label of `e`, the record at `offset` of `inventories`, without the
 // columns its inventory drops: written into `label`, which `e` then points
 // to.

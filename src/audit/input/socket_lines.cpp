@@ -162,8 +162,6 @@ bool is_blank_line(const char *p, const char *end)
 int table_form(const char *p, const char *end)
 {
     const char *const first = skip_blanks(p, end);
-    if (first == end)
-        return 0;
     // "sl" or "N:" starts a line of /proc/net/tcp.
     const char *q = first;
     while (q < end && *q >= '0' && *q <= '9')
@@ -177,8 +175,6 @@ int table_form(const char *p, const char *end)
 line_kind read_socket_line(int form, const char *p, const char *end, int32_t &port)
 {
     const char *const first = skip_blanks(p, end);
-    if (first == end)
-        return line_kind::other;
     return form == 'p' ? read_proc_line(first, end, port)
                        : read_ss_line(split_words(first, end), port);
 }

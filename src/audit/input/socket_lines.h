@@ -13,13 +13,12 @@ enum class line_kind { other, listening, wrong };
 bool is_blank_line(const char *p, const char *end);
 
 // The form of a table, from its first line that is not blank: 'p' for
-// /proc/net/tcp ("sl" or "N:" starts it), else 's' for ss; 0 for a blank
-// line.
+// /proc/net/tcp ("sl" or "N:" starts it), else 's' for ss.
 int table_form(const char *p, const char *end);
 
-// The line [p, end) of a table of `form`: a socket that listens (its port
-// in `port`), another line of the form (a header, another state, a blank
-// line), or a line of neither.
+// The line [p, end), not blank, of a table of `form`: a socket that listens
+// (its port in `port`), another line of the form (a header, another state),
+// or a line of neither.
 line_kind read_socket_line(int form, const char *p, const char *end, int32_t &port);
 
 } // namespace portslot::audit

@@ -29,6 +29,14 @@ struct plan_row {
     uint64_t offset;
 };
 
+// Where an inventory drops columns, the label of `r` without them.
+inline void drop_row_columns(bool dropping, const fleet &inventories, plan_row &r,
+                             growing_array<char> &label)
+{
+    if (dropping) [[unlikely]]
+        drop_columns(inventories, r.offset, r.e, label);
+}
+
 // Calls `block(first, last, shared)` for each block of `p` that has rows, then
 // `row(plan_row)` for each of its devices, its label without the columns its
 // inventory drops.
@@ -40,9 +48,7 @@ void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&
     constexpr size_t ahead = 64; // records fetched ahead, as blocks visit them out of order
     char mac[24];
     growing_array<char> label; // a label without the columns dropped (--drop-column)
-    bool dropping = false;
-    for (size_t i = 0; i < inventories.count; ++i)
-        dropping = dropping || inventories.files[i].dropped_count != 0;
+    const bool dropping = drops_columns(inventories);
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         if (!p.has_rows(end - begin)) // a device alone, not listed: its record is not read
@@ -71,8 +77,7 @@ void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&
             r.e.mac = mac;
             if (first_port_of(mac, r.e.mac_size, layout) != r.first)
                 changed_since_planned(inventories, r.offset);
-            if (!Plain && dropping) [[unlikely]]
-                drop_columns(inventories, r.offset, r.e, label);
+            drop_row_columns(!Plain && dropping, inventories, r, label);
             row(static_cast<const plan_row &>(r));
         }
     }
