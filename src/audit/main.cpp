@@ -168,6 +168,30 @@ void load_in_block_order(const audit_options &options, const port_range &range,
                         options.keep_last ? kept_entry::last : kept_entry::first, err);
 }
 
+// --suggest's range, its devices placed in it; what it cannot separate and,
+// on a terminal, how far its search has come, said on `err`.
+port_range suggest(growing_array<uint64_t> &devices, const fleet &inventories,
+                   const port_range &range, int64_t blocks, output &err)
+{
+    terminal_progress progress(err, range);
+    inseparable_groups inseparable;
+    const port_range found = suggest_range(devices, inventories, range, blocks,
+                                           progress_on_terminal(progress), inseparable);
+    write_unavoidable_sharing(inseparable, inventories, range.port_max, err);
+    return found;
+}
+
+// --port: keeps the devices that hold the ports asked, and says which no
+// device holds; true when every one is held.
+bool keep_holders(const audit_options &options, growing_array<uint64_t> &devices,
+                  const port_range &range, int64_t blocks, output &err)
+{
+    growing_array<port_miss> misses;
+    keep_port_holders(devices, options.ports, options.port_queries, range, blocks, misses);
+    write_port_misses(misses, range, blocks, err);
+    return misses.size == 0;
+}
+
 // The blocks of the range the devices take them in; 0 after saying why it
 // cannot be used (for keys, also a range that gives no port a key can
 // listen on).
@@ -201,23 +225,13 @@ int audit(const audit_options &options, output &out, output &err)
     // --suggest: the range with the least sharing, and the devices' blocks in it.
     port_range placed_in = range;
     if (options.suggest) {
-        terminal_progress progress(err, range);
-        inseparable_groups inseparable;
-        placed_in = suggest_range(loaded.devices, inventories, range, blocks,
-                                  progress_on_terminal(progress), inseparable);
-        write_unavoidable_sharing(inseparable, inventories, range.port_max, err);
+        placed_in = suggest(loaded.devices, inventories, range, blocks, err);
         writer.range(placed_in, out);
     }
 
     // --port: only the devices that hold the ports asked.
     const bool queries = options.port_queries > 0;
-    growing_array<port_miss> misses;
-    if (queries) {
-        keep_port_holders(loaded.devices, options.ports, options.port_queries, range, blocks,
-                          misses);
-        write_port_misses(misses, range, blocks, err);
-    }
-    const bool all_held = misses.size == 0;
+    const bool all_held = !queries || keep_holders(options, loaded.devices, range, blocks, err);
 
     // --listening: the devices beside the sockets that listen.
     port_set listening;
