@@ -639,7 +639,7 @@ TEST(block_of_address, agrees_with_the_derivation)
         const std::int32_t want = mac.find('\0') == std::string::npos
                                       ? portslot::compute_port(mac.c_str(), min, max, count, 1)
                                       : -1;
-        ASSERT_EQ(portslot::audit::first_port_of(mac.data(), mac.size(), layout), want)
+        ASSERT_EQ(portslot::audit::first_port_of_address(mac.data(), mac.size(), layout), want)
             << testing::PrintToString(mac) << " " << min << " " << max << " " << count;
         // And its key, as the library reads it, for the search.
         char digits[18];

@@ -50,6 +50,9 @@ const char usage_text[] =
     "with --port: when each port is held by exactly one device),\n"
     "1 when some block is shared (with --port: a port held by none or by several;\n"
     "with --listening, also when a port of the range listens without a device),\n"
-    "2 when a line gives no port, a file cannot be read or an option is wrong.\n";
+    "2 when the audit is incomplete: a line gives no port or is no record, a file\n"
+    "cannot be read or changes while read, a CSV file has no such column, a key\n"
+    "is refused, a line of a socket table is of neither form, the range holds no\n"
+    "block, memory runs out, the output cannot be written, or an option is wrong.\n";
 
 } // namespace portslot::audit

@@ -56,7 +56,7 @@ inline constexpr address_bytes address_table = make_address_bytes();
 // The first port of the block that the address `mac` (`size` bytes, which
 // need no terminating NUL) gives in `layout`, or -1 when it gives none.
 // `layout` holds at least one block.
-inline int32_t first_port_of(const char *mac, size_t size, const block_layout &layout)
+inline int32_t first_port_of_address(const char *mac, size_t size, const block_layout &layout)
 {
     using detail::address_table;
     const auto *m = reinterpret_cast<const unsigned char *>(mac);

@@ -130,7 +130,7 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
     uint64_t line = 1;
     const char *p = header_start(inv, line);
     if (p == nullptr) {
-        inv.records = inv.size;
+        inv.records_start = inv.size;
         return no_fault;
     }
     inv.header = p;
@@ -157,7 +157,7 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
         record_end = q;
         if (fault != no_fault) { // no names to trust, and no record after it
             inv.header = nullptr;
-            inv.records = inv.size;
+            inv.records_start = inv.size;
             return fault;
         }
         if (!fold)
@@ -166,7 +166,7 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
             break;
     }
     inv.header_size = static_cast<size_t>(record_end - p);
-    inv.records = static_cast<size_t>(detail::past_line_end(record_end, end) - inv.text);
+    inv.records_start = static_cast<size_t>(detail::past_line_end(record_end, end) - inv.text);
     inv.records_line = line + 1;
     if (field_given)
         return no_fault; // the column by its number

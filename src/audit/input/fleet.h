@@ -43,7 +43,7 @@ struct fleet {
 // them.
 inline bool starts_record(const inventory &inv, const char *place)
 {
-    return inv.format.kind == record_format::plain || place == inv.text + inv.records ||
+    return inv.format.kind == record_format::plain || place == inv.text + inv.records_start ||
            detail::class_of(place[-1]) == detail::line_end;
 }
 inline const char *record_at(const inventory &inv, const char *place)
@@ -52,7 +52,7 @@ inline const char *record_at(const inventory &inv, const char *place)
         return place;
     // Back to the line's start, eight bytes at a time: the last line end in a
     // word is the highest of its exact marks.
-    const char *const first = inv.text + inv.records;
+    const char *const first = inv.text + inv.records_start;
     const char *p = place;
     for (; p - first >= 8; p -= 8) {
         const uint64_t word = load_word(p - 8);

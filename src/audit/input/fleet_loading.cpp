@@ -81,13 +81,13 @@ bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout
 {
     bool ok = true;
     for_each_record(
-        inv, inv.text + inv.records,
+        inv, inv.text + inv.records_start,
         inv.records_line, [&](const entry &e, const char *record) __attribute__((always_inline)) {
             // An address longer than 17 bytes gives no port; so does a NUL byte
             // in it, which no argument could carry to portslot, or a quote.
             const int32_t first = e.has_nul || e.has_quote || e.no_field
                                       ? -1
-                                      : first_port_of(e.mac, e.mac_size, layout);
+                                      : first_port_of_address(e.mac, e.mac_size, layout);
             if (first >= 0) {
                 const uint64_t offset =
                     base + static_cast<uint64_t>(device_place(record, e, inv.format) - inv.text);
@@ -157,7 +157,7 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
         // of the first line's address.
         if (inv.format.kind != record_format::csv && inv.size >= 3 &&
             memcmp(inv.text, "\xef\xbb\xbf", 3) == 0)
-            inv.records = 3;
+            inv.records_start = 3;
         if (inv.format.kind == record_format::csv) {
             entry header{};
             if (const unsigned char fault = read_csv_header(inv, source.field_name, header.line)) {

@@ -34,7 +34,7 @@ struct inventory {
     // Columns left out of the labels (--drop-column), from 1.
     uint32_t dropped[8] = {};
     size_t dropped_count = 0;
-    size_t records = 0;
+    size_t records_start = 0; // the offset of its first record
     uint64_t records_line = 1;
 };
 

@@ -150,7 +150,7 @@ struct identity_table {
 };
 
 // Duplicates in the input order of the entries reported.
-inline void sort_by_later(growing_array<duplicate> &duplicates)
+inline void sort_by_reported(growing_array<duplicate> &duplicates)
 {
     std::sort(duplicates.items, duplicates.items + duplicates.size,
               [](const duplicate &a, const duplicate &b) { return a.reported < b.reported; });

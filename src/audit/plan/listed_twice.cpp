@@ -64,7 +64,7 @@ void drop_listed_twice(growing_array<uint64_t> &devices, const fleet &inventorie
         return;
     devices.size = static_cast<size_t>(
         std::remove(devices.items, devices.items + devices.size, dropped) - devices.items);
-    sort_by_later(duplicates);
+    sort_by_reported(duplicates);
 }
 
 } // namespace portslot::audit

@@ -29,7 +29,8 @@ void place_devices(growing_array<uint64_t> &devices, const fleet &inventories,
         for (size_t i = 0; i < devices.size; ++i) {
             const uint64_t offset = offset_of(devices.items[i]);
             const entry e = entry_at<plain()>(inventories, offset);
-            devices.items[i] = make_device(first_port_of(e.mac, e.mac_size, layout), offset);
+            devices.items[i] =
+                make_device(first_port_of_address(e.mac, e.mac_size, layout), offset);
         }
     });
     // The devices are in the order of their old blocks now: back to input

@@ -6,12 +6,14 @@ namespace portslot::audit {
 
 namespace {
 
+// Orders devices against the block at `first_port`, for the binary searches:
+// the device's block comes before it, or it comes before the device's.
 bool before_block(uint64_t device, int32_t first_port)
 {
     return first_port_of(device) < first_port;
 }
 
-bool within_block(int32_t first_port, uint64_t device)
+bool precedes_block_of(int32_t first_port, uint64_t device)
 {
     return first_port < first_port_of(device);
 }
@@ -54,7 +56,7 @@ void keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, s
             continue;
         uint64_t *const last = items + devices.size;
         uint64_t *lo = std::lower_bound(items + kept, last, wanted.items[i], before_block);
-        uint64_t *hi = std::upper_bound(lo, last, wanted.items[i], within_block);
+        uint64_t *hi = std::upper_bound(lo, last, wanted.items[i], precedes_block_of);
         std::copy(lo, hi, items + kept); // never forward of where it reads
         kept += static_cast<size_t>(hi - lo);
     }

@@ -75,7 +75,7 @@ void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&
                 memcpy(mac, r.e.mac, r.e.mac_size);
             }
             r.e.mac = mac;
-            if (first_port_of(mac, r.e.mac_size, layout) != r.first)
+            if (first_port_of_address(mac, r.e.mac_size, layout) != r.first)
                 changed_since_planned(inventories, r.offset);
             drop_row_columns(!Plain && dropping, inventories, r, label);
             row(static_cast<const plan_row &>(r));
