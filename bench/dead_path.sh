@@ -9,9 +9,6 @@
 # Root; not part of the test run.
 #   dead_path.sh BUILD_DIR SSHD README [CUTS]
 set -u
-build=$(cd "$1" && pwd)
-sshd=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
-readme=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
 cuts=${4:-5}
 . "$(dirname "$0")/tunnel_lab.sh"
 lab_enter "$0" "$@"

@@ -19,9 +19,6 @@
 # within 5 minutes.
 #   tunnel_fleet.sh BUILD_DIR SSHD README [N]
 set -u
-build=$(cd "$1" && pwd)
-sshd=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
-readme=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
 devices=${4:-500}
 . "$(dirname "$0")/tunnel_lab.sh"
 lab_enter "$0" "$@"

@@ -11,11 +11,15 @@
 
 lab_namespaces=() lab_pids=()
 
-# lab_enter "$0" "$@": as root, with the programs named after --, in new
+# lab_enter "$0" BUILD_DIR SSHD README ...: sets build, sshd and readme (as
+# absolute paths); as root, with the programs the laboratory needs, in new
 # namespaces; sets work (the benchmark's folder) and prefix.
 lab_enter() {
   local script=$1
   shift
+  build=$(cd "$1" && pwd)
+  sshd=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+  readme=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
   if [ "${PORTSLOT_LAB_INSIDE:-}" != 1 ]; then
     [ "$(id -u)" -eq 0 ] || { echo "${script##*/}: needs root (network namespaces)" >&2; exit 2; }
     for program in "$sshd" ssh dbclient dropbearkey ip unshare ss dash; do
