@@ -154,11 +154,6 @@ line_kind read_ss_line(const line_words &w, int32_t &port)
 
 } // namespace
 
-bool is_blank_line(const char *p, const char *end)
-{
-    return skip_blanks(p, end) == end;
-}
-
 int table_form(const char *p, const char *end)
 {
     const char *const first = skip_blanks(p, end);

@@ -10,7 +10,12 @@ namespace portslot::audit {
 enum class line_kind { other, listening, wrong };
 
 // True when [p, end) holds blanks alone, or nothing.
-bool is_blank_line(const char *p, const char *end);
+inline bool is_blank_line(const char *p, const char *end)
+{
+    while (p != end && (*p == ' ' || *p == '\t'))
+        ++p;
+    return p == end;
+}
 
 // The form of a table, from its first line that is not blank: 'p' for
 // /proc/net/tcp ("sl" or "N:" starts it), else 's' for ss.
