@@ -188,7 +188,7 @@ bool keep_holders(const audit_options &options, growing_array<uint64_t> &devices
 {
     growing_array<port_miss> misses;
     keep_port_holders(devices, options.ports, options.port_queries, range, blocks, misses);
-    write_port_misses(misses, range, blocks, err);
+    write_port_misses(misses, range, err);
     return misses.size == 0;
 }
 

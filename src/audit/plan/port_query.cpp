@@ -43,10 +43,12 @@ void keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, s
         if (held)
             wanted.push(block_first);
         else
-            misses.push(port_miss{ports[i], outside ? port_miss::outside
-                                            : odd   ? port_miss::odd
-                                            : past  ? port_miss::past
-                                                    : port_miss::unheld});
+            misses.push(port_miss{ports[i],
+                                  outside ? port_miss::outside
+                                  : odd   ? port_miss::odd
+                                  : past  ? port_miss::past
+                                          : port_miss::unheld,
+                                  static_cast<int32_t>(end - 2)});
     }
     // The devices of the blocks wanted, moved to the front in block order.
     std::sort(wanted.items, wanted.items + wanted.size);

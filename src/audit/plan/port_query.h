@@ -15,6 +15,7 @@ namespace portslot::audit {
 struct port_miss {
     int32_t port;
     enum { unheld, outside, odd, past } why;
+    int32_t last_whole; // past: the last port of the range's last whole block
 };
 
 // Keeps, of the sorted `devices`, those whose block in `range` (of `blocks`

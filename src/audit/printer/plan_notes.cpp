@@ -38,10 +38,8 @@ void write_group(const inseparable_device *from, const inseparable_device *to, c
 } // namespace
 
 void write_port_misses(const growing_array<port_miss> &misses, const port_range &range,
-                       int64_t blocks, output &err)
+                       output &err)
 {
-    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
-    const int64_t end = first + 2 * int64_t{range.port_count} * blocks; // past the last block
     for (size_t i = 0; i < misses.size; ++i) {
         warn(err, "no device holds port ");
         err.number(misses.items[i].port);
@@ -57,7 +55,7 @@ void write_port_misses(const growing_array<port_miss> &misses, const port_range 
             break;
         case port_miss::past:
             err.text(": it is past the last whole block, which ends at ");
-            err.number(end - 2);
+            err.number(misses.items[i].last_whole);
             break;
         case port_miss::unheld:
             break;

@@ -16,9 +16,9 @@
 namespace portslot::audit {
 
 // "portslot-audit: no device holds port P" for each of `misses`, and why
-// when no block of `range` (of `blocks` blocks) can hold it.
+// when no block of `range` can hold it.
 void write_port_misses(const growing_array<port_miss> &misses, const port_range &range,
-                       int64_t blocks, output &err);
+                       output &err);
 
 // The line that a search over `range` shows on a terminal, rewritten in
 // place; cleared when `tried` is 0.
