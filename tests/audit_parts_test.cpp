@@ -21,7 +21,9 @@
 #include "inventory.h"
 #include "inventory_lines.h"
 #include "inventory_records.h"
+#include "host_aliases.h"
 #include "json_text.h"
+#include "metrics.h"
 #include "listed_twice.h"
 #include "memory.h"
 #include "output.h"
@@ -421,6 +423,49 @@ TEST(json_text, escapes_and_mends)
             EXPECT_EQ(got, c.json) << testing::PrintToString(c.text.substr(0, 40)) << capacity;
         }
     }
+}
+
+// A label's value for the metrics: the format's three escapes, other
+// control bytes and bad UTF-8 as U+FFFD, the tab kept, cut at 256 bytes
+// where a character starts.
+TEST(metrics, label_values_escaped_and_cut)
+{
+    const std::string long_label = std::string(255, 'a') + "\xc3\xa9" + "b";
+    const struct {
+        std::string text, value;
+    } cases[] = {
+        {"gateway \"x\"\\y\nz\tw", "gateway \\\"x\\\"\\\\y\\nz\tw"},
+        {"a\x01\x1b\x7f\xff\xc3\xa9", "a\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xc3\xa9"},
+        {long_label, std::string(255, 'a')},
+    };
+    for (const auto &c : cases) {
+        std::FILE *file = std::tmpfile();
+        portslot::output out(fileno(file));
+        portslot::audit::write_label_value(out, c.text.data(), c.text.size());
+        ASSERT_TRUE(out.flush());
+        std::rewind(file);
+        std::string got;
+        for (int ch; (ch = std::fgetc(file)) != EOF;)
+            got += static_cast<char>(ch);
+        std::fclose(file);
+        EXPECT_EQ(got, c.value);
+    }
+}
+
+TEST(host_aliases, names_ssh_takes_for_one_device)
+{
+    const std::string too_long(65, 'a');
+    const struct {
+        const char *word;
+        bool usable;
+    } cases[] = {
+        {"gateway-2.site_1+x", true}, {"", false},           {"-n", false},
+        {".hidden", false},           {"a*", false},         {"a,b", false},
+        {"caf\xc3\xa9", false},       {"10.0.0.1", false},   {"LocalHost", false},
+        {"aabbccddeeff", false},      {"aabbccddeefg", true}, {too_long.c_str(), false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(portslot::audit::usable_alias(c.word, strlen(c.word)), c.usable) << c.word;
 }
 
 TEST(inventory, reads_a_stream_longer_than_its_first_guess)

@@ -123,6 +123,19 @@ const std::string both_ports_of_40556 = ss_listening({40556, 40558});
 const std::string fleet_summary = "4 devices, 2 of 250 blocks in use, 1 shared by 3 devices\n";
 const std::string try_help = "Try 'portslot-audit --help' for more information.\n";
 
+// A device's block of --ssh-config, after the blank line that parts blocks.
+std::string host_block(const std::string &place, bool shared, const std::string &alias, int port,
+                       const std::string &mac, bool jump)
+{
+    const std::string ports = std::to_string(port) + "-" + std::to_string(port + 2);
+    return "\n# " + place + "\n" +
+           (shared ? "# shares ports " + ports +
+                         " with another device: only the one connected answers\n"
+                   : "") +
+           "Host " + alias + "\n    HostName localhost\n    Port " + std::to_string(port) +
+           "\n    HostKeyAlias " + mac + "\n" + (jump ? "    ProxyJump admin@tunnel\n" : "");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     runs, audit,
     testing::Values(
@@ -1264,6 +1277,84 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: --authorized-keys 'key' names a column, which only --csv has; "
                    "give a field number\n" +
                        try_help,
+                   2},
+        // ssh_config: an alias from the label's first word where it can be
+        // one and is not taken (without case), else from the address; the
+        // shared block said; an address not plain gets no block (status 2).
+        audit_case{"hosts_aliases",
+                   {"--ssh-config", "--jump", "admin@tunnel", "@h"},
+                   {{"h", "aa:bb:cc:dd:ee:ff gateway room 1\n00:00:00:00:00:8b Gateway\n"
+                          "00:00:00:00:00:01\n00:00:00:00:00:02 \"quoted\"\n"
+                          "00:00:00:00:00:03 LOCALHOST\naa:bb:cc:dd:ee:fg odd\n"
+                          "00:00:00:00:00:05 aabbccddeeff\n"}},
+                   (host_block("@h:1", true, "gateway", 40556, "aa:bb:cc:dd:ee:ff", true) +
+                       host_block("@h:2", true, "00000000008b", 40556, "00:00:00:00:00:8b", true) +
+                       host_block("@h:3", false, "000000000001", 40004, "00:00:00:00:00:01", true) +
+                       host_block("@h:4", false, "000000000002", 40008, "00:00:00:00:00:02", true) +
+                       host_block("@h:5", false, "000000000003", 40012, "00:00:00:00:00:03", true) +
+                    host_block("@h:7", false, "000000000005", 40020, "00:00:00:00:00:05", true))
+                       .substr(1),
+                   "@h:2: alias \"Gateway\" is @h:1's already; this device is 00000000008b\n"
+                   "@h:6: the address is not a plain MAC address (12 hexadecimal digits, colons "
+                   "aside); no Host block for it\n"
+                   "portslot-audit: warning: 2 devices share a block with another, and only the "
+                   "one connected answers on its port (their blocks say so)\n",
+                   2},
+        audit_case{"hosts_column_port_2",
+                   {"--csv", "--ssh-config", "--alias-field", "name", "--ssh-port-num", "2", "@c"},
+                   {{"c", "mac,name\n00:00:00:00:00:01,a b\n00:00:00:00:00:02,\n"}},
+                   host_block("@c:2", false, "a", 40006, "00:00:00:00:00:01", false).substr(1) +
+                       host_block("@c:3", false, "000000000002", 40010, "00:00:00:00:00:02", false),
+                   "",
+                   0},
+        audit_case{"hosts_column_missing",
+                   {"--csv", "--ssh-config", "--alias-field", "host", "@c"},
+                   {{"c", "mac,name\n00:00:00:00:00:01,a\n"}},
+                   host_block("@c:2", false, "000000000001", 40004, "00:00:00:00:00:01", false)
+                       .substr(1),
+                   "portslot-audit: @c: no column named \"host\" for the aliases; its devices are "
+                   "named by their addresses\n",
+                   2},
+        audit_case{"hosts_options_alone",
+                   {"--jump", "a@b"},
+                   {},
+                   "",
+                   "portslot-audit: --jump goes only with --ssh-config\n" + try_help,
+                   2},
+        audit_case{"hosts_jump_two_words",
+                   {"--ssh-config", "--jump", "a #b"},
+                   {},
+                   "",
+                   "portslot-audit: invalid value 'a #b' for --jump: not USER@HOST for ProxyJump "
+                   "(no blank, quote, backslash, '#' or control byte)\n" +
+                       try_help,
+                   2},
+        audit_case{"hosts_port_num_past",
+                   {"--ssh-config", "--ssh-port-num", "3"},
+                   {},
+                   "",
+                   "portslot-audit: --ssh-port-num 3: a block holds ports 1 to 2\n" + try_help,
+                   2},
+        audit_case{"hosts_with_sockets",
+                   {"--ssh-config", "--sockets", "-"},
+                   {},
+                   "",
+                   "portslot-audit: --ssh-config cannot be used with --sockets\n" + try_help,
+                   2},
+        audit_case{"metrics_alone",
+                   {"--metrics", "m.prom"},
+                   {},
+                   "",
+                   "portslot-audit: --metrics goes only with --listening or --sockets\n" +
+                       try_help,
+                   2},
+        audit_case{"metrics_folder_missing",
+                   {"--sockets", "@s", "--metrics", "/nonexistent/m.prom", "@f"},
+                   {{"s", ""}, {"f", "00:00:00:00:00:01 solo\n"}},
+                   "40004-40006\tnot listening\t00:00:00:00:00:01\tsolo\n1 device, 1 of 250 "
+                   "blocks in use, 0 shared by 0 devices\n0 devices connected, 1 not connected, 0 ports of "
+                   "the range listening without a device\n",
+                   "portslot-audit: /nonexistent/m.prom: No such file or directory\n",
                    2},
         // A block of 40,000 ports, past the last port number: its ports that
         // listen, up to 65534, and the odd port no device can hold.

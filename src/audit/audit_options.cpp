@@ -69,18 +69,33 @@ bool parse_delimiter(const char *text, char &delimiter)
     return true;
 }
 
+// --jump's USER@HOST (or a list of them, as ssh's -J takes): one word of
+// an ssh_config line, without a quote, a backslash, '#' or a control byte.
+bool is_jump(const char *text)
+{
+    if (*text == '\0' || *text == '-')
+        return false;
+    for (; *text != '\0'; ++text) {
+        const auto c = static_cast<unsigned char>(*text);
+        if (c <= ' ' || c >= 0x7f || c == '"' || c == '\'' || c == '\\' || c == '#')
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace {
 
 // The options, and what each takes.
-enum class takes { nothing, number, port, field, key_field, delimiter, name, column };
+enum class takes { nothing, number, port, field, key_field, alias_field, jump, delimiter, name, column };
 struct option_spec {
     const char *name;
     takes what;
     bool audit_options::*flag;           // with nothing: set
     int32_t audit_options::*number;      // with a number: where it goes
     parsed_command::error_kinds refusal; // a value it cannot take
+    const char *audit_options::*text = nullptr; // with a name: where it goes
 };
 constexpr option_spec known_options[] = {
     {"--all", takes::nothing, &audit_options::all, nullptr, {}},
@@ -89,7 +104,13 @@ constexpr option_spec known_options[] = {
     {"--json", takes::nothing, &audit_options::json, nullptr, {}},
     {"--keep-last", takes::nothing, &audit_options::keep_last, nullptr, {}},
     {"--listening", takes::nothing, &audit_options::listening, nullptr, {}},
-    {"--sockets", takes::name, nullptr, nullptr, {}},
+    {"--sockets", takes::name, nullptr, nullptr, {}, &audit_options::sockets},
+    {"--metrics", takes::name, nullptr, nullptr, {}, &audit_options::metrics},
+    {"--ssh-config", takes::nothing, &audit_options::ssh_config, nullptr, {}},
+    {"--alias-field", takes::alias_field, nullptr, nullptr, parsed_command::not_a_field},
+    {"--ssh-port-num", takes::number, nullptr, &audit_options::ssh_port_num,
+     parsed_command::not_a_number},
+    {"--jump", takes::jump, nullptr, nullptr, parsed_command::not_a_jump},
     {"--authorized-keys", takes::key_field, nullptr, nullptr, parsed_command::not_a_field},
     {"--help", takes::nothing, nullptr, nullptr, {}},
     {"--version", takes::nothing, nullptr, nullptr, {}},
@@ -118,9 +139,14 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
 {
     int32_t number = 0;
     switch (option.what) {
-    case takes::name: // --sockets (which settle() makes --listening too)
-        options.sockets = value;
+    case takes::name: // --sockets (which settle() makes --listening too), --metrics
+        options.*option.text = value;
         return true;
+    case takes::jump:
+        options.jump = value;
+        return is_jump(value);
+    case takes::alias_field:
+        return parse_field(value, options.alias_field, options.alias_field_name);
     case takes::field:
         return parse_field(value, options.field, options.field_name);
     case takes::key_field:
@@ -144,6 +170,8 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
     default: // a number
         options.port_max_given =
             options.port_max_given || option.number == &audit_options::port_max;
+        options.ssh_port_num_given =
+            options.ssh_port_num_given || option.number == &audit_options::ssh_port_num;
         return parse_number(value, options.*option.number);
     }
 }
@@ -158,6 +186,38 @@ parsed_command &refuse(parsed_command &command, parsed_command::error_kinds kind
     command.name_size = name_size;
     command.value = value;
     return command;
+}
+
+// --ssh-config's own options, and what it cannot be used with; true when
+// `command` was refused.
+bool settle_ssh_config(parsed_command &command)
+{
+    const audit_options &options = command.options;
+    const auto fail = [&](parsed_command::error_kinds kind, const char *name, const char *value) {
+        refuse(command, kind, name, strlen(name), value);
+        return true;
+    };
+    const char *own = options.alias_field != 0 || options.alias_field_name != nullptr
+                          ? "--alias-field"
+                      : options.ssh_port_num_given ? "--ssh-port-num"
+                      : options.jump != nullptr   ? "--jump"
+                                                  : nullptr;
+    if (!options.ssh_config && own != nullptr)
+        return fail(parsed_command::needs_other, own, "--ssh-config");
+    if (options.alias_field_name != nullptr && !options.csv)
+        return fail(parsed_command::needs_csv, "--alias-field", options.alias_field_name);
+    const bool keys = options.key_field != 0 || options.key_field_name != nullptr;
+    const char *other = !options.ssh_config            ? nullptr
+                        : keys                         ? "--authorized-keys"
+                        : options.suggest              ? "--suggest"
+                        : options.port_queries > 0     ? "--port"
+                        : options.sockets != nullptr   ? "--sockets"
+                        : options.listening            ? "--listening"
+                        : options.json                 ? "--json"
+                        : options.dropped_count > 0
+                            ? "--drop-column (an alias is one field: --alias-field chooses it)"
+                            : nullptr;
+    return other != nullptr && fail(parsed_command::conflicting, "--ssh-config", other);
 }
 
 // What no single option says: combinations refused, and the defaults that
@@ -192,6 +252,10 @@ void settle(parsed_command &command, const char **files)
                     : options.port_queries > 0 ? "--port"
                     : options.listening        ? listening
                                                : "--json");
+    if (settle_ssh_config(command))
+        return;
+    if (options.metrics != nullptr && !options.listening)
+        return fail(parsed_command::needs_other, "--metrics", 9, "--listening or --sockets");
     if (options.port_queries > 0 && (options.suggest || options.all))
         return fail(parsed_command::conflicting, "--port", 6,
                     options.suggest ? "--suggest" : "--all");

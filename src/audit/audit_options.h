@@ -22,6 +22,17 @@ struct audit_options {
     // of the table `sockets` ("-": standard input).
     bool listening = false;
     const char *sockets = nullptr;
+    // --metrics: where the live view goes, for a textfile collector.
+    const char *metrics = nullptr;
+    // --ssh-config: a Host block a device; its alias from field `alias_field`
+    // (or the column `alias_field_name`; 0 and null: the label's first
+    // word), its port the block's `ssh_port_num`th, through `jump` if given.
+    bool ssh_config = false;
+    uint32_t alias_field = 0;
+    const char *alias_field_name = nullptr;
+    int32_t ssh_port_num = 1;
+    bool ssh_port_num_given = false;
+    const char *jump = nullptr;
     // --authorized-keys: the key's field (from 1) or column name; 0 and
     // null when not given.
     uint32_t key_field = 0;
@@ -54,7 +65,9 @@ struct parsed_command {
         not_a_number,
         not_a_field,
         not_a_delimiter,
+        not_a_jump,
         needs_csv,
+        needs_other, // `name` goes only with `value`
         too_many, // `name` given more often than it may be
         conflicting, // `name` cannot be used with `value`
         standard_input_twice,

@@ -58,6 +58,17 @@ void write_command_error(const parsed_command &command, output &err)
     case parsed_command::not_a_delimiter:
         write_invalid_value(command, "not one byte, or a line end or a double quote", err);
         break;
+    case parsed_command::not_a_jump:
+        write_invalid_value(command,
+                            "not USER@HOST for ProxyJump (no blank, quote, backslash, '#' or"
+                            " control byte)",
+                            err);
+        break;
+    case parsed_command::needs_other:
+        err.bytes(command.name, command.name_size);
+        err.text(" goes only with ");
+        err.text(command.value);
+        break;
     case parsed_command::needs_csv:
         err.bytes(command.name, command.name_size);
         err.text(" '");

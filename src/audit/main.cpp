@@ -23,13 +23,16 @@
 #include "label_columns.h"
 #include "listed_twice.h"
 #include "memory.h"
+#include "metrics.h"
 #include "output.h"
 #include "plan.h"
 #include "plan_notes.h"
 #include "plan_printer.h"
 #include "port_query.h"
+#include "replaced_file.h"
 #include "socket_match.h"
 #include "socket_table.h"
+#include "ssh_config.h"
 #include "suggest.h"
 
 namespace {
@@ -125,20 +128,36 @@ void report_listed_twice(growing_array<uint64_t> &devices, const fleet &inventor
 }
 
 // --listening: the TCP ports that listen, from the table named or from this
-// host, where the ports the kernel may give away are warned about too. False
-// when a table could not be read whole.
+// host, where the ports the kernel may give away are warned about too, and
+// counted in `exposed` (else it is -1). False when a table could not be
+// read whole.
 bool read_listening(const audit_options &options, const port_range &range, port_set &listening,
-                    output &err)
+                    int64_t &exposed, output &err)
 {
+    exposed = -1;
     if (options.sockets != nullptr)
         return read_socket_table(options.sockets, listening, err);
     // (Tests name another /proc.)
     const char *proc = getenv("PORTSLOT_AUDIT_PROC");
     proc = proc != nullptr ? proc : "/proc";
     ephemeral_ports kernel;
-    if (read_ephemeral_ports(proc, kernel))
+    if (read_ephemeral_ports(proc, kernel)) {
         warn_ephemeral_overlap(range, kernel, err);
+        exposed = exposed_port_count(range, kernel);
+    }
     return read_host_sockets(proc, listening, err);
+}
+
+// --metrics: the plan beside the sockets, in place of the file named, whole;
+// false after saying why not (the file is then as it was).
+bool replace_metrics(const char *path, const plan &p, const fleet &inventories, int64_t exposed,
+                     output &err)
+{
+    const int error = replace_file(
+        path, [&](output &file) { write_metrics(p, inventories, exposed, file); });
+    if (error != 0)
+        warn_errno(err, path, error);
+    return error == 0;
 }
 
 // The tunnel account's authorized_keys, for every device of `loaded`; a
@@ -153,6 +172,19 @@ int write_keys(loaded_fleet &loaded, const key_field &keys, const port_range &ra
     const bool keys_read = write_authorized_keys(p, inventories, keys, out, err);
     check_unchanged(loaded);
     return exit_status(loaded.complete && keys_read, p.summary.shared_blocks > 0, out, err);
+}
+
+// --ssh-config: a Host block for every device of `loaded`.
+int write_hosts(const audit_options &options, loaded_fleet &loaded, const port_range &range,
+                output &out, output &err)
+{
+    const plan p = make_plan(loaded.devices, range, rows_of::every_device);
+    const ssh_config_options how{options.alias_field, options.alias_field_name,
+                                 options.ssh_port_num,
+                                 options.jump};
+    const bool written = write_ssh_config(p, loaded.view(), how, out, err);
+    check_unchanged(loaded);
+    return exit_status(loaded.complete && written, p.summary.shared_blocks > 0, out, err);
 }
 
 // Every inventory taken in, each device given its block in `range`; the
@@ -197,10 +229,24 @@ bool keep_holders(const audit_options &options, growing_array<uint64_t> &devices
 // listen on).
 int64_t blocks_to_audit(const audit_options &options, const port_range &range, output &err)
 {
-    const int64_t blocks = usable_blocks(range, err);
+    int64_t blocks = usable_blocks(range, err);
     const bool keys_wanted = options.key_field != 0 || options.key_field_name != nullptr;
-    if (blocks != 0 && keys_wanted && !keys_fit_port_numbers(range, blocks, err))
+    if (blocks != 0 && keys_wanted &&
+        !range_fits_port_numbers(range, blocks, "--authorized-keys", "no key can listen on", err))
         return 0;
+    if (blocks != 0 && options.ssh_config) {
+        const int32_t n = options.ssh_port_num;
+        if (n < 1 || n > range.port_count) {
+            warn(err, "--ssh-port-num ");
+            err.number(n);
+            err.text(": a block holds ports 1 to ");
+            err.number(range.port_count);
+            blocks = 0;
+        } else if (!range_fits_port_numbers(range, blocks, "--ssh-config", "ssh cannot reach",
+                                            err)) {
+            return 0;
+        }
+    }
     if (blocks == 0)
         write_try_help(err);
     return blocks;
@@ -237,14 +283,18 @@ int audit(const audit_options &options, output &out, output &err)
     port_set listening;
     socket_match sockets{listening, 0, 0, 0, {}};
     bool sockets_read = true;
+    int64_t exposed = -1;
     if (options.listening) {
-        sockets_read = read_listening(options, range, listening, err);
+        sockets_read = read_listening(options, range, listening, exposed, err);
         match_sockets(loaded.devices, range, sockets);
     }
 
     // --authorized-keys: a line for each device, and nothing else on the output.
     if (keys_wanted)
         return write_keys(loaded, {options.key_field, options.key_field_name}, range, out, err);
+    // --ssh-config: a Host block for each device, and nothing else.
+    if (options.ssh_config)
+        return write_hosts(options, loaded, range, out, err);
 
     // The plan, and its rows.
     err.flush(); // before the rows, which may wait for their reader
@@ -254,6 +304,12 @@ int audit(const audit_options &options, output &out, output &err)
                              options.listening ? &sockets : nullptr);
     writer.rows(p, inventories, rows_place{out, isatty(1) == 1});
 
+    // --metrics: the same, for a collector, if the sockets were read whole.
+    bool metrics_written = true;
+    if (options.metrics != nullptr)
+        metrics_written =
+            sockets_read && replace_metrics(options.metrics, p, inventories, exposed, err);
+
     // Every record the rows needed has been read: none may have changed.
     check_unchanged(loaded);
 
@@ -261,7 +317,7 @@ int audit(const audit_options &options, output &out, output &err)
     if (!queries)
         writer.summary(p.summary, out);
     const bool needs_care = p.summary.shared_blocks > 0 || !all_held || p.summary.unheld_ports > 0;
-    return exit_status(loaded.complete && sockets_read, needs_care, out, err);
+    return exit_status(loaded.complete && sockets_read && metrics_written, needs_care, out, err);
 }
 
 // What the command line asks for, done; its exit status.

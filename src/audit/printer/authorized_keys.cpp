@@ -12,6 +12,7 @@
 #include "key_lines.h"
 #include "key_record.h"
 #include "line_numbers.h"
+#include "plain_mac.h"
 #include "plan_rows.h"
 #include "public_key.h"
 #include "shown_text.h"
@@ -32,21 +33,6 @@ uint32_t key_column_of(const inventory &inv, const key_field &where)
     if (where.name == nullptr)
         return where.field;
     return csv_column_named(inv, where.name);
-}
-
-// Plain when it is 12 hexadecimal digits, colons between them aside: the
-// address goes into the key's comment, where nothing else may pass.
-bool is_plain_mac(const char *mac, size_t size)
-{
-    size_t digits = 0;
-    for (size_t i = 0; i < size; ++i) {
-        const char c = mac[i];
-        const bool hex = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
-        if (!hex && c != ':')
-            return false;
-        digits += hex;
-    }
-    return digits == 12;
 }
 
 // The comment: no control byte (a line end would start a line of its own),
@@ -124,7 +110,7 @@ key_line checked_line(const plan_row &row, const key_record &g, growing_array<ch
         control = control || is_control(key[k]) || starts_c1_control(key + k, size - k);
     if (!g.has_key || size == 0) {
         line.why = refusal::no_key;
-    } else if (!is_plain_mac(row.e.mac, row.e.mac_size)) {
+    } else if (char digits[12]; !read_plain_mac(row.e.mac, row.e.mac_size, digits)) {
         line.why = refusal::address;
     } else if (control) {
         line.why = refusal::control_in_key;
@@ -149,20 +135,24 @@ key_line checked_line(const plan_row &row, const key_record &g, growing_array<ch
 
 } // namespace
 
-bool keys_fit_port_numbers(const port_range &range, int64_t blocks, output &err)
+bool range_fits_port_numbers(const port_range &range, int64_t blocks, const char *option,
+                             const char *what, output &err)
 {
     const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
     const int64_t last = first + 2 * (blocks * range.port_count - 1);
     if (first >= 1 && last <= 65535)
         return true;
-    warn(err, "--authorized-keys: the range gives ");
+    warn(err, option);
+    err.text(": the range gives ");
     if (first < 1) {
         err.text("port 0");
     } else {
         err.text("ports up to ");
         err.number(last);
     }
-    err.text(", which no key can listen on; choose a range within 2 to 65534\n");
+    err.text(", which ");
+    err.text(what);
+    err.text("; choose a range within 2 to 65534\n");
     return false;
 }
 

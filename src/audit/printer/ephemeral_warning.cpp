@@ -104,14 +104,34 @@ void write_reservation(output &err, const ephemeral_ports &kernel, const port_se
     err.text("' >/etc/sysctl.d/60-portslot.conf\n");
 }
 
+// The ports a device can get: the even ports of the range's whole blocks,
+// from `first` to `last`.
+struct even_ports {
+    int64_t first, last;
+};
+even_ports devices_ports(const port_range &range)
+{
+    const int64_t blocks = port_block_count(range.port_min, range.port_max, range.port_count);
+    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    return {first, first + 2 * (blocks * range.port_count - 1)};
+}
+
 } // namespace
+
+int64_t exposed_port_count(const port_range &range, const ephemeral_ports &kernel)
+{
+    const auto [first, last] = devices_ports(range);
+    // From the first of them in the ephemeral range on.
+    const int64_t from = first < kernel.low ? first + (kernel.low - first + 1) / 2 * 2 : first;
+    int64_t count = 0;
+    for (int64_t port = from; port <= last && port <= kernel.high; port += 2)
+        count += !kernel.reserved.has(static_cast<uint32_t>(port));
+    return count;
+}
 
 void warn_ephemeral_overlap(const port_range &range, const ephemeral_ports &kernel, output &err)
 {
-    // The ports a device can get: the even ports of the range's whole blocks.
-    const int64_t blocks = port_block_count(range.port_min, range.port_max, range.port_count);
-    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
-    const int64_t last = first + 2 * (blocks * range.port_count - 1);
+    const auto [first, last] = devices_ports(range);
     port_set exposed, even_reserving = kernel.reserved, span_reserving = kernel.reserved;
     int32_t exposed_first = -1, exposed_last = -1;
     for (int64_t port = first < 0 ? 0 : first; port <= last && port <= 65535; port += 2) {

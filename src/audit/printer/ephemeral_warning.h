@@ -20,6 +20,10 @@ namespace portslot::audit {
 // range instead.
 void warn_ephemeral_overlap(const port_range &range, const ephemeral_ports &kernel, output &err);
 
+// How many of the ports devices can get in `range` lie in the kernel's
+// ephemeral range and are not reserved.
+int64_t exposed_port_count(const port_range &range, const ephemeral_ports &kernel);
+
 } // namespace portslot::audit
 
 #endif

@@ -1,0 +1,47 @@
+// The names the devices are reached by through ssh: one Host alias each,
+// taken from the device's label where it can be one, else made from its
+// address; no two alike, as ssh compares them (without case).
+#ifndef PORTSLOT_AUDIT_HOST_ALIASES_H
+#define PORTSLOT_AUDIT_HOST_ALIASES_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "growing_array.h"
+
+namespace portslot::audit {
+
+// A device, in file order, and the word of its label it would be called by
+// (`word_size` bytes at `word` of a text the caller keeps; none when 0).
+struct host_candidate {
+    uint64_t offset; // of its record
+    size_t word, word_size;
+};
+
+// The alias a device gets.
+enum class alias_from : unsigned char {
+    label,         // its word
+    address,       // no word, or one that cannot be an alias
+    address_taken, // its word is an earlier device's alias
+};
+struct host_alias {
+    alias_from from;
+    size_t holder; // address_taken: the candidate that has the word
+};
+
+// Whether `size` bytes at `word` can be a Host alias that names one device
+// and nothing else: 1 to 64 ASCII letters, digits, '.', '_', '+' and '-',
+// not starting with '-' or '.' (ssh would take an option or a relative
+// name), and not a name the host already means: "localhost", digits and dots
+// (an IPv4 address), or 12 hexadecimal digits (an alias made from an address).
+bool usable_alias(const char *word, size_t size);
+
+// The alias of each of `devices`: its word where usable_alias() takes it and
+// no earlier device has it (letters compared without case); else one made
+// from its address, which no word can be.
+void choose_aliases(const growing_array<host_candidate> &devices, const char *words,
+                    growing_array<host_alias> &aliases);
+
+} // namespace portslot::audit
+
+#endif

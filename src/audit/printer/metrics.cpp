@@ -1,0 +1,158 @@
+#include "metrics.h"
+
+#include "plan_rows.h"
+#include "utf8.h"
+#include "words.h"
+
+namespace portslot::audit {
+
+namespace {
+
+constexpr size_t longest_label = 256;
+
+// One byte of a label's value, or the sequence it starts, at `to`; `p`
+// moves past what was read.
+char *put_label_char(char *to, const unsigned char *&p, const unsigned char *end)
+{
+    const unsigned char c = *p;
+    const char *escape = c == '\\' ? "\\\\" : c == '"' ? "\\\"" : c == '\n' ? "\\n" : nullptr;
+    if (escape != nullptr) {
+        *to++ = escape[0];
+        *to++ = escape[1];
+        ++p;
+        return to;
+    }
+    const bool kept = (c >= 0x20 && c != 0x7f) || c == '\t';
+    const size_t n = c < 0x80 ? size_t{kept} : utf8_sequence(p, size_t(end - p));
+    if (n == 0) {
+        __builtin_memcpy(to, "\xef\xbf\xbd", 3);
+        ++p;
+        return to + 3;
+    }
+    __builtin_memcpy(to, p, n);
+    p += n;
+    return to + n;
+}
+
+// `label="VALUE"`.
+void write_label(output &out, const char *name, const char *text, size_t size)
+{
+    out.text(name);
+    out.bytes("=\"", 2);
+    write_label_value(out, text, size);
+    out.bytes("\"", 1);
+}
+
+void write_family(output &out, const char *name, const char *help)
+{
+    out.text("# HELP ");
+    out.text(name);
+    out.text(" ");
+    out.text(help);
+    out.text("\n# TYPE ");
+    out.text(name);
+    out.text(" gauge\n");
+}
+
+void write_count(output &out, const char *name, const char *help, uint64_t value)
+{
+    write_family(out, name, help);
+    out.text(name);
+    out.text(" ");
+    out.number(static_cast<int64_t>(value));
+    out.text("\n");
+}
+
+template <bool Plain> void write_devices(const plan &p, const fleet &inventories, output &out)
+{
+    bool listens = false, shared = false;
+    int32_t first = 0;
+    growing_array<char> label;
+    for_each_row<Plain>(
+        p, inventories,
+        [&](int32_t block_first, int32_t, bool block_shared) {
+            first = block_first;
+            shared = block_shared;
+            listens = false;
+            for_each_listening_port(p, first, [&](int32_t) { listens = true; });
+        },
+        [&](const plan_row &r) {
+            out.text("portslot_device_connected{");
+            write_label(out, "mac", r.e.mac, r.e.mac_size);
+            label.size = 0;
+            append(label, r.e.before, r.e.before_size);
+            if (r.e.joiner != 0)
+                append(label, &r.e.joiner, 1);
+            append(label, r.e.after, r.e.after_size);
+            write_label(out, ",label", label.items, label.size);
+            out.text(",port=\"");
+            out.number(first);
+            out.text(shared ? "\",shared=\"true\"} " : "\",shared=\"false\"} ");
+            out.text(listens ? "1\n" : "0\n");
+        });
+}
+
+} // namespace
+
+void write_label_value(output &out, const char *text, size_t size)
+{
+    if (size > longest_label) {
+        size = longest_label;
+        while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xc0) == 0x80)
+            --size;
+    }
+    char small[3 * longest_label]; // where the buffer cannot hold that much
+    char *room = out.room(sizeof small);
+    char *const start = room != nullptr ? room : small;
+    char *to = start;
+    const auto *p = reinterpret_cast<const unsigned char *>(text);
+    const auto *const end = p + size;
+    while (p != end) {
+        // Plain ASCII eight bytes at a time, up to a byte that needs care.
+        for (; end - p >= 8; p += 8) {
+            const uint64_t word = load_word(reinterpret_cast<const char *>(p));
+            const uint64_t marks = marks_below(word, 0x20) | (word & 0x8080808080808080u) |
+                                   marks_of(word, '"') | marks_of(word, '\\') |
+                                   marks_of(word, 0x7f);
+            if (marks != 0)
+                break;
+            __builtin_memcpy(to, p, 8);
+            to += 8;
+        }
+        if (p != end)
+            to = put_label_char(to, p, end);
+    }
+    if (room != nullptr)
+        out.commit(static_cast<size_t>(to - start));
+    else
+        out.bytes(small, static_cast<size_t>(to - start));
+}
+
+void write_metrics(const plan &p, const fleet &inventories, int64_t exposed_ports, output &out)
+{
+    write_family(out, "portslot_device_connected",
+                 "Whether a port of the device's block listens on the tunnel server (1) or"
+                 " none (0); in a shared block, one of its devices holds it.");
+    by_format(inventories, [&](auto plain) { write_devices<plain()>(p, inventories, out); });
+    const plan_summary &s = p.summary;
+    write_count(out, "portslot_devices", "Devices of the inventory.", s.devices);
+    write_count(out, "portslot_devices_connected",
+                "Devices whose block listens, alone in it.", s.connected);
+    write_count(out, "portslot_devices_not_connected",
+                "Devices none of whose block's ports listen.", s.not_connected);
+    write_count(out, "portslot_devices_cannot_tell",
+                "Devices of shared blocks that listen: which of them is connected is unknown.",
+                s.cannot_tell);
+    write_count(out, "portslot_ports_listening_without_device",
+                "Ports of the range that listen, held by no device of the inventory.",
+                s.unheld_ports);
+    write_count(out, "portslot_shared_blocks", "Blocks of ports held by more than one device.",
+                s.shared_blocks);
+    if (exposed_ports >= 0)
+        write_count(out, "portslot_ephemeral_ports_exposed",
+                    "Ports devices may get that the kernel may also give to this host's"
+                    " outgoing connections, not reserved.",
+                    static_cast<uint64_t>(exposed_ports));
+}
+
+} // namespace portslot::audit

@@ -1,0 +1,30 @@
+// The fleet beside the server's sockets in Prometheus's text exposition
+// format, as node_exporter's textfile collector reads it.
+#ifndef PORTSLOT_AUDIT_METRICS_H
+#define PORTSLOT_AUDIT_METRICS_H
+
+#include <stdint.h>
+
+#include "fleet.h"
+#include "output.h"
+#include "plan.h"
+
+namespace portslot::audit {
+
+// For each device of `p` (beside the sockets, a row for every device)
+// portslot_device_connected, 1 when a port of its block listens, with its
+// address, label, first port and whether its block is shared as labels;
+// then the fleet's counts. `exposed_ports`: how many ports of the range the
+// kernel may give to outgoing connections, or below 0 when that is not
+// known (a table saved on another host), and the series is left out.
+void write_metrics(const plan &p, const fleet &inventories, int64_t exposed_ports, output &out);
+
+// A label's value as the format has it: '\', '"' and the line end escaped,
+// each other control byte but the tab and each byte that starts no valid UTF-8 sequence
+// as U+FFFD, and at most the first 256 bytes of `text` (cut where a
+// character starts).
+void write_label_value(output &out, const char *text, size_t size);
+
+} // namespace portslot::audit
+
+#endif

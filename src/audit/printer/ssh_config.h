@@ -1,0 +1,37 @@
+// An ssh_config fragment for reaching the devices through their tunnels:
+// a Host block a device, named by an alias, leading to the port of its
+// block that its SSH server is forwarded to on the tunnel server.
+#ifndef PORTSLOT_AUDIT_SSH_CONFIG_H
+#define PORTSLOT_AUDIT_SSH_CONFIG_H
+
+#include <stdint.h>
+
+#include "fleet.h"
+#include "output.h"
+#include "plan.h"
+
+namespace portslot::audit {
+
+struct ssh_config_options {
+    // The alias's field (from 1) or CSV column; 0 and null: the label.
+    uint32_t alias_field;
+    const char *alias_field_name;
+    int32_t port_num;  // the port of the block, from 1
+    const char *jump;  // ProxyJump's USER@HOST; null: none
+};
+
+// For each device of `p` (which has a row for every device), in file order:
+// a comment with its place (and, in a shared block, that only one of its
+// devices answers), then "Host ALIAS", HostName localhost, its Port, and
+// HostKeyAlias its address, so that its host key follows the device and not
+// the port; ProxyJump where asked. The alias is the first word of its label
+// or of its field (choose_aliases). A device whose address is not plain gets
+// no block but a FILE:LINE message, as does a CSV inventory without the
+// column named; false then. An alias an earlier device has is said, and
+// the device gets the alias made from its address.
+bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_options &how,
+                      output &out, output &err);
+
+} // namespace portslot::audit
+
+#endif
