@@ -14,6 +14,11 @@ complete -c portslot-audit -l keep-last -d 'Of a device listed more than once, k
 complete -c portslot-audit -l json -d 'Write the plan as JSON Lines'
 complete -c portslot-audit -l listening -d 'List every device beside the TCP ports that listen on this host'
 complete -c portslot-audit -l sockets -r -F -d 'The same from a socket table saved elsewhere (ss -Hltn, /proc/net/tcp)'
+complete -c portslot-audit -l metrics -r -F -d 'With --listening or --sockets, also write the live view for a textfile collector'
+complete -c portslot-audit -l ssh-config -d 'Write an ssh_config fragment, a Host block a device'
+complete -c portslot-audit -l alias-field -x -d 'With --ssh-config, name devices by this field or column'
+complete -c portslot-audit -l ssh-port-num -x -d "With --ssh-config, the block's port that leads to the device's SSH server"
+complete -c portslot-audit -l jump -x -d 'With --ssh-config, reach the devices through this server (ProxyJump)'
 complete -c portslot-audit -l authorized-keys -x -d "Write authorized_keys from each device's key in this field"
 complete -c portslot-audit -l help -d 'Print the usage and exit'
 complete -c portslot-audit -l version -d 'Print the version and exit'

@@ -39,6 +39,18 @@ const char usage_text[] =
     "                    the range to outgoing connections\n"
     "  --sockets FILE    the same, from a table saved on another host: the output\n"
     "                    of ss -Hltn, or a copy of /proc/net/tcp and tcp6\n"
+    "  --metrics FILE    with --listening or --sockets, also write each device's\n"
+    "                    state and the fleet's counts to FILE for node_exporter's\n"
+    "                    textfile collector, whole or not at all\n"
+    "  --ssh-config      write an ssh_config fragment instead: a Host block a\n"
+    "                    device, named by its label's first word (else by its\n"
+    "                    address), leading to its block's first port, its host\n"
+    "                    key kept under its address\n"
+    "  --alias-field N   with --ssh-config, name devices by field N instead (with\n"
+    "                    --csv, N may be a column's name)\n"
+    "  --ssh-port-num N  with --ssh-config, lead to the block's Nth port\n"
+    "  --jump USER@HOST  with --ssh-config, reach the devices through this server\n"
+    "                    (ProxyJump), from another machine\n"
     "  --authorized-keys N  write the tunnel account's authorized_keys: each\n"
     "                    device's public key, from field N (with --csv, N may be\n"
     "                    a column's name; with fields split at blanks, the rest\n"
@@ -52,7 +64,8 @@ const char usage_text[] =
     "with --listening, also when a port of the range listens without a device),\n"
     "2 when the audit is incomplete: a line gives no port or is no record, a file\n"
     "cannot be read or changes while read, a CSV file has no such column, a key\n"
-    "is refused, a line of a socket table is of neither form, the range holds no\n"
-    "block, memory runs out, the output cannot be written, or an option is wrong.\n";
+    "is refused, an address is not plain for a key line or Host block, a line of a\n"
+    "socket table is of neither form, the range holds no block, memory runs out,\n"
+    "the output or the --metrics file cannot be written, or an option is wrong.\n";
 
 } // namespace portslot::audit
