@@ -3,8 +3,9 @@
 # sshd on a server, devices running portslot-tunnel with OpenSSH's ssh or
 # Dropbear's dbclient (under dash and BusyBox ash), each in a network
 # namespace of its own with a chosen MAC address, two of them sharing a
-# block; the server's authorized_keys written by portslot-audit, and
-# portslot-audit --listening on the server.
+# block; the server's authorized_keys written by portslot-audit,
+# portslot-audit --listening on the server, and an administrator reaching a
+# device's own sshd by name through the ssh_config --ssh-config writes.
 #   tunnel_test.sh BUILD_DIR SSHD README
 # It needs root (network namespaces), and exits 77 (skipped) without it.
 #
@@ -86,6 +87,7 @@ cp /etc/passwd "$work/passwd"
 mkdir -m 755 "$work/home"
 echo "sshd:x:64990:65534::/run/sshd:/usr/sbin/nologin" >>"$work/passwd"
 echo "tunnel:x:64991:65534::$work/home:/bin/sh" >>"$work/passwd"
+echo "admin:x:64992:65534::$work/home:/bin/sh" >>"$work/passwd"
 mount --bind "$work/passwd" /etc/passwd || exit 1
 
 # The server's namespace, and one for each device: a link to the server whose
@@ -250,12 +252,20 @@ pids+=($!)
 tunnel d3 --known-hosts "$work/known_hosts" --forward 7000 >"$work/d3.log" 2>&1 &
 d3_pid=$!
 pids+=($!)
-tunnel d4 --known-hosts "$work/known_hosts" --forward 127.0.0.1:7000 >"$work/d4.log" 2>&1 &
+# d4's first forward leads to an SSH server of its own, which the
+# administrator reaches by name (below).
+ssh-keygen -q -t ed25519 -N '' -f "$work/d4/host_key"
+ssh-keygen -q -t ed25519 -N '' -f "$work/admin"
+printf '%s\n' "ListenAddress 127.0.0.1:2222" "HostKey $work/d4/host_key" "PidFile none" \
+  "StrictModes no" "UsePAM no" "AuthorizedKeysFile $work/admin.pub" >"$work/d4/sshd_config"
+in_device d4 "$sshd" -D -e -f "$work/d4/sshd_config" 2>"$work/d4/sshd.log" &
+pids+=($!)
+tunnel d4 --known-hosts "$work/known_hosts" --forward 2222 --forward 127.0.0.1:7000 >"$work/d4.log" 2>&1 &
 d4_pid=$!
 pids+=($!)
 for device in "${devices[@]::4}"; do
   read -r name _ mac _ <<<"$device"
-  port=$(port_of "$mac")
+  port=$(port_of "$mac" "$([ "$name" = d4 ] && echo 2)")
   if wait_for 150 listening "$port"; then
     check "$name's port $port reaches $name" test "$(answer "$port")" = "$name"
   else
@@ -294,14 +304,41 @@ check "d1 and d5 share, their port listening" \
 check "d2 and d6 share, their port listening" \
   test "$(listening_of 52:54:00:00:00:02)|$(listening_of 52:54:00:00:00:fc)" = \
   "true [$(port_of 52:54:00:00:00:02)]|true [$(port_of 52:54:00:00:00:02)]"
-for mac in 52:54:00:00:00:03 52:54:00:00:00:04; do
-  check "$mac listens on its first port" test "$(listening_of $mac)" = "false [$(port_of $mac)]"
-done
+check "d3 listens on its first port" \
+  test "$(listening_of 52:54:00:00:00:03)" = "false [$(port_of 52:54:00:00:00:03)]"
+check "d4 listens on both its ports" test "$(listening_of 52:54:00:00:00:04)" = \
+  "false [$(port_of 52:54:00:00:00:04),$(port_of 52:54:00:00:00:04 2)]"
 check "the summary: d3 and d4 connected, the 4 of shared blocks not told apart, none without a device" test \
   "$(jq -r 'select(.type == "summary") | "\(.connected) \(.not_connected) \(.cannot_tell) \(.ports_without_device)"' "$work/listening.json")" = "2 0 4 0"
 in_server ss -Hltn >"$work/ss.txt"
 "$build/portslot-audit" --sockets "$work/ss.txt" --json --csv "$work/fleet.csv" >"$work/sockets.json" 2>/dev/null
 check "the same from ss -Hltn saved" cmp -s "$work/listening.json" "$work/sockets.json"
+
+# The administrator reaches a device by name: ssh_config from the inventory,
+# every block read by ssh itself, and d4's own sshd reached through its
+# tunnel, its host key checked under its address, not its port.
+in_server "$build/portslot-audit" --csv --alias-field name --ssh-config "$work/fleet.csv" \
+  >"$work/hosts.conf" 2>"$work/hosts.err"
+check "--ssh-config: a block a device, status 1 for the shared blocks" \
+  test "$?-$(grep -c '^Host ' "$work/hosts.conf")" = "1-6"
+for device in "${devices[@]}"; do
+  read -r name _ mac _ <<<"$device"
+  check "ssh -G reads $name's block" test "$(ssh -G -F "$work/hosts.conf" "$name" |
+    grep -E '^(hostname|port|hostkeyalias) ' | sort | tr '\n' ' ')" = \
+    "hostkeyalias $mac hostname localhost port $(port_of "$mac") "
+done
+echo "52:54:00:00:00:04 $(cut -d' ' -f1,2 "$work/d4/host_key.pub")" >"$work/admin_known_hosts"
+admin_ssh() { # known-hosts command...
+  local known=$1
+  shift
+  in_server ssh -F "$work/hosts.conf" -i "$work/admin" -o IdentitiesOnly=yes -o BatchMode=yes \
+    -o StrictHostKeyChecking=yes -o UserKnownHostsFile="$known" \
+    -o GlobalKnownHostsFile=/dev/null -o ConnectTimeout=10 -l admin "$@"
+}
+check "ssh -F FILE d4 reaches d4's own sshd through the tunnel" \
+  test "$(admin_ssh "$work/admin_known_hosts" d4 echo reached 2>"$work/admin.err")" = reached
+echo "52:54:00:00:00:04 $(cut -d' ' -f1,2 "$work/host_key.pub")" >"$work/admin_wrong_hosts"
+check "another key under d4's address is refused" fails admin_ssh "$work/admin_wrong_hosts" d4 true
 
 # With its key, a device can only listen on its own ports: not bind another
 # device's, run a command, or reach another device's port (-W, -L).
