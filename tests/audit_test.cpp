@@ -124,16 +124,16 @@ const std::string fleet_summary = "4 devices, 2 of 250 blocks in use, 1 shared b
 const std::string try_help = "Try 'portslot-audit --help' for more information.\n";
 
 // A device's block of --ssh-config, after the blank line that parts blocks.
-std::string host_block(const std::string &place, bool shared, const std::string &alias, int port,
-                       const std::string &mac, bool jump)
+std::string host_block(bool shared, const std::string &alias, int port, const std::string &mac,
+                       bool jump)
 {
-    const std::string ports = std::to_string(port) + "-" + std::to_string(port + 2);
-    return "\n# " + place + "\n" +
-           (shared ? "# shares ports " + ports +
-                         " with another device: only the one connected answers\n"
-                   : "") +
-           "Host " + alias + "\n    HostName localhost\n    Port " + std::to_string(port) +
-           "\n    HostKeyAlias " + mac + "\n" + (jump ? "    ProxyJump admin@tunnel\n" : "");
+    std::string block = "\n";
+    if (shared)
+        block += "# shares ports " + std::to_string(port) + "-" + std::to_string(port + 2) +
+                 " with another device: only the one connected answers\n";
+    block += "Host " + alias + "\n    HostName localhost\n    Port " + std::to_string(port);
+    block += "\n    HostKeyAlias " + mac + "\n";
+    return block + (jump ? "    ProxyJump admin@tunnel\n" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -1287,12 +1287,12 @@ INSTANTIATE_TEST_SUITE_P(
                           "00:00:00:00:00:01\n00:00:00:00:00:02 \"quoted\"\n"
                           "00:00:00:00:00:03 LOCALHOST\naa:bb:cc:dd:ee:fg odd\n"
                           "00:00:00:00:00:05 aabbccddeeff\n"}},
-                   (host_block("@h:1", true, "gateway", 40556, "aa:bb:cc:dd:ee:ff", true) +
-                       host_block("@h:2", true, "00000000008b", 40556, "00:00:00:00:00:8b", true) +
-                       host_block("@h:3", false, "000000000001", 40004, "00:00:00:00:00:01", true) +
-                       host_block("@h:4", false, "000000000002", 40008, "00:00:00:00:00:02", true) +
-                       host_block("@h:5", false, "000000000003", 40012, "00:00:00:00:00:03", true) +
-                    host_block("@h:7", false, "000000000005", 40020, "00:00:00:00:00:05", true))
+                   (host_block(false, "000000000001", 40004, "00:00:00:00:00:01", true) +
+                    host_block(false, "000000000002", 40008, "00:00:00:00:00:02", true) +
+                    host_block(false, "000000000003", 40012, "00:00:00:00:00:03", true) +
+                    host_block(false, "000000000005", 40020, "00:00:00:00:00:05", true) +
+                    host_block(true, "gateway", 40556, "aa:bb:cc:dd:ee:ff", true) +
+                    host_block(true, "00000000008b", 40556, "00:00:00:00:00:8b", true))
                        .substr(1),
                    "@h:2: alias \"Gateway\" is @h:1's already; this device is 00000000008b\n"
                    "@h:6: the address is not a plain MAC address (12 hexadecimal digits, colons "
@@ -1303,15 +1303,14 @@ INSTANTIATE_TEST_SUITE_P(
         audit_case{"hosts_column_port_2",
                    {"--csv", "--ssh-config", "--alias-field", "name", "--ssh-port-num", "2", "@c"},
                    {{"c", "mac,name\n00:00:00:00:00:01,a b\n00:00:00:00:00:02,\n"}},
-                   host_block("@c:2", false, "a", 40006, "00:00:00:00:00:01", false).substr(1) +
-                       host_block("@c:3", false, "000000000002", 40010, "00:00:00:00:00:02", false),
+                   host_block(false, "a", 40006, "00:00:00:00:00:01", false).substr(1) +
+                       host_block(false, "000000000002", 40010, "00:00:00:00:00:02", false),
                    "",
                    0},
         audit_case{"hosts_column_missing",
                    {"--csv", "--ssh-config", "--alias-field", "host", "@c"},
                    {{"c", "mac,name\n00:00:00:00:00:01,a\n"}},
-                   host_block("@c:2", false, "000000000001", 40004, "00:00:00:00:00:01", false)
-                       .substr(1),
+                   host_block(false, "000000000001", 40004, "00:00:00:00:00:01", false).substr(1),
                    "portslot-audit: @c: no column named \"host\" for the aliases; its devices are "
                    "named by their addresses\n",
                    2},

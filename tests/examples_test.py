@@ -127,6 +127,9 @@ def check_sessions(name, found, folder, env):
             got = result.stdout.rstrip("\n")
             if result.stderr:
                 got += "\n[stderr] " + result.stderr
+            # (A page may show a message as a terminal would, after the output.)
+            if (result.stdout + result.stderr).rstrip("\n") == expected:
+                got = expected
         if got != expected:
             failures += 1
             print("%s: %r\n  shown: %r\n  got:   %r" % (name, command, expected, got))

@@ -3,34 +3,44 @@
 #include <string.h>
 
 #include "letter_case.h"
+#include "words.h"
 
 namespace portslot::audit {
 
 namespace {
 
-bool is_alias_byte(unsigned char c)
+// Up to eight bytes from `p` (`size` of them) as a word, the first lowest;
+// 0 past them.
+uint64_t word_of(const char *p, size_t size)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '_' || c == '+' || c == '-';
-}
-
-bool all_of(const char *word, size_t size, bool (*in)(unsigned char))
-{
+    if (size >= 8)
+        return load_word(p);
+    uint64_t word = 0;
     for (size_t i = 0; i < size; ++i)
-        if (!in(static_cast<unsigned char>(word[i])))
-            return false;
-    return true;
+        word |= uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    return word;
 }
 
-bool is_digit_or_dot(unsigned char c)
+// What each byte may be in an alias.
+enum : unsigned char { in_alias = 1, digit_or_dot = 2, hex_digit = 4 };
+struct byte_kinds {
+    unsigned char of[256];
+};
+consteval byte_kinds make_byte_kinds()
 {
-    return (c >= '0' && c <= '9') || c == '.';
+    byte_kinds kinds{};
+    for (int c = 0; c < 256; ++c) {
+        const bool digit = c >= '0' && c <= '9';
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool hex = digit || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        const bool other = c == '.' || c == '_' || c == '+' || c == '-';
+        kinds.of[c] = static_cast<unsigned char>(((digit || letter || other) ? in_alias : 0) |
+                                                 ((digit || c == '.') ? digit_or_dot : 0) |
+                                                 (hex ? hex_digit : 0));
+    }
+    return kinds;
 }
-
-bool is_hex_digit(unsigned char c)
-{
-    return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
-}
+constexpr byte_kinds kinds = make_byte_kinds();
 
 bool same_without_case(const char *a, const char *b, size_t size)
 {
@@ -41,59 +51,126 @@ bool same_without_case(const char *a, const char *b, size_t size)
     return true;
 }
 
-uint64_t hash_without_case(const char *word, size_t size)
+// Up to eight bytes of an alias from `p` (`size` of them), folded: on the
+// bytes an alias may hold, setting 0x20 is the lower case of a letter and
+// leaves the others apart ('_' becomes DEL, which no alias holds).
+uint64_t folded_word(const char *p, size_t size)
 {
-    uint64_t h = 0xcbf29ce484222325u; // FNV-1a
-    for (size_t i = 0; i < size; ++i)
-        h = (h ^ letter_cases.lower[static_cast<unsigned char>(word[i])]) * 0x100000001b3u;
-    return h;
+    return word_of(p, size) | 0x2020202020202020u;
+}
+
+// Of two usable aliases of `size` bytes each.
+bool same_alias(const char *a, const char *b, size_t size)
+{
+    for (size_t i = 0; i < size; i += 8)
+        if (folded_word(a + i, size - i) != folded_word(b + i, size - i))
+            return false;
+    return true;
 }
 
 } // namespace
 
-bool usable_alias(const char *word, size_t size)
+namespace {
+
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Of a word whose bytes are all of `kinds`.
+bool usable(const char *word, size_t size, unsigned all)
 {
     if (size == 0 || size > 64 || word[0] == '-' || word[0] == '.')
         return false;
-    if (!all_of(word, size, is_alias_byte) || all_of(word, size, is_digit_or_dot))
-        return false;
-    if (size == 12 && all_of(word, size, is_hex_digit))
+    if ((all & in_alias) == 0 || (all & digit_or_dot) != 0 || (size == 12 && (all & hex_digit)))
         return false;
     return !(size == 9 && same_without_case(word, "localhost", 9));
 }
 
-void choose_aliases(const growing_array<host_candidate> &devices, const char *words,
+} // namespace
+
+host_candidate candidate_of(uint64_t offset, const char *text, size_t size)
+{
+    size_t begin = 0;
+    while (begin < size && is_blank(text[begin]))
+        ++begin;
+    // The word, the kinds all its bytes are, and its hash without case, in
+    // one pass, eight bytes at a time (0 past the end of the text ends the
+    // word as a control byte does).
+    unsigned all = in_alias | digit_or_dot | hex_digit;
+    uint64_t h = 0;
+    size_t end = begin;
+    for (;;) {
+        const uint64_t bytes = word_of(text + end, size - end);
+        const unsigned taken = first_marked(marks_below(bytes, 0x21) | marks_of(bytes, 0x7f));
+        for (unsigned k = 0; k < taken; ++k)
+            all &= kinds.of[(bytes >> (8 * k)) & 0xff];
+        if (taken > 0) {
+            const uint64_t kept = taken == 8 ? bytes : bytes & ((uint64_t{1} << (8 * taken)) - 1);
+            h = (h ^ (kept | 0x2020202020202020u)) * 0x9e3779b97f4a7c15u;
+        }
+        end += taken;
+        if (taken < 8)
+            break;
+    }
+    host_candidate c{offset, text + begin, end - begin, 0, false};
+    c.usable = usable(c.word, c.word_size, all);
+    h ^= c.word_size;
+    h ^= h >> 33; // (the low bits choose the slot: mix the high ones in)
+    h *= 0xff51afd7ed558ccdu;
+    c.hash = h ^ (h >> 33);
+    return c;
+}
+
+bool usable_alias(const char *word, size_t size)
+{
+    const host_candidate c = candidate_of(0, word, size);
+    return c.usable && c.word == word && c.word_size == size;
+}
+
+void choose_aliases(const growing_array<host_candidate> &devices,
                     growing_array<host_alias> &aliases)
 {
-    // The words taken so far, by their hash: open addressing, a slot an
-    // index from 1 (0: free), at most half full.
+    // The holder of each word so far, by the word's hash: open addressing,
+    // a slot a device's index from 1 (0: free), at most half full.
     size_t slots = 16;
     while (slots < 2 * devices.size)
         slots *= 2;
-    growing_array<size_t> taken;
-    taken.reserve(slots);
-    memset(taken.items, 0, slots * sizeof(size_t));
+    growing_array<uint32_t> holders; // (a fleet has fewer than 2^32 devices: 8 GiB at most)
+    holders.reserve(slots);
+    memset(holders.items, 0, slots * sizeof(uint32_t));
+    growing_array<size_t> slot; // each device's slot; `slots` for an address alias
+    slot.reserve(devices.size);
+    slot.size = devices.size;
     aliases.reserve(devices.size);
     aliases.size = devices.size;
     for (size_t i = 0; i < devices.size; ++i) {
         const host_candidate &d = devices.items[i];
-        const char *word = words + d.word;
         host_alias &alias = aliases.items[i];
-        alias = {usable_alias(word, d.word_size) ? alias_from::label : alias_from::address, 0};
+        alias = {d.usable ? alias_from::label : alias_from::address, 0};
+        slot.items[i] = slots;
         if (alias.from == alias_from::address)
             continue;
-        size_t at = hash_without_case(word, d.word_size) & (slots - 1);
-        for (; taken.items[at] != 0; at = (at + 1) & (slots - 1)) {
-            const host_candidate &other = devices.items[taken.items[at] - 1];
-            if (other.word_size == d.word_size &&
-                same_without_case(words + other.word, word, d.word_size)) {
-                alias = {alias_from::address_taken, taken.items[at] - 1};
+        size_t at = d.hash & (slots - 1);
+        for (; holders.items[at] != 0; at = (at + 1) & (slots - 1)) {
+            const host_candidate &other = devices.items[holders.items[at] - 1];
+            if (other.word_size == d.word_size && same_alias(other.word, d.word, d.word_size))
                 break;
-            }
         }
-        if (alias.from == alias_from::label)
-            taken.items[at] = i + 1;
+        slot.items[i] = at;
+        uint32_t &holder = holders.items[at];
+        if (holder != 0 && devices.items[holder - 1].offset < d.offset) {
+            alias = {alias_from::address_taken, 0};
+            continue;
+        }
+        if (holder != 0) // a later device had it
+            aliases.items[holder - 1] = {alias_from::address_taken, 0};
+        holder = static_cast<uint32_t>(i + 1);
     }
+    // Each device that gave way names the one that keeps the word.
+    for (size_t i = 0; i < devices.size; ++i)
+        if (aliases.items[i].from == alias_from::address_taken)
+            aliases.items[i].holder = holders.items[slot.items[i]] - 1;
 }
 
 } // namespace portslot::audit

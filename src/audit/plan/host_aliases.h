@@ -11,12 +11,20 @@
 
 namespace portslot::audit {
 
-// A device, in file order, and the word of its label it would be called by
-// (`word_size` bytes at `word` of a text the caller keeps; none when 0).
+// A device, and the word of its label it would be called by (none when
+// `word_size` is 0): whether it can be an alias, and if so its hash.
 struct host_candidate {
-    uint64_t offset; // of its record
-    size_t word, word_size;
+    uint64_t offset; // of its record: the earlier in the files keeps a word
+    const char *word;
+    size_t word_size;
+    uint64_t hash;
+    bool usable;
 };
+
+// The candidate of the device at `offset` whose label (or field) is the
+// `size` bytes at `text`: its first word (blanks skipped before it; it ends
+// at a blank or a control byte), read once.
+host_candidate candidate_of(uint64_t offset, const char *text, size_t size);
 
 // The alias a device gets.
 enum class alias_from : unsigned char {
@@ -36,10 +44,11 @@ struct host_alias {
 // (an IPv4 address), or 12 hexadecimal digits (an alias made from an address).
 bool usable_alias(const char *word, size_t size);
 
-// The alias of each of `devices`: its word where usable_alias() takes it and
-// no earlier device has it (letters compared without case); else one made
-// from its address, which no word can be.
-void choose_aliases(const growing_array<host_candidate> &devices, const char *words,
+// The alias of each of `devices` (in any order): its word where it is
+// usable and no device earlier in the files has it (letters
+// compared without case); else one made from its address, which no word can
+// be.
+void choose_aliases(const growing_array<host_candidate> &devices,
                     growing_array<host_alias> &aliases);
 
 } // namespace portslot::audit

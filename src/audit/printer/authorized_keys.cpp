@@ -110,7 +110,7 @@ key_line checked_line(const plan_row &row, const key_record &g, growing_array<ch
         control = control || is_control(key[k]) || starts_c1_control(key + k, size - k);
     if (!g.has_key || size == 0) {
         line.why = refusal::no_key;
-    } else if (char digits[12]; !read_plain_mac(row.e.mac, row.e.mac_size, digits)) {
+    } else if (char text[17]; !read_plain_mac(row.e.mac, row.e.mac_size, text)) {
         line.why = refusal::address;
     } else if (control) {
         line.why = refusal::control_in_key;

@@ -1,5 +1,9 @@
 #include "metrics.h"
 
+#include <string.h>
+
+#include "decimal.h"
+#include "json_text.h"
 #include "plan_rows.h"
 #include "utf8.h"
 #include "words.h"
@@ -34,15 +38,6 @@ char *put_label_char(char *to, const unsigned char *&p, const unsigned char *end
     return to + n;
 }
 
-// `label="VALUE"`.
-void write_label(output &out, const char *name, const char *text, size_t size)
-{
-    out.text(name);
-    out.bytes("=\"", 2);
-    write_label_value(out, text, size);
-    out.bytes("\"", 1);
-}
-
 void write_family(output &out, const char *name, const char *help)
 {
     out.text("# HELP ");
@@ -63,48 +58,64 @@ void write_count(output &out, const char *name, const char *help, uint64_t value
     out.text("\n");
 }
 
+// The end of a device's line, alike for the devices of one block:
+// `",port="P",shared="S"} V` and the line end.
+struct block_end {
+    size_t size = 0;
+    char text[64];
+};
+void make_block_end(block_end &end, int32_t first, bool shared, bool listens)
+{
+    char *to = put_text(end.text, "\",port=\"");
+    to += put_decimal(to, static_cast<uint64_t>(first));
+    to = shared ? put_text(to, "\",shared=\"true\"} ") : put_text(to, "\",shared=\"false\"} ");
+    to = listens ? put_text(to, "1\n") : put_text(to, "0\n");
+    end.size = static_cast<size_t>(to - end.text);
+}
+
 template <bool Plain> void write_devices(const plan &p, const fleet &inventories, output &out)
 {
-    bool listens = false, shared = false;
-    int32_t first = 0;
-    growing_array<char> label;
+    block_end end;
+    growing_array<char> label; // a label in pieces, joined
     for_each_row<Plain>(
         p, inventories,
-        [&](int32_t block_first, int32_t, bool block_shared) {
-            first = block_first;
-            shared = block_shared;
-            listens = false;
+        [&](int32_t first, int32_t, bool shared) {
+            bool listens = false;
             for_each_listening_port(p, first, [&](int32_t) { listens = true; });
+            make_block_end(end, first, shared, listens);
         },
         [&](const plan_row &r) {
-            out.text("portslot_device_connected{");
-            write_label(out, "mac", r.e.mac, r.e.mac_size);
-            label.size = 0;
-            append(label, r.e.before, r.e.before_size);
-            if (r.e.joiner != 0)
-                append(label, &r.e.joiner, 1);
-            append(label, r.e.after, r.e.after_size);
-            write_label(out, ",label", label.items, label.size);
-            out.text(",port=\"");
-            out.number(first);
-            out.text(shared ? "\",shared=\"true\"} " : "\",shared=\"false\"} ");
-            out.text(listens ? "1\n" : "0\n");
+            const char *text = r.e.after;
+            size_t size = r.e.after_size;
+            if (r.e.before_size != 0) {
+                label.size = 0;
+                append(label, r.e.before, r.e.before_size);
+                if (r.e.joiner != 0)
+                    append(label, &r.e.joiner, 1);
+                append(label, r.e.after, r.e.after_size);
+                text = label.items;
+                size = label.size;
+            }
+            // (An address is at most 18 bytes here.)
+            char *const start = out.room(128 + 3 * 18 + 3 * longest_label);
+            char *to = put_text(start, "portslot_device_connected{mac=\"");
+            to = put_label_value(to, r.e.mac, r.e.mac_size);
+            to = put_text(to, "\",label=\"");
+            to = put_label_value(to, text, size);
+            memcpy(to, end.text, sizeof end.text); // (a fixed size: moves, not a call)
+            out.commit(static_cast<size_t>(to + end.size - start));
         });
 }
 
 } // namespace
 
-void write_label_value(output &out, const char *text, size_t size)
+char *put_label_value(char *to, const char *text, size_t size)
 {
     if (size > longest_label) {
         size = longest_label;
         while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xc0) == 0x80)
             --size;
     }
-    char small[3 * longest_label]; // where the buffer cannot hold that much
-    char *room = out.room(sizeof small);
-    char *const start = room != nullptr ? room : small;
-    char *to = start;
     const auto *p = reinterpret_cast<const unsigned char *>(text);
     const auto *const end = p + size;
     while (p != end) {
@@ -122,10 +133,13 @@ void write_label_value(output &out, const char *text, size_t size)
         if (p != end)
             to = put_label_char(to, p, end);
     }
-    if (room != nullptr)
-        out.commit(static_cast<size_t>(to - start));
-    else
-        out.bytes(small, static_cast<size_t>(to - start));
+    return to;
+}
+
+void write_label_value(output &out, const char *text, size_t size)
+{
+    char value[3 * longest_label];
+    out.bytes(value, static_cast<size_t>(put_label_value(value, text, size) - value));
 }
 
 void write_metrics(const plan &p, const fleet &inventories, int64_t exposed_ports, output &out)

@@ -25,6 +25,10 @@ void write_metrics(const plan &p, const fleet &inventories, int64_t exposed_port
 // character starts).
 void write_label_value(output &out, const char *text, size_t size);
 
+// The same, at `to`, which has room for three times the bytes of `text` up
+// to 256; returns the end of what it wrote.
+char *put_label_value(char *to, const char *text, size_t size);
+
 } // namespace portslot::audit
 
 #endif

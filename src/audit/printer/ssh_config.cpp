@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "csv_header.h"
+#include "decimal.h"
 #include "fatal.h"
 #include "host_aliases.h"
 #include "key_record.h"
@@ -12,91 +13,84 @@
 #include "plain_mac.h"
 #include "plan_rows.h"
 #include "shown_text.h"
+#include "words.h"
 
 namespace portslot::audit {
 
 namespace {
 
-// A device as its block is written.
+// A device as its block is written. Its word is in the inventory's text, or
+// (`copied`) at `word_at` of the words copied out of records.
 struct host_row {
     host_candidate name;
+    size_t word_at;
     int32_t first;
-    bool shared;
-    bool plain; // its address is plain, and in `digits`
-    char digits[12];
+    bool shared, copied;
+    bool plain; // its address is plain, and at `mac` as "aa:bb:cc:dd:ee:ff"
+    char mac[17];
 };
 
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-// The first run of bytes of `size` at `text` that are neither blanks nor
-// control bytes, into `words`; where it is in `row`.
-void take_first_word(const char *text, size_t size, growing_array<char> &words, host_row &row)
-{
-    size_t begin = 0;
-    while (begin < size && is_blank(text[begin]))
-        ++begin;
-    size_t end = begin;
-    while (end < size && !is_blank(text[end]) && !is_control(text[end]))
-        ++end;
-    row.name.word = words.size;
-    row.name.word_size = end - begin;
-    append(words, text + begin, end - begin);
-}
-
-// The column of each inventory the aliases come from (0: the label).
-uint32_t alias_column(const inventory &inv, const ssh_config_options &how)
-{
-    return how.alias_field_name != nullptr ? csv_column_named(inv, how.alias_field_name)
-                                           : how.alias_field;
-}
-
-char *put(char *to, const char *text, size_t size)
-{
-    memcpy(to, text, size);
-    return to + size;
-}
 template <size_t N> char *put(char *to, const char (&text)[N])
 {
-    return put(to, text, N - 1);
+    memcpy(to, text, N - 1);
+    return to + N - 1;
 }
 
-// "aa:bb:cc:dd:ee:ff" from the 12 digits.
-char *put_mac(char *to, const char *digits)
+// The alias made from an address: its 12 digits, "aabbccddeeff".
+char *put_mac_digits(char *to, const char (&mac)[17])
 {
     for (int i = 0; i < 6; ++i) {
-        *to++ = digits[2 * i];
-        *to++ = digits[2 * i + 1];
-        *to++ = ':';
+        to[2 * i] = mac[3 * i];
+        to[2 * i + 1] = mac[3 * i + 1];
     }
-    return to - 1;
+    return to + 12;
 }
 
-void write_block(output &out, const host_row &row, const host_alias &alias, const char *words,
-                 const ssh_config_options &how, const port_range &range)
+// What the devices of one block have alike: the comment of a shared block
+// and the port, written once for the block.
+struct block_text {
+    int32_t first = -1;
+    size_t comment_size = 0, port_size = 0;
+    char comment[96], port[12];
+};
+
+void write_block(output &out, const host_row &row, const host_alias &alias,
+                 const ssh_config_options &how, const port_range &range, block_text &block,
+                 bool first)
 {
-    if (row.shared) {
-        out.text("# shares ports ");
-        out.number(row.first);
-        out.text("-");
-        out.number(last_port(row.first, range));
-        out.text(" with another device: only the one connected answers\n");
+    if (row.first != block.first) {
+        block.first = row.first;
+        char *to = put(block.comment, "# shares ports ");
+        to += put_decimal(to, static_cast<uint64_t>(row.first));
+        *to++ = '-';
+        to += put_decimal(to, static_cast<uint64_t>(last_port(row.first, range)));
+        to = put(to, " with another device: only the one connected answers\n");
+        block.comment_size = static_cast<size_t>(to - block.comment);
+        block.port_size = put_decimal(block.port, static_cast<uint64_t>(row.first + 2 * (how.port_num - 1)));
     }
-    char *const start = out.room(256);
-    char *to = put(start, "Host ");
-    if (alias.from == alias_from::label)
-        to = put(to, words + row.name.word, row.name.word_size);
-    else
-        to = put(to, row.digits, 12);
+    char *const start = out.room(384);
+    char *to = start;
+    if (!first) // a blank line between blocks
+        *to++ = '\n';
+    if (row.shared) {
+        memcpy(to, block.comment, sizeof block.comment); // (a fixed size: moves, not a call)
+        to += block.comment_size;
+    }
+    to = put(to, "Host ");
+    if (alias.from == alias_from::label) {
+        memcpy(to, row.name.word, row.name.word_size); // (at most 64 bytes)
+        to += row.name.word_size;
+    } else {
+        to = put_mac_digits(to, row.mac);
+    }
     to = put(to, "\n    HostName localhost\n    Port ");
+    memcpy(to, block.port, sizeof block.port);
+    to += block.port_size;
+    to = put(to, "\n    HostKeyAlias ");
+    memcpy(to, row.mac, 17);
+    to[17] = '\n';
+    to += 18;
     out.commit(static_cast<size_t>(to - start));
-    out.number(int64_t{row.first} + 2 * (int64_t{how.port_num} - 1));
-    char *const rest = out.room(64);
-    to = put_mac(put(rest, "\n    HostKeyAlias "), row.digits);
-    to = put(to, "\n");
-    out.commit(static_cast<size_t>(to - rest));
     if (how.jump != nullptr) {
         out.text("    ProxyJump ");
         out.text(how.jump);
@@ -104,37 +98,36 @@ void write_block(output &out, const host_row &row, const host_alias &alias, cons
     }
 }
 
-// Every device of `p`, in file order, with the word its alias may be: the
+// Every device of `p`, in block order, with the word its alias may be: the
 // first of its label, or with `from_column` of that column's field.
 void gather_rows(const plan &p, const fleet &inventories, const growing_array<uint32_t> &columns,
                  bool from_column, growing_array<host_row> &rows, growing_array<char> &words)
 {
     key_record g{{}, {}, {}, false};
     const auto gather = [&](const plan_row &r) {
-        host_row row{{r.offset, 0, 0}, r.first, r.shared, false, {}};
-        row.plain = read_plain_mac(r.e.mac, r.e.mac_size, row.digits);
+        host_row row{{r.offset, nullptr, 0, 0, false}, 0, r.first, r.shared, false, false, {}};
+        row.plain = read_plain_mac(r.e.mac, r.e.mac_size, row.mac);
         const size_t i = inventories.index_of(r.offset);
         const inventory &inv = inventories.files[i];
-        if (columns.items[i] == 0 && from_column) { // a CSV inventory without the column
-            rows.push(row);
-            return;
-        }
         if (inv.format.kind == record_format::plain && !from_column) {
-            take_first_word(r.e.after, r.e.after_size, words, row);
-        } else {
+            row.name = candidate_of(r.offset, r.e.after, r.e.after_size);
+        } else if (columns.items[i] != 0 || !from_column) { // (not a CSV file without it)
             const char *record = record_at(inv, inv.text + (r.offset - inventories.bases[i]));
             read_key_record(inv, record, columns.items[i], g);
-            const growing_array<char> &from = from_column ? g.key : g.label;
-            if (!from_column || g.has_key)
-                take_first_word(from.items, from.size, words, row);
+            const growing_array<char> &field = from_column ? g.key : g.label;
+            row.name = candidate_of(r.offset, field.items, !from_column || g.has_key ? field.size : 0);
+            row.copied = true;
+            row.word_at = words.size;
+            append(words, row.name.word, row.name.word_size);
         }
         rows.push(row);
     };
     by_format(inventories, [&](auto plain) {
         for_each_row<plain()>(p, inventories, [](int32_t, int32_t, bool) {}, gather);
     });
-    std::sort(rows.items, rows.items + rows.size,
-              [](const host_row &a, const host_row &b) { return a.name.offset < b.name.offset; });
+    for (size_t i = 0; i < rows.size; ++i)
+        if (rows.items[i].copied)
+            rows.items[i].name.word = words.items + rows.items[i].word_at;
 }
 
 // The columns the aliases come from, one an inventory; false after saying
@@ -144,10 +137,12 @@ bool find_alias_columns(const fleet &inventories, const ssh_config_options &how,
 {
     bool found = true;
     for (size_t i = 0; i < inventories.count; ++i) {
-        columns.push(alias_column(inventories.files[i], how));
+        const inventory &inv = inventories.files[i];
+        columns.push(how.alias_field_name != nullptr ? csv_column_named(inv, how.alias_field_name)
+                                                     : how.alias_field);
         if (how.alias_field_name != nullptr && columns.items[i] == 0) {
             warn(err);
-            write_name(err, inventories.files[i].name);
+            write_name(err, inv.name);
             err.text(": no column named \"");
             write_escaped(err, how.alias_field_name, strlen(how.alias_field_name));
             err.text("\" for the aliases; its devices are named by their addresses\n");
@@ -157,66 +152,95 @@ bool find_alias_columns(const fleet &inventories, const ssh_config_options &how,
     return found;
 }
 
+// In file order, the devices that get no block (an address not plain) and
+// those whose word another has; false when any gets no block.
+bool write_host_diagnostics(const growing_array<host_row> &rows,
+                            const growing_array<host_alias> &aliases, const fleet &inventories,
+                            output &err)
+{
+    growing_array<size_t> said; // the rows with something to say
+    growing_array<uint64_t> offsets, lines;
+    for (size_t i = 0; i < rows.size; ++i) {
+        if (rows.items[i].plain && aliases.items[i].from != alias_from::address_taken)
+            continue;
+        said.push(i);
+        offsets.push(rows.items[i].name.offset);
+        if (aliases.items[i].from == alias_from::address_taken)
+            offsets.push(rows.items[aliases.items[i].holder].name.offset);
+    }
+    if (said.size == 0)
+        return true;
+    const auto by_place = [&](size_t a, size_t b) {
+        return rows.items[a].name.offset < rows.items[b].name.offset;
+    };
+    std::sort(said.items, said.items + said.size, by_place);
+    std::sort(offsets.items, offsets.items + offsets.size);
+    lines.reserve(offsets.size);
+    lines.size = offsets.size;
+    number_lines(inventories, offsets.items, offsets.size, lines.items);
+    const auto place = [&](uint64_t offset) {
+        const size_t k = static_cast<size_t>(
+            std::lower_bound(offsets.items, offsets.items + offsets.size, offset) - offsets.items);
+        write_place(err, inventories.files[inventories.index_of(offset)].name, lines.items[k]);
+    };
+    bool ok = true;
+    for (size_t k = 0; k < said.size; ++k) {
+        const host_row &row = rows.items[said.items[k]];
+        place(row.name.offset);
+        if (!row.plain) {
+            err.text(": the address is not a plain MAC address (12 hexadecimal digits, colons"
+                     " aside); no Host block for it\n");
+            ok = false;
+            continue;
+        }
+        err.text(": alias \"");
+        err.bytes(row.name.word, row.name.word_size);
+        err.text("\" is ");
+        place(rows.items[aliases.items[said.items[k]].holder].name.offset);
+        err.text("'s already; this device is ");
+        char digits[12];
+        put_mac_digits(digits, row.mac);
+        err.bytes(digits, 12);
+        err.text("\n");
+    }
+    return ok;
+}
+
 } // namespace
 
 bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_options &how,
                       output &out, output &err)
 {
     growing_array<uint32_t> columns;
-    bool ok = find_alias_columns(inventories, how, columns, err);
+    const bool columns_found = find_alias_columns(inventories, how, columns, err);
     growing_array<host_row> rows;
     growing_array<char> words;
     const bool from_column = how.alias_field != 0 || how.alias_field_name != nullptr;
     gather_rows(p, inventories, columns, from_column, rows, words);
 
     growing_array<host_candidate> names;
-    growing_array<uint64_t> lines; // each row's line, from its offset
     names.reserve(rows.size);
-    lines.reserve(rows.size);
-    for (size_t i = 0; i < rows.size; ++i) {
+    for (size_t i = 0; i < rows.size; ++i)
         names.push(rows.items[i].name);
-        lines.push(rows.items[i].name.offset);
-    }
     growing_array<host_alias> aliases;
-    choose_aliases(names, words.items, aliases);
-    number_lines(inventories, lines.items, lines.size, lines.items);
+    choose_aliases(names, aliases);
 
-    uint64_t sharing = 0;
+    uint64_t sharing = 0, written = 0;
+    block_text block;
     for (size_t i = 0; i < rows.size; ++i) {
-        const host_row &row = rows.items[i];
-        const char *name = inventories.files[inventories.index_of(row.name.offset)].name;
-        if (!row.plain) {
-            write_place(err, name, lines.items[i]);
-            err.text(": the address is not a plain MAC address (12 hexadecimal digits, colons"
-                     " aside); no Host block for it\n");
-            ok = false;
+        if (!rows.items[i].plain)
             continue;
-        }
-        if (aliases.items[i].from == alias_from::address_taken) {
-            const size_t holder = aliases.items[i].holder;
-            write_place(err, name, lines.items[i]);
-            err.text(": alias \"");
-            err.bytes(words.items + row.name.word, row.name.word_size);
-            err.text("\" is ");
-            write_place(err, inventories.files[inventories.index_of(rows.items[holder].name.offset)].name,
-                        lines.items[holder]);
-            err.text("'s already; this device is ");
-            err.bytes(row.digits, 12);
-            err.text("\n");
-        }
-        sharing += row.shared;
-        out.text(i == 0 ? "# " : "\n# ");
-        write_place(out, name, lines.items[i]);
-        out.text("\n");
-        write_block(out, row, aliases.items[i], words.items, how, p.range);
+        sharing += rows.items[i].shared;
+        write_block(out, rows.items[i], aliases.items[i], how, p.range, block, written++ == 0);
     }
+    const bool all_plain = write_host_diagnostics(rows, aliases, inventories, err);
     if (sharing > 0) {
         warn(err, "warning: ");
         err.number(static_cast<int64_t>(sharing));
         err.text(" devices share a block with another, and only the one connected answers on"
                  " its port (their blocks say so)\n");
     }
-    return ok;
+    return columns_found && all_plain;
 }
 
 } // namespace portslot::audit

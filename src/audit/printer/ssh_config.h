@@ -20,15 +20,15 @@ struct ssh_config_options {
     const char *jump;  // ProxyJump's USER@HOST; null: none
 };
 
-// For each device of `p` (which has a row for every device), in file order:
-// a comment with its place (and, in a shared block, that only one of its
-// devices answers), then "Host ALIAS", HostName localhost, its Port, and
-// HostKeyAlias its address, so that its host key follows the device and not
-// the port; ProxyJump where asked. The alias is the first word of its label
-// or of its field (choose_aliases). A device whose address is not plain gets
-// no block but a FILE:LINE message, as does a CSV inventory without the
-// column named; false then. An alias an earlier device has is said, and
-// the device gets the alias made from its address.
+// For each device of `p` (which has a row for every device), in block
+// order: in a shared block a comment that only one of its devices answers,
+// then "Host ALIAS", HostName localhost, its Port, and HostKeyAlias its
+// address ("aa:bb:cc:dd:ee:ff"), so that its host key follows the device and
+// not the port; ProxyJump where asked. The alias is the first word of its
+// label or of its field (choose_aliases). A device whose address is not
+// plain gets no block but a FILE:LINE message, as does a CSV inventory
+// without the column named; false then. An alias a device earlier in the
+// files has is said, and the device gets the alias made from its address.
 bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_options &how,
                       output &out, output &err);
 
