@@ -5,7 +5,8 @@
 # lines, as it runs some fifty times slower), median wall time of three runs,
 # and peak resident memory against the file's size; --suggest; and the
 # instructions of the 100,000 devices converted to a leases file and to CSV,
-# and written as JSON. It reports, and judges one figure only: the plain run of
+# and written as JSON and as ssh_config; and the metrics of 30,000 devices
+# beside 30,000 sockets against the sockets alone. It reports, and judges one figure only: the plain run of
 # 100,000 devices, in lower and upper case, against the README's (a rise of
 # more than 10 % fails it).
 #   audit_bench.sh PORTSLOT_AUDIT [DEVICES...]
@@ -139,6 +140,19 @@ awk -v ss="$work/ss" 'BEGIN {
 form_row "the plain file, 30,000 sockets of /proc/net/tcp" "$plain" "--all" --sockets "$work/tcp"
 form_row "the plain file, 10,000 listening of ss -Hltn" "$plain" "--all" --sockets "$work/ss"
 form_row "the plain file, 30,000 sockets of /proc/net/tcp" "$plain" "--all" --sockets "$work/tcp" --json
+form_row "the plain file, as ssh_config" "$plain" "" --ssh-config
+
+# The live view for a collector: 30,000 devices beside 30,000 sockets, with
+# and without the metrics file.
+"$here/make_inventory.sh" 30000 >"$work/fleet-30000"
+sockets_ir=$(instructions "$work/fleet-30000" --sockets "$work/tcp")
+metrics_ir=$(instructions "$work/fleet-30000" --sockets "$work/tcp" --metrics "$work/fleet.prom")
+echo
+echo "| 30000 devices, 30,000 sockets of /proc/net/tcp | instructions | against --sockets alone |"
+echo "|---|---|---|"
+awk -v s="$sockets_ir" -v m="$metrics_ir" 'BEGIN {
+  printf "| portslot-audit --sockets FILE | %d | 1.00 × |\n", s
+  printf "| portslot-audit --sockets FILE --metrics FILE | %d | %.2f × |\n", m, m / s }'
 
 # The cost gate: the plain run of 100,000 devices, written in lower case and
 # in upper case (which the fast reading of usual addresses must take too),

@@ -13,8 +13,10 @@
 # time portslot-audit --listening takes on the live table and its summary,
 # and after every sshd process is killed and sshd started again, the time
 # until every device listens again, the connections sshd dropped (past
-# MaxStartups, or not logged in within LoginGraceTime) and the clients that
-# gave up (ConnectTimeout).
+# MaxStartups, or not logged in within LoginGraceTime), the clients that
+# gave up (ConnectTimeout), and, for both starts, the connections the
+# server's kernel refused because sshd's listen queue was full (each costs
+# its client a SYN sent again 1, 2, 4 ... s later).
 # Root; not part of the test run. It fails when the fleet does not come back
 # within 5 minutes.
 #   tunnel_fleet.sh BUILD_DIR SSHD README [N]
@@ -79,13 +81,21 @@ sshd_pids() {
   done
 }
 
+# The server's count of connections its kernel dropped, a full listen queue
+# among the reasons (TcpExt ListenDrops).
+listen_drops() {
+  ip netns exec "$server" awk '$1 == "TcpExt:" && !n { for (i = 2; i <= NF; i++) k[i] = $i; n = 1; next }
+    $1 == "TcpExt:" { for (i = 2; i <= NF; i++) if (k[i] == "ListenDrops") print $i }' /proc/net/netstat
+}
+
 # run LABEL PATH_PREFIX SSHD_GLOBAL_LINES: the fleet's cold start, its
 # memory, the audit, a restart; a row of the table in $work/rows.
 run() {
   local label=$1 path=$2 config="sshd_config_$1"
   lab_sshd "$server" 198.18.0.1 "$config" "$3"
   tunnels=()
-  local start i client mac
+  local start i client mac drops_before
+  drops_before=$(listen_drops)
   start=$(now)
   for ((i = 1; i <= devices; i++)); do
     client=ssh
@@ -98,6 +108,7 @@ run() {
   lab_pids+=("${tunnels[@]}")
   local cold
   cold=$(all_listening_since "$start") || exit 1
+  local cold_drops=$(($(listen_drops) - drops_before))
 
   local pss=0 pid
   for pid in $(sshd_pids); do
@@ -118,17 +129,19 @@ run() {
   local log_lines restart dropped graced timed_out device_timeouts
   log_lines=$(wc -l <"$work/sshd.log")
   device_timeouts=$(grep -c 'timed out' "$work/devices.log")
+  drops_before=$(listen_drops)
   start=$(now)
   # shellcheck disable=SC2046 # (one word a PID)
   kill -KILL $(sshd_pids)
   wait "$sshd_pid" 2>/dev/null
   lab_sshd "$server" 198.18.0.1 "$config"
   restart=$(all_listening_since "$start") || exit 1
+  local restart_drops=$(($(listen_drops) - drops_before))
   dropped=$(tail -n +"$((log_lines + 1))" "$work/sshd.log" | grep -c 'past MaxStartups')
   graced=$(tail -n +"$((log_lines + 1))" "$work/sshd.log" | grep -c 'Timeout before authentication')
   timed_out=$(($(grep -c 'timed out' "$work/devices.log") - device_timeouts))
 
-  echo "| $label | $cold s | $restart s | $dropped | $graced | $timed_out | $per_tunnel MiB | $audit_ms ms |" >>"$work/rows"
+  echo "| $label | $cold s | $restart s | $dropped | $graced | $timed_out | $cold_drops / $restart_drops | $per_tunnel MiB | $audit_ms ms |" >>"$work/rows"
   echo "$label, portslot-audit --listening: $summary" >>"$work/summaries"
 
   kill -TERM "${tunnels[@]}" 2>/dev/null
@@ -148,8 +161,8 @@ run now "" "$fleet_settings"
 echo "$devices devices ($((devices - devices / 5)) ssh, $((devices / 5)) dbclient), $(nproc) cores, $("$sshd" -V 2>&1 | cut -d, -f1)"
 echo "now: $(echo "$fleet_settings" | tr '\n' ' ')"
 echo
-echo "| fleet | cold start | after sshd's restart | dropped past MaxStartups | dropped past LoginGraceTime | clients timed out | sshd per tunnel (PSS) | portslot-audit --listening |"
-echo "|---|---|---|---|---|---|---|---|"
+echo "| fleet | cold start | after sshd's restart | dropped past MaxStartups | dropped past LoginGraceTime | clients timed out | listen queue full (cold / restart) | sshd per tunnel (PSS) | portslot-audit --listening |"
+echo "|---|---|---|---|---|---|---|---|---|"
 cat "$work/rows"
 echo
 cat "$work/summaries"

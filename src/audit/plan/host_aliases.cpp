@@ -115,6 +115,8 @@ host_candidate candidate_of(uint64_t offset, const char *text, size_t size)
     }
     host_candidate c{offset, text + begin, end - begin, 0, false};
     c.usable = usable(c.word, c.word_size, all);
+    if (!c.usable)
+        return c;
     h ^= c.word_size;
     h ^= h >> 33; // (the low bits choose the slot: mix the high ones in)
     h *= 0xff51afd7ed558ccdu;
