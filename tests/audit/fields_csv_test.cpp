@@ -1,0 +1,306 @@
+// Inventories as they are: fields, delimiters, CSV and their columns.
+#include "audit_fixture.h"
+
+namespace {
+
+INSTANTIATE_TEST_SUITE_P(
+    csv, audit,
+    testing::Values(
+        // Devices listed twice in every format, an address known by its place
+        // on its record's first line or by its record's start: blanks before
+        // the record, an address in another form, a field before it that
+        // holds a line end, a quoted address, a long text before it.
+        audit_case{"listed_twice_in_fields",
+                   {"--all", "--field", "2", "@a"},
+                   {{"a", "  1 aabbccddeeff x\n  2 AABBCCDDEEFF y\n\t3 00:00:00:00:00:8b z\n"}},
+                   "40556-40558\taabbccddeeff\t1 x\n40556-40558\t00:00:00:00:00:8b\t3 z\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "@a:2: duplicate of @a:1\n",
+                   1},
+        audit_case{
+            "listed_twice_in_csv_across_lines",
+            {"--csv", "--all", "@b"},
+            {{"b",
+              "n,mac\n\"a\nb\",aa:bb:cc:dd:ee:ff\nc,AA:BB:CC:DD:EE:FF\nd,00:00:00:00:00:8b\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\t\"a\nb\"\n40556-40558\t00:00:00:00:00:8b\td\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@b:4: duplicate of @b:2\n",
+            1},
+        audit_case{
+            "listed_twice_in_csv_quoted_first",
+            {"--csv", "--all", "@c"},
+            {{"c", "mac,n\n\"aa:bb:cc:dd:ee:ff\",x\naabbccddeeff,y\n 00:00:00:00:00:8b,z\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\tx\n40556-40558\t00:00:00:00:00:8b\tz\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@c:3: duplicate of @c:2\n",
+            1},
+        audit_case{
+            "listed_twice_in_csv_first_column",
+            {"--csv", "--all", "@c"},
+            {{"c", "mac,n\naa:bb:cc:dd:ee:ff,x\n00:00:00:00:00:8b,y\nAA:BB:CC:DD:EE:FF,z\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\tx\n40556-40558\t00:00:00:00:00:8b\ty\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@c:4: duplicate of @c:2\n",
+            1},
+        audit_case{"listed_twice_after_a_delimiter",
+                   {"--all", "--delimiter", ",", "--field", "2", "@d"},
+                   {{"d", "x,aabbccddeeff\ny,AA:BB:CC:DD:EE:FF\nthe longest label of all,"
+                          "00:00:00:00:00:8b\n"}},
+                   "40556-40558\taabbccddeeff\tx\n"
+                   "40556-40558\t00:00:00:00:00:8b\tthe longest label of all\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "@d:2: duplicate of @d:1\n",
+                   1},
+        audit_case{"short_last_address_shared_csv",
+                   {"--csv", "@c"},
+                   {{"c", "n,mac\nx,00:00:00:00:00:8b\ny,aabbccddeeff"}},
+                   "40556-40558\t00:00:00:00:00:8b\tx\n40556-40558\taabbccddeeff\ty\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "",
+                   1},
+        // The address from another field: a leases file, a neighbour table
+        // (whose failed entries have no address), fields split at a byte.
+        audit_case{
+            "leases_field",
+            {"--field", "2", "--all", "@l"},
+            {{"l", "1733580000 aa:bb:cc:dd:ee:ff 192.0.2.10 laptop *\n"
+                   "# expiry mac ip name\n"
+                   "1733580100 00:00:00:00:00:8b 192.0.2.11 cam\n1733580200 00:00:00:00:00:01"}},
+            "40004-40006\t00:00:00:00:00:01\t1733580200\n"
+            "40556-40558\taa:bb:cc:dd:ee:ff\t1733580000 192.0.2.10 laptop *\n"
+            "40556-40558\t00:00:00:00:00:8b\t1733580100 192.0.2.11 cam\n"
+            "3 devices, 2 of 250 blocks in use, 1 shared by 2 devices\n",
+            "",
+            1},
+        audit_case{"field_missing",
+                   {"--field=5", "@n"},
+                   {{"n", "192.0.2.1 dev eth0 lladdr aa:bb:cc:dd:ee:ff REACHABLE\n"
+                          "192.0.2.9 dev eth0  FAILED\n"}},
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@n:2: no field 5\n",
+                   2},
+        audit_case{"delimited_fields",
+                   {"--delimiter", ",", "--field", "2", "--all", "@d"},
+                   {{"d", "a, aa:bb:cc:dd:ee:ff ,x\n,00:00:00:00:00:8b,,y\n\tb,00:00:00:00:00:01\n"
+                          "c\n"}},
+                   "40004-40006\t00:00:00:00:00:01\tb\n40556-40558\taa:bb:cc:dd:ee:ff\ta,x\n"
+                   "40556-40558\t00:00:00:00:00:8b\t,,y\n"
+                   "3 devices, 2 of 250 blocks in use, 1 shared by 2 devices\n",
+                   "@d:4: no field 2\n",
+                   2},
+        audit_case{"delimiter_alone",
+                   {"--delimiter", ",", "--all", "@d"},
+                   {{"d", "aa:bb:cc:dd:ee:ff,gateway, room 1\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tgateway, room 1\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        // CSV: quoted fields hold delimiters, quotes and line ends; a record's
+        // diagnostics name the line it starts on.
+        audit_case{
+            "csv_by_column_name",
+            {"--csv", "--delimiter", ";", "@c"},
+            {{"c", "\xef\xbb\xbfName;Hardware-Address;Note\r\n"
+                   "\"Smith; J\";aa:bb:cc:dd:ee:ff;\"say \"\"hi\"\"\"\r\n"
+                   "cam;\"00:00:00:00:00:8b\";\"two\r\nlines\"\r\n\r\nx;\"zz\"\"zz\"\r\ny\r\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\t\"Smith; J\";\"say \"\"hi\"\"\"\n"
+            "40556-40558\t00:00:00:00:00:8b\tcam;\"two\r\nlines\"\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@c:6: no port for \"zz\"\"zz\"\n@c:7: no field 2\n",
+            2},
+        audit_case{
+            "csv_lease_database",
+            {"--csv", "@k"},
+            {{"k", "address,hwaddr,client_id,valid_lifetime,expire,subnet_id,fqdn_fwd,"
+                   "fqdn_rev,hostname,state,user_context\n"
+                   "192.0.2.1,aa:bb:cc:dd:ee:ff,,3600,1733580000,1,0,0,host1,0,\n"
+                   "192.0.2.2,00:00:00:00:00:8b,01:02,3600,1733580000,1,0,0,host2,0,\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\t192.0.2.1,,3600,1733580000,1,0,0,host1,0,\n"
+            "40556-40558\t00:00:00:00:00:8b\t192.0.2.2,01:02,3600,1733580000,1,0,0,host2,0,\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "",
+            1},
+        // A host name that opens a quote and never closes it costs its own
+        // record, not the rest of the file (rows as a DHCP server wrote them).
+        audit_case{
+            "csv_unclosed_quote_costs_one_record",
+            {"--csv", "@k"},
+            {{"k", "address,hwaddr,client_id,valid_lifetime,expire,subnet_id,fqdn_fwd,"
+                   "fqdn_rev,hostname,state,user_context\n"
+                   "192.0.2.19,00:1b:21:3a:4f:18,,3600,1796719698,1,0,0,\"lead quote,0,\n"
+                   "192.0.2.30,aa:bb:cc:dd:ee:ff,01:aa:bb:cc:dd:ee:ff,3600,1796719698,1,0,0,"
+                   "gateway,0,\n"
+                   "192.0.2.34,00:00:00:00:00:8b,01:00:00:00:00:00:8b,3600,1796719698,1,0,0,"
+                   "camera,0,\n"}},
+            "40556-40558\taa:bb:cc:dd:ee:ff\t192.0.2.30,01:aa:bb:cc:dd:ee:ff,3600,1796719698,1,0,"
+            "0,gateway,0,\n"
+            "40556-40558\t00:00:00:00:00:8b\t192.0.2.34,01:00:00:00:00:00:8b,3600,1796719698,1,0,"
+            "0,camera,0,\n"
+            "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n",
+            "@k:2: malformed CSV record (a quote opened here does not close)\n",
+            2},
+        audit_case{"csv_text_after_closing_quote",
+                   {"--csv", "--all", "@c"},
+                   {{"c", "mac,note\n00:00:00:00:00:01,\"a\nb\"c\n00:00:00:00:00:03,x\n"}},
+                   "40012-40014\t00:00:00:00:00:03\tx\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@c:2: malformed CSV record (text after a closing quote)\n"
+                   "@c:3: no port for \"b\"c\"\n",
+                   2},
+        audit_case{
+            "csv_malformed_header",
+            {"--csv", "@h", "@c"},
+            {{"h", "\n\"note,mac\n00:00:00:00:00:01,x\n"}, {"c", "mac\n00:00:00:00:00:01\n"}},
+            "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+            "@h:2: malformed CSV record (a quote opened here does not close)\n",
+            2},
+        audit_case{"csv_column_named",
+                   {"--csv", "--field", "where", "--all", "@c"},
+                   {{"c", "mac,\"W\"\"h\",Wh,Wherever,Where\nroom 1,a,b,c,00:00:00:00:00:01\n"}},
+                   "40004-40006\t00:00:00:00:00:01\troom 1,a,b,c\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{"csv_without_address_column",
+                   {"--csv", "@a", "@c"},
+                   {{"a", "mac\n00:00:00:00:00:01 y\n"}, {"c", "Name,Room\nx,1\n"}},
+                   "",
+                   "@a:2: no port for \"00:00:00:00:00:01 y\"\n"
+                   "portslot-audit: @c: no MAC address column (mac, mac address, hwaddr) in the "
+                   "header \"Name,Room\"; name it with --field\n",
+                   2},
+        audit_case{
+            "csv_header_after_blank_lines",
+            {"--csv", "--all", "@c"},
+            {{"c",
+              "\n \r\na_column_whose_name_is_quite_long,Max,Mac Address\nx,y,00:00:00:00:00:01\n"
+              "y,z,zz\n"}},
+            "40004-40006\t00:00:00:00:00:01\tx,y\n"
+            "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+            "@c:5: no port for \"zz\"\n",
+            2},
+        audit_case{"csv_column_by_number",
+                   {"--csv", "--field", "2", "@e", "@c", "@h"},
+                   {{"e", ""}, {"c", "h1,h2\nx,00:00:00:00:00:01\n"}, {"h", "h1,h2"}},
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        // --drop-column: columns left out of the labels and the JSON fields,
+        // wherever they stand; one the header lacks, or the addresses', ends
+        // the run.
+        audit_case{"csv_columns_dropped",
+                   {"--csv", "--all", "--drop-column", "key", "--drop-column", "1", "@c", "@e", "@l"},
+                   {{"c", "id,name,mac,key,site\n1,gw,aa:bb:cc:dd:ee:ff,ssh-ed25519 AAAA,\"x,y\"\n"
+                          "2,cam,00:00:00:00:00:01,,\n"},
+                    {"e", ""},
+                    {"l", "name,key,mac\ncam2,k,00:00:00:00:00:02\n"}},
+                   "40004-40006\t00:00:00:00:00:01\tcam,\n"
+                   "40008-40010\t00:00:00:00:00:02\t\n"
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tgw,\"x,y\"\n"
+                   "3 devices, 3 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{"csv_columns_dropped_in_json",
+                   {"--csv", "--json", "--all", "--drop-column", "3", "@c"},
+                   {{"c", "mac,name,key\n00:00:00:00:00:01,cam,k\n"}},
+                   "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":\"00:00:00:00:00:01\","
+                   "\"label\":\"cam\",\"file\":\"@c\",\"line\":2,\"shared\":false,\"fields\":{\"mac\":"
+                   "\"00:00:00:00:00:01\",\"name\":\"cam\"}}\n"
+                   "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
+                   "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
+                   "",
+                   0},
+        audit_case{"csv_dropped_column_not_found",
+                   {"--csv", "--drop-column", "Key", "--drop-column", "40", "@c"},
+                   {{"c", "\nmac,key\n"}},
+                   "",
+                   "portslot-audit: @c:2: --drop-column '40': no such column in the header\n",
+                   2},
+        audit_case{"csv_columns_dropped_beside_sockets",
+                   {"--sockets", "@s", "--csv", "--drop-column", "key", "@c"},
+                   {{"c", "mac,name,key\n00:00:00:00:00:01,cam,ssh-ed25519 AAAA\n"},
+                    {"s", "LISTEN 0 128 127.0.0.1:40004 0.0.0.0:*\n"}},
+                   "40004-40006\tlistening 40004\t00:00:00:00:00:01\tcam\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "1 device connected, 0 not connected, 0 ports of the range listening without a "
+                   "device\n",
+                   "",
+                   0},
+        audit_case{"csv_dropped_column_zero",
+                   {"--csv", "--drop-column", "0"},
+                   {},
+                   "",
+                   "portslot-audit: invalid value '0' for --drop-column: not a column's number from "
+                   "1, nor its name\n" +
+                       try_help,
+                   2},
+        audit_case{"csv_address_column_dropped",
+                   {"--csv", "--drop-column", "MAC", "@c"},
+                   {{"c", "mac,key\n"}},
+                   "",
+                   "portslot-audit: @c:1: --drop-column 'MAC': the addresses' column, which no "
+                   "label holds\n",
+                   2},
+        audit_case{"csv_column_not_found",
+                   {"--csv", "--field", "MAC", "@c"},
+                   {{"c", "Name,Room\n"}},
+                   "",
+                   "portslot-audit: @c: no column named \"MAC\" in the header \"Name,Room\"\n",
+                   2},
+        audit_case{"duplicates_in_a_middle_column",
+                   {"--csv", "@d"},
+                   {{"d", "name,mac,site\nx,aabbccddeeff,one\ny,aabbccddeeff,two\n"}},
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@d:3: duplicate of @d:2\n",
+                   0},
+        audit_case{"column_named_but_for_case",
+                   {"--csv", "--field", "mac", "--all", "@c"},
+                   {{"c", "MAC,mac,name\nx,aa:bb:cc:dd:ee:ff,n\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tx,n\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
+        audit_case{"header_name_over_two_lines",
+                   {"--csv", "--all", "@c"},
+                   {{"c", "mac,\"na\nme\"\nzz,x\naa:bb:cc:dd:ee:ff,y\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\ty\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@c:3: no port for \"zz\"\n",
+                   2}),
+    case_name);
+
+// Every byte that --delimiter takes splits fields as a comma does, with
+// fields and in CSV: a part of the label on each side of the address, joined
+// by the delimiter, even where the byte is negative as a char.
+TEST(audit_delimiters, every_allowed_byte_splits_like_a_comma)
+{
+    for (int byte = 1; byte < 256; ++byte) {
+        const char d = static_cast<char>(byte);
+        if (d == '\n' || d == '\r' || d == '"')
+            continue;
+        // An address and label parts that do not hold the byte.
+        const std::string mac = std::string("abcdef:").find(d) == std::string::npos
+                                    ? "aa:bb:cc:dd:ee:ff"
+                                    : "AABBCCDDEEFF";
+        const std::string x = d == 'x' ? "w" : "x", y = d == 'y' ? "z" : "y";
+        std::string line = x, row = "40556-40558\t", header = x;
+        line.append(1, d).append(mac).append(1, d).append(y).append("\n");
+        row.append(mac).append("\t").append(x).append(1, d).append(y).append("\n");
+        header.append(1, d).append(y).append("\n");
+        const std::string fields = write_file("delimited", line);
+        const std::string csv = write_file("delimited-csv", header.append(line));
+        const tool_run split =
+            run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "--field", "2", "--delimiter",
+                                           std::string(1, d), fields});
+        const tool_run records =
+            run_tool(PORTSLOT_AUDIT_PATH, {"portslot-audit", "--all", "--csv", "--field", "2",
+                                           "--delimiter", std::string(1, d), csv});
+        const std::string summary = "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n";
+        EXPECT_EQ(split.out, row + summary) << "byte " << byte;
+        EXPECT_EQ(records.out, row + summary) << "byte " << byte;
+        std::remove(fields.c_str());
+        std::remove(csv.c_str());
+    }
+}
+
+} // namespace

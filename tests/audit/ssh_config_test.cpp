@@ -1,0 +1,89 @@
+// --ssh-config: reaching the devices by name.
+#include "audit_fixture.h"
+
+namespace {
+
+INSTANTIATE_TEST_SUITE_P(
+    hosts, audit,
+    testing::Values(
+        // ssh_config: an alias from the label's first word where it can be
+        // one and is not taken (without case), else from the address; the
+        // shared block said; an address not plain gets no block (status 2).
+        audit_case{"hosts_aliases",
+                   {"--ssh-config", "--jump", "admin@tunnel", "@h"},
+                   {{"h", "aa:bb:cc:dd:ee:ff gateway room 1\n00:00:00:00:00:8b Gateway\n"
+                          "00:00:00:00:00:01\n00:00:00:00:00:02 \"quoted\"\n"
+                          "00:00:00:00:00:03 LOCALHOST\naa:bb:cc:dd:ee:fg odd\n"
+                          "00:00:00:00:00:05 aabbccddeeff\n"}},
+                   (host_block(false, "000000000001", 40004, "00:00:00:00:00:01", true) +
+                    host_block(false, "000000000002", 40008, "00:00:00:00:00:02", true) +
+                    host_block(false, "000000000003", 40012, "00:00:00:00:00:03", true) +
+                    host_block(false, "000000000005", 40020, "00:00:00:00:00:05", true) +
+                    host_block(true, "gateway", 40556, "aa:bb:cc:dd:ee:ff", true) +
+                    host_block(true, "00000000008b", 40556, "00:00:00:00:00:8b", true))
+                       .substr(1),
+                   "@h:2: alias \"Gateway\" is @h:1's already; this device is 00000000008b\n"
+                   "@h:6: the address is not a plain MAC address (12 hexadecimal digits, colons "
+                   "aside); no Host block for it\n"
+                   "portslot-audit: warning: 2 devices share a block with another, and only the "
+                   "one connected answers on its port (their blocks say so)\n",
+                   2},
+        audit_case{"hosts_column_port_2",
+                   {"--csv", "--ssh-config", "--alias-field", "name", "--ssh-port-num", "2", "@c"},
+                   {{"c", "mac,name\n00:00:00:00:00:01,a b\n00:00:00:00:00:02,\n"}},
+                   host_block(false, "a", 40006, "00:00:00:00:00:01", false).substr(1) +
+                       host_block(false, "000000000002", 40010, "00:00:00:00:00:02", false),
+                   "",
+                   0},
+        audit_case{"hosts_column_missing",
+                   {"--csv", "--ssh-config", "--alias-field", "host", "@c"},
+                   {{"c", "mac,name\n00:00:00:00:00:01,a\n"}},
+                   host_block(false, "000000000001", 40004, "00:00:00:00:00:01", false).substr(1),
+                   "portslot-audit: @c: no column named \"host\" for the aliases; its devices are "
+                   "named by their addresses\n",
+                   2},
+        audit_case{"hosts_options_alone",
+                   {"--jump", "a@b"},
+                   {},
+                   "",
+                   "portslot-audit: --jump goes only with --ssh-config\n" + try_help,
+                   2},
+        audit_case{"hosts_jump_two_words",
+                   {"--ssh-config", "--jump", "a #b"},
+                   {},
+                   "",
+                   "portslot-audit: invalid value 'a #b' for --jump: not USER@HOST for ProxyJump "
+                   "(no blank, quote, backslash, '#' or control byte)\n" +
+                       try_help,
+                   2},
+        audit_case{"hosts_port_num_past",
+                   {"--ssh-config", "--ssh-port-num", "3"},
+                   {},
+                   "",
+                   "portslot-audit: --ssh-port-num 3: a block holds ports 1 to 2\n" + try_help,
+                   2},
+        audit_case{"hosts_with_sockets",
+                   {"--ssh-config", "--sockets", "-"},
+                   {},
+                   "",
+                   "portslot-audit: --ssh-config cannot be used with --sockets\n" + try_help,
+                   2}),
+    case_name);
+
+TEST(host_aliases, names_ssh_takes_for_one_device)
+{
+    const std::string too_long(65, 'a');
+    const struct {
+        const char *word;
+        bool usable;
+    } cases[] = {
+        {"gateway-2.site_1+x", true}, {"", false},           {"-n", false},
+        {".hidden", false},           {"a*", false},         {"a,b", false},
+        {"caf\xc3\xa9", false},       {"10.0.0.1", false},   {"LocalHost", false},
+        {"aabbccddeeff", false},      {"aabbccddeefg", true}, {too_long.c_str(), false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(portslot::audit::usable_alias(c.word, strlen(c.word)), c.usable) << c.word;
+}
+
+} // namespace
