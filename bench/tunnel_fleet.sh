@@ -64,8 +64,12 @@ listening_count() {
     awk '{ sub(/.*:/, "", $4); print $4 }' | sort -u | wc -l
 }
 # Waits until all devices listen, up to 300 s from START; prints the seconds.
+# (Also notes, in $work/timeline, when each count of devices was reached.)
 all_listening_since() {
-  while [ "$(listening_count)" -lt "$devices" ]; do
+  : >"$work/timeline"
+  local count
+  while count=$(listening_count) && echo "$(elapsed "$1") $count" >>"$work/timeline" &&
+    [ "$count" -lt "$devices" ]; do
     if [ "$(elapsed "$1" | cut -d. -f1)" -ge 300 ]; then
       echo "only $(listening_count) of $devices devices listen after 300 s" >&2
       tail -n 5 "$work/devices.log" >&2
@@ -74,6 +78,10 @@ all_listening_since() {
     sleep 0.2
   done
   elapsed "$1"
+}
+# When half of the devices listened, from the last timeline.
+half_listening() {
+  awk -v half=$((devices / 2)) '$2 >= half { printf "%.1f", $1; exit }' "$work/timeline"
 }
 sshd_pids() {
   for pid in $(ip netns pids "$server"); do
@@ -108,7 +116,8 @@ run() {
   lab_pids+=("${tunnels[@]}")
   local cold
   cold=$(all_listening_since "$start") || exit 1
-  local cold_drops=$(($(listen_drops) - drops_before))
+  local cold_drops=$(($(listen_drops) - drops_before)) cold_half
+  cold_half=$(half_listening)
 
   local pss=0 pid
   for pid in $(sshd_pids); do
@@ -136,12 +145,13 @@ run() {
   wait "$sshd_pid" 2>/dev/null
   lab_sshd "$server" 198.18.0.1 "$config"
   restart=$(all_listening_since "$start") || exit 1
-  local restart_drops=$(($(listen_drops) - drops_before))
+  local restart_drops=$(($(listen_drops) - drops_before)) restart_half
+  restart_half=$(half_listening)
   dropped=$(tail -n +"$((log_lines + 1))" "$work/sshd.log" | grep -c 'past MaxStartups')
   graced=$(tail -n +"$((log_lines + 1))" "$work/sshd.log" | grep -c 'Timeout before authentication')
   timed_out=$(($(grep -c 'timed out' "$work/devices.log") - device_timeouts))
 
-  echo "| $label | $cold s | $restart s | $dropped | $graced | $timed_out | $cold_drops / $restart_drops | $per_tunnel MiB | $audit_ms ms |" >>"$work/rows"
+  echo "| $label | $cold_half s / $cold s | $restart_half s / $restart s | $dropped | $graced | $timed_out | $cold_drops / $restart_drops | $per_tunnel MiB | $audit_ms ms |" >>"$work/rows"
   echo "$label, portslot-audit --listening: $summary" >>"$work/summaries"
 
   kill -TERM "${tunnels[@]}" 2>/dev/null
@@ -161,8 +171,11 @@ run now "" "$fleet_settings"
 echo "$devices devices ($((devices - devices / 5)) ssh, $((devices / 5)) dbclient), $(nproc) cores, $("$sshd" -V 2>&1 | cut -d, -f1)"
 echo "now: $(echo "$fleet_settings" | tr '\n' ' ')"
 echo
-echo "| fleet | cold start | after sshd's restart | dropped past MaxStartups | dropped past LoginGraceTime | clients timed out | listen queue full (cold / restart) | sshd per tunnel (PSS) | portslot-audit --listening |"
+echo "| fleet | cold start (half / all) | after sshd's restart (half / all) | dropped past MaxStartups | dropped past LoginGraceTime | clients timed out | listen queue full (cold / restart) | sshd per tunnel (PSS) | portslot-audit --listening |"
 echo "|---|---|---|---|---|---|---|---|---|"
 cat "$work/rows"
 echo
 cat "$work/summaries"
+echo
+echo "What the devices said, numbers aside (both fleets):"
+sed -E 's/[0-9]+/N/g' "$work/devices.log" | sort | uniq -c | sort -rn | head -n 8
