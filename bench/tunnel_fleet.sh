@@ -17,8 +17,8 @@
 # gave up (ConnectTimeout), and, for both starts, the connections the
 # server's kernel refused because sshd's listen queue was full (each costs
 # its client a SYN sent again 1, 2, 4 ... s later).
-# Root; not part of the test run. It fails when the fleet does not come back
-# within 5 minutes.
+# Root; not part of the test run. It fails when the fleet as it ships does
+# not come back within 5 minutes (as things were, that is a figure).
 #   tunnel_fleet.sh BUILD_DIR SSHD README [N]
 set -u
 devices=${4:-500}
@@ -63,7 +63,8 @@ listening_count() {
   ip netns exec "$server" ss -Hltn 'sport >= :20000 and sport <= :29999' |
     awk '{ sub(/.*:/, "", $4); print $4 }' | sort -u | wc -l
 }
-# Waits until all devices listen, up to 300 s from START; prints the seconds.
+# Waits until all devices listen, up to 300 s from START; prints the seconds,
+# or "over 300" (and fails) when some still do not listen then.
 # (Also notes, in $work/timeline, when each count of devices was reached.)
 all_listening_since() {
   : >"$work/timeline"
@@ -71,17 +72,23 @@ all_listening_since() {
   while count=$(listening_count) && echo "$(elapsed "$1") $count" >>"$work/timeline" &&
     [ "$count" -lt "$devices" ]; do
     if [ "$(elapsed "$1" | cut -d. -f1)" -ge 300 ]; then
-      echo "only $(listening_count) of $devices devices listen after 300 s" >&2
+      echo "only $count of $devices devices listen after 300 s" >&2
       tail -n 5 "$work/devices.log" >&2
-      exit 1
+      echo "over 300"
+      return 1
     fi
     sleep 0.2
   done
   elapsed "$1"
 }
+# A fleet that is not back within 300 s: as things were ("before"), a
+# figure of the table; as they ship, a failure of the benchmark.
+back_in_time() {
+  [ "$1" = before ] || exit 1
+}
 # When half of the devices listened, from the last timeline.
 half_listening() {
-  awk -v half=$((devices / 2)) '$2 >= half { printf "%.1f", $1; exit }' "$work/timeline"
+  awk -v half=$((devices / 2)) '$2 >= half { printf "%.1f", $1; found = 1; exit } END { if (!found) printf "-" }' "$work/timeline"
 }
 sshd_pids() {
   for pid in $(ip netns pids "$server"); do
@@ -115,7 +122,7 @@ run() {
   done
   lab_pids+=("${tunnels[@]}")
   local cold
-  cold=$(all_listening_since "$start") || exit 1
+  cold=$(all_listening_since "$start") || back_in_time "$label"
   local cold_drops=$(($(listen_drops) - drops_before)) cold_half
   cold_half=$(half_listening)
 
@@ -144,7 +151,7 @@ run() {
   kill -KILL $(sshd_pids)
   wait "$sshd_pid" 2>/dev/null
   lab_sshd "$server" 198.18.0.1 "$config"
-  restart=$(all_listening_since "$start") || exit 1
+  restart=$(all_listening_since "$start") || back_in_time "$label"
   local restart_drops=$(($(listen_drops) - drops_before)) restart_half
   restart_half=$(half_listening)
   dropped=$(tail -n +"$((log_lines + 1))" "$work/sshd.log" | grep -c 'past MaxStartups')

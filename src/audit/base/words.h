@@ -46,6 +46,28 @@ inline unsigned first_below(uint64_t word, uint64_t limit)
     return first_marked(marks_below(word, limit));
 }
 
+// Copies the text at `p` to `to` eight bytes at a time while it is plain
+// ASCII as quoted text takes it (JSON's strings, Prometheus's label values):
+// up to the first control byte, '"', '\\', DEL or byte of UTF-8 beyond ASCII,
+// or to where fewer than eight bytes are left. Both move past the copy, which
+// writes up to seven bytes more at `to` than it keeps.
+inline void copy_quotable_ascii(char *&to, const unsigned char *&p, const unsigned char *end)
+{
+    for (; end - p >= 8; p += 8) {
+        const uint64_t word = load_word(reinterpret_cast<const char *>(p));
+        const uint64_t marks = marks_below(word, 0x20) | (word & 0x8080808080808080u) |
+                               marks_of(word, '"') | marks_of(word, '\\') | marks_of(word, 0x7f);
+        const unsigned at = first_marked(marks);
+        __builtin_memcpy(to, p, 8);
+        if (at != 8) {
+            to += at;
+            p += at;
+            return;
+        }
+        to += 8;
+    }
+}
+
 // From `p`, past the words of eight bytes that hold no byte below `limit`:
 // where the first such byte is, or where fewer than eight bytes are left.
 inline const char *skip_words_from(const char *p, const char *end, uint64_t limit)

@@ -75,20 +75,7 @@ char *put_json_chars(char *to, const char *text, size_t size)
     while (p != end) {
         // Plain ASCII goes out eight bytes at a time, up to the first byte
         // that needs care: a control byte, '"', '\\', DEL, or one of UTF-8.
-        for (; end - p >= 8; p += 8) {
-            const uint64_t word = load_word(reinterpret_cast<const char *>(p));
-            const uint64_t marks = marks_below(word, 0x20) | (word & 0x8080808080808080u) |
-                                   marks_of(word, '"') | marks_of(word, '\\') |
-                                   marks_of(word, 0x7f);
-            const unsigned at = first_marked(marks);
-            __builtin_memcpy(to, p, 8);
-            if (at != 8) {
-                to += at;
-                p += at;
-                break;
-            }
-            to += 8;
-        }
+        copy_quotable_ascii(to, p, end);
         for (; p != end && plain_bytes.of[*p]; ++p)
             *to++ = static_cast<char>(*p);
         if (p == end)

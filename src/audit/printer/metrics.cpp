@@ -120,16 +120,7 @@ char *put_label_value(char *to, const char *text, size_t size)
     const auto *const end = p + size;
     while (p != end) {
         // Plain ASCII eight bytes at a time, up to a byte that needs care.
-        for (; end - p >= 8; p += 8) {
-            const uint64_t word = load_word(reinterpret_cast<const char *>(p));
-            const uint64_t marks = marks_below(word, 0x20) | (word & 0x8080808080808080u) |
-                                   marks_of(word, '"') | marks_of(word, '\\') |
-                                   marks_of(word, 0x7f);
-            if (marks != 0)
-                break;
-            __builtin_memcpy(to, p, 8);
-            to += 8;
-        }
+        copy_quotable_ascii(to, p, end);
         if (p != end)
             to = put_label_char(to, p, end);
     }
