@@ -152,6 +152,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: --metrics goes only with --listening or --sockets\n" +
                        try_help,
                    2},
+        // A folder where the file should be: the file beside it is written,
+        // then removed when it cannot take the folder's name.
+        audit_case{"metrics_path_a_folder",
+                   {"--sockets", "@s", "--metrics", ".", "@f"},
+                   {{"s", ""}, {"f", "00:00:00:00:00:01 solo\n"}},
+                   "40004-40006\tnot listening\t00:00:00:00:00:01\tsolo\n1 device, 1 of 250 "
+                   "blocks in use, 0 shared by 0 devices\n0 devices connected, 1 not connected, 0 "
+                   "ports of the range listening without a device\n",
+                   "portslot-audit: .: Device or resource busy\n",
+                   2},
         audit_case{"metrics_folder_missing",
                    {"--sockets", "@s", "--metrics", "/nonexistent/m.prom", "@f"},
                    {{"s", ""}, {"f", "00:00:00:00:00:01 solo\n"}},

@@ -14,18 +14,22 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"h", "aa:bb:cc:dd:ee:ff gateway room 1\n00:00:00:00:00:8b Gateway\n"
                           "00:00:00:00:00:01\n00:00:00:00:00:02 \"quoted\"\n"
                           "00:00:00:00:00:03 LOCALHOST\naa:bb:cc:dd:ee:fg odd\n"
-                          "00:00:00:00:00:05 aabbccddeeff\n"}},
+                          "00:00:00:00:00:05 aabbccddeeff\n11:22:33:00:01:85 Printer\n"
+                          "00:00:00:00:00:06 printer\n"}},
                    (host_block(false, "000000000001", 40004, "00:00:00:00:00:01", true) +
                     host_block(false, "000000000002", 40008, "00:00:00:00:00:02", true) +
                     host_block(false, "000000000003", 40012, "00:00:00:00:00:03", true) +
                     host_block(false, "000000000005", 40020, "00:00:00:00:00:05", true) +
+                    host_block(false, "000000000006", 40024, "00:00:00:00:00:06", true) +
                     host_block(true, "gateway", 40556, "aa:bb:cc:dd:ee:ff", true) +
-                    host_block(true, "00000000008b", 40556, "00:00:00:00:00:8b", true))
+                    host_block(true, "00000000008b", 40556, "00:00:00:00:00:8b", true) +
+                    host_block(true, "Printer", 40556, "11:22:33:00:01:85", true))
                        .substr(1),
                    "@h:2: alias \"Gateway\" is @h:1's already; this device is 00000000008b\n"
                    "@h:6: the address is not a plain MAC address (12 hexadecimal digits, colons "
                    "aside); no Host block for it\n"
-                   "portslot-audit: warning: 2 devices share a block with another, and only the "
+                   "@h:9: alias \"printer\" is @h:8's already; this device is 000000000006\n"
+                   "portslot-audit: warning: 3 devices share a block with another, and only the "
                    "one connected answers on its port (their blocks say so)\n",
                    2},
         audit_case{"hosts_column_port_2",
@@ -35,6 +39,20 @@ INSTANTIATE_TEST_SUITE_P(
                        host_block(false, "000000000002", 40010, "00:00:00:00:00:02", false),
                    "",
                    0},
+        // The label's first word, of a CSV record's fields' values.
+        audit_case{"hosts_csv_label",
+                   {"--csv", "--ssh-config", "@c"},
+                   {{"c", "name,mac\ncam 1,00:00:00:00:00:01\n"}},
+                   host_block(false, "cam", 40004, "00:00:00:00:00:01", false).substr(1),
+                   "",
+                   0},
+        audit_case{"hosts_ports_out_of_bounds",
+                   {"--ssh-config", "--port-min", "65530", "--port-max", "65540"},
+                   {},
+                   "",
+                   "portslot-audit: --ssh-config: the range gives ports up to 65540, which ssh "
+                   "cannot reach; choose a range within 2 to 65534\n",
+                   2},
         audit_case{"hosts_column_missing",
                    {"--csv", "--ssh-config", "--alias-field", "host", "@c"},
                    {{"c", "mac,name\n00:00:00:00:00:01,a\n"}},

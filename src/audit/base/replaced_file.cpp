@@ -35,29 +35,23 @@ file_replacement::file_replacement(const char *path)
 
 int file_replacement::finish()
 {
-    if (!out_.flush())
-        error_ = out_.error();
-    else if (fchmod(fd_, 0644) != 0 || fsync(fd_) != 0)
-        error_ = errno;
-    if (close(fd_) != 0 && error_ == 0)
-        error_ = errno;
-    fd_ = -1;
-    if (error_ == 0 && rename(temporary_, path_) != 0)
-        error_ = errno;
+    // Each step only after those before it went well; the first that fails
+    // gives the error. The file is closed whatever happened.
+    const auto failed = [](int result) { return result != 0 ? errno : 0; };
+    error_ = out_.flush() ? 0 : out_.error();
+    error_ = error_ != 0 ? error_ : failed(fchmod(fd_, 0644));
+    error_ = error_ != 0 ? error_ : failed(fsync(fd_));
+    const int closing = failed(close(fd_));
+    error_ = error_ != 0 ? error_ : closing;
+    error_ = error_ != 0 ? error_ : failed(rename(temporary_, path_));
     if (error_ != 0)
         unlink(temporary_);
-    free(temporary_);
-    temporary_ = nullptr;
     return error_;
 }
 
 file_replacement::~file_replacement()
 {
-    if (fd_ >= 0) {
-        close(fd_);
-        unlink(temporary_);
-    }
-    free(temporary_);
+    free(temporary_); // (finish() has closed and renamed or removed the file)
 }
 
 } // namespace portslot::audit
