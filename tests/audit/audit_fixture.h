@@ -40,6 +40,7 @@
 #include "memory.h"
 #include "metrics.h"
 #include "output.h"
+#include "plain_mac.h"
 #include "placement.h"
 #include "plan.h"
 #include "plan_notes.h"

@@ -104,4 +104,50 @@ TEST(host_aliases, names_ssh_takes_for_one_device)
         EXPECT_EQ(portslot::audit::usable_alias(c.word, strlen(c.word)), c.usable) << c.word;
 }
 
+// Many names, each given twice without case, the later in the files first:
+// every name kept by its earlier device, whatever slots the hash gives.
+TEST(host_aliases, the_earlier_device_keeps_a_name)
+{
+    using namespace portslot::audit;
+    std::vector<std::string> words;
+    for (int i = 0; i < 300; ++i)
+        words.push_back("device-" + std::to_string(i) + "-of-the-fleet");
+    growing_array<host_candidate> devices;
+    for (size_t i = 0; i < 2 * words.size(); ++i) {
+        std::string &word = words[i % words.size()];
+        word[0] = i < words.size() ? 'd' : 'D';
+        devices.push(candidate_of(1000 - i, word.c_str(), word.size()));
+    }
+    growing_array<host_alias> aliases;
+    choose_aliases(devices, aliases);
+    for (size_t i = 0; i < devices.size; ++i) {
+        const bool later = i < words.size(); // (offsets fall as i rises)
+        EXPECT_EQ(aliases.items[i].from, later ? alias_from::address_taken : alias_from::label);
+        if (later) {
+            EXPECT_EQ(aliases.items[i].holder, i + words.size());
+        }
+    }
+}
+
+TEST(plain_mac, reads_twelve_digits_colons_aside)
+{
+    const struct {
+        const char *mac, *text; // (null: not plain)
+    } cases[] = {
+        {"AA:bb:CC:dd:EE:ff", "aa:bb:cc:dd:ee:ff"}, {"aabbccddeeff", "aa:bb:cc:dd:ee:ff"},
+        {"aabb:ccdd:eeff", "aa:bb:cc:dd:ee:ff"},    {"aa:bb:cc:dd:ee:fg", nullptr},
+        {"aa-bb-cc-dd-ee-ff", nullptr},             {"aa:bb:cc:dd:ee:f", nullptr},
+        {"aabbccddeeff0", nullptr},                 {"aa:bb:cc:dd:e\xe9:ff", nullptr},
+        {"aa:bb:cc:dd:ee::f", nullptr},             {"aa:bb:cc:dd:ee:ff:", "aa:bb:cc:dd:ee:ff"},
+    };
+    for (const auto &c : cases) {
+        char text[17];
+        const bool plain = portslot::audit::read_plain_mac(c.mac, strlen(c.mac), text);
+        EXPECT_EQ(plain, c.text != nullptr) << c.mac;
+        if (plain && c.text != nullptr) {
+            EXPECT_EQ(std::string(text, 17), c.text) << c.mac;
+        }
+    }
+}
+
 } // namespace
