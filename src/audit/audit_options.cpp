@@ -170,8 +170,7 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
     default: // a number
         options.port_max_given =
             options.port_max_given || option.number == &audit_options::port_max;
-        options.ssh_port_num_given =
-            options.ssh_port_num_given || option.number == &audit_options::ssh_port_num;
+        options.ssh_port_num_given |= option.number == &audit_options::ssh_port_num;
         return parse_number(value, options.*option.number);
     }
 }
@@ -217,7 +216,9 @@ bool settle_ssh_config(parsed_command &command)
                         : options.dropped_count > 0
                             ? "--drop-column (an alias is one field: --alias-field chooses it)"
                             : nullptr;
-    return other != nullptr && fail(parsed_command::conflicting, "--ssh-config", other);
+    if (other == nullptr)
+        return false;
+    return fail(parsed_command::conflicting, "--ssh-config", other);
 }
 
 // What no single option says: combinations refused, and the defaults that

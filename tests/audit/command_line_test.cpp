@@ -391,6 +391,7 @@ TEST(audit_command, reads_options_and_files)
         {{"--ssh-config", "--jump", "a\\b"}, parsed_command::error, 40000, 41000, 2, false, {}, parsed_command::not_a_jump},
         {{"--ssh-config", "--jump", "a\"b"}, parsed_command::error, 40000, 41000, 2, false, {}, parsed_command::not_a_jump},
         {{"--ssh-config", "--jump", "a\x7f"}, parsed_command::error, 40000, 41000, 2, false, {}, parsed_command::not_a_jump},
+        {{"--ssh-config", "--jump", "a#b"}, parsed_command::error, 40000, 41000, 2, false, {}, parsed_command::not_a_jump},
         {{"--ssh-config", "--alias-field", "0"}, parsed_command::error, 40000, 41000, 2, false, {}, parsed_command::not_a_field},
         {{"--ssh-config", "--ssh-port-num=2", "--jump", "a@b,c@d", "--alias-field", "3"},
          parsed_command::run, 40000, 41000, 2, false, {"-"}},

@@ -134,6 +134,13 @@ TEST(audit_conditions, are_met_or_reported)
          "for i in $(seq 10 40); do echo 00:00:00:00:00:$i; sleep 0.01; done |"
          " (ulimit -v 6000; exec \"$0\")",
          one, "31 devices, 31 of 250 blocks in use, 0 shared by 0 devices\n", "", 0},
+        // A metrics file larger than the process may write (a full disk to
+        // it): the old file stays, nothing beside it.
+        {"metrics_file_too_large", anywhere,
+         "d=$(mktemp -d); echo old >\"$d/m.prom\"; (trap '' XFSZ; ulimit -f 1; \"$0\" --sockets "
+         "/dev/null --metrics \"$d/m.prom\" \"$1\" >/dev/null 2>\"$d/err\"; echo \"$?\"); sed "
+         "\"s|$d|D|\" \"$d/err\"; cat \"$d/m.prom\"; ls \"$d\"; rm -r \"$d\"",
+         one, "2\nportslot-audit: D/m.prom: File too large\nold\nerr\nm.prom\n", "", 0},
         {"many_files", anywhere, "ulimit -n 12; exec \"$0\"" + many + " 2>/dev/null", one,
          "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n", "", 0},
         {"too_large", anywhere, "exec \"$0\" \"$1\" /nonexistent", huge, "",

@@ -152,6 +152,29 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: --metrics goes only with --listening or --sockets\n" +
                        try_help,
                    2},
+        // Metrics of a CSV inventory whose shared block listens (their
+        // content is checked by promtool and node_exporter, in the
+        // monitoring test); none from a table that could not be read.
+        audit_case{"metrics_of_a_shared_block",
+                   {"--csv", "--sockets", "@s", "--metrics", "@m", "@c"},
+                   {{"s", ss_listening({40556})},
+                    {"m", ""},
+                    {"c", "name,mac,room\nx,aa:bb:cc:dd:ee:ff,r1\ny,00:00:00:00:00:8b,r2\n"}},
+                   "40556-40558\tshared, listening 40556\taa:bb:cc:dd:ee:ff\tx,r1\n"
+                   "40556-40558\tshared, listening 40556\t00:00:00:00:00:8b\ty,r2\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n0 devices connected, "
+                   "0 not connected, 2 in shared blocks that listen (which of them is connected "
+                   "cannot be told), 0 ports of the range listening without a device\n",
+                   "",
+                   1},
+        audit_case{"metrics_not_from_a_bad_table",
+                   {"--sockets", "@s", "--metrics", "@m", "@f"},
+                   {{"s", "bad line\n"}, {"m", ""}, {"f", "00:00:00:00:00:01 solo\n"}},
+                   "40004-40006\tnot listening\t00:00:00:00:00:01\tsolo\n1 device, 1 of 250 "
+                   "blocks in use, 0 shared by 0 devices\n0 devices connected, 1 not connected, 0 "
+                   "ports of the range listening without a device\n",
+                   "@s:1: not a line of ss -Hltn: \"bad line\"\n",
+                   2},
         // A folder where the file should be: the file beside it is written,
         // then removed when it cannot take the folder's name.
         audit_case{"metrics_path_a_folder",

@@ -15,7 +15,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "00:00:00:00:00:01\n00:00:00:00:00:02 \"quoted\"\n"
                           "00:00:00:00:00:03 LOCALHOST\naa:bb:cc:dd:ee:fg odd\n"
                           "00:00:00:00:00:05 aabbccddeeff\n11:22:33:00:01:85 Printer\n"
-                          "00:00:00:00:00:06 printer\n"}},
+                          "00:00:00:00:00:06 printer\nxyz\n"}},
                    (host_block(false, "000000000001", 40004, "00:00:00:00:00:01", true) +
                     host_block(false, "000000000002", 40008, "00:00:00:00:00:02", true) +
                     host_block(false, "000000000003", 40012, "00:00:00:00:00:03", true) +
@@ -25,6 +25,7 @@ INSTANTIATE_TEST_SUITE_P(
                     host_block(true, "00000000008b", 40556, "00:00:00:00:00:8b", true) +
                     host_block(true, "Printer", 40556, "11:22:33:00:01:85", true))
                        .substr(1),
+                   "@h:10: no port for \"xyz\"\n"
                    "@h:2: alias \"Gateway\" is @h:1's already; this device is 00000000008b\n"
                    "@h:6: the address is not a plain MAC address (12 hexadecimal digits, colons "
                    "aside); no Host block for it\n"
@@ -46,6 +47,22 @@ INSTANTIATE_TEST_SUITE_P(
                    host_block(false, "cam", 40004, "00:00:00:00:00:01", false).substr(1),
                    "",
                    0},
+        // The alias from a field of a plain inventory; a line without it
+        // gets the alias made from its address.
+        audit_case{"hosts_alias_field",
+                   {"--ssh-config", "--alias-field", "3", "@p"},
+                   {{"p", "00:00:00:00:00:01 x gw\n00:00:00:00:00:02 y\n"}},
+                   (host_block(false, "gw", 40004, "00:00:00:00:00:01", false) +
+                    host_block(false, "000000000002", 40008, "00:00:00:00:00:02", false))
+                       .substr(1),
+                   "",
+                   0},
+        audit_case{"hosts_port_num_zero",
+                   {"--ssh-config", "--ssh-port-num", "0"},
+                   {},
+                   "",
+                   "portslot-audit: --ssh-port-num 0: a block holds ports 1 to 2\n" + try_help,
+                   2},
         audit_case{"hosts_ports_out_of_bounds",
                    {"--ssh-config", "--port-min", "65530", "--port-max", "65540"},
                    {},
@@ -99,6 +116,8 @@ TEST(host_aliases, names_ssh_takes_for_one_device)
         {".hidden", false},           {"a*", false},         {"a,b", false},
         {"caf\xc3\xa9", false},       {"10.0.0.1", false},   {"LocalHost", false},
         {"aabbccddeeff", false},      {"aabbccddeefg", true}, {too_long.c_str(), false},
+        {"localhorn", true},          {" gw", false},        {"\tgw", false},
+        {"gw x", false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(portslot::audit::usable_alias(c.word, strlen(c.word)), c.usable) << c.word;
