@@ -135,12 +135,15 @@ TEST(audit_conditions, are_met_or_reported)
          " (ulimit -v 6000; exec \"$0\")",
          one, "31 devices, 31 of 250 blocks in use, 0 shared by 0 devices\n", "", 0},
         // A metrics file larger than the process may write (a full disk to
-        // it): the old file stays, nothing beside it.
+        // it; a limit above what a coverage profile takes): the old file
+        // stays, nothing beside it.
         {"metrics_file_too_large", anywhere,
-         "d=$(mktemp -d); echo old >\"$d/m.prom\"; (trap '' XFSZ; ulimit -f 1; \"$0\" --sockets "
-         "/dev/null --metrics \"$d/m.prom\" \"$1\" >/dev/null 2>\"$d/err\"; echo \"$?\"); sed "
-         "\"s|$d|D|\" \"$d/err\"; cat \"$d/m.prom\"; ls \"$d\"; rm -r \"$d\"",
-         one, "2\nportslot-audit: D/m.prom: File too large\nold\nerr\nm.prom\n", "", 0},
+         "d=$(mktemp -d); echo old >\"$d/m.prom\"; awk 'BEGIN { for (i = 0; i < 60000; i++) "
+         "printf \"02:00:00:%02x:%02x:%02x d\\n\", i / 65536, i / 256 % 256, i % 256 }' "
+         ">\"$d/f\"; (trap '' XFSZ; ulimit -f 6000; \"$0\" --sockets /dev/null --metrics "
+         "\"$d/m.prom\" \"$d/f\" >/dev/null 2>\"$d/err\"; echo \"$?\"); sed \"s|$d|D|\" "
+         "\"$d/err\"; cat \"$d/m.prom\"; ls \"$d\"; rm -r \"$d\"",
+         one, "2\nportslot-audit: D/m.prom: File too large\nold\nerr\nf\nm.prom\n", "", 0},
         {"many_files", anywhere, "ulimit -n 12; exec \"$0\"" + many + " 2>/dev/null", one,
          "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n", "", 0},
         {"too_large", anywhere, "exec \"$0\" \"$1\" /nonexistent", huge, "",
