@@ -127,12 +127,6 @@ char *put_label_value(char *to, const char *text, size_t size)
     return to;
 }
 
-void write_label_value(output &out, const char *text, size_t size)
-{
-    char value[3 * longest_label];
-    out.bytes(value, static_cast<size_t>(put_label_value(value, text, size) - value));
-}
-
 void write_metrics(const plan &p, const fleet &inventories, int64_t exposed_ports, output &out)
 {
     write_family(out, "portslot_device_connected",

@@ -19,14 +19,11 @@ namespace portslot::audit {
 // known (a table saved on another host), and the series is left out.
 void write_metrics(const plan &p, const fleet &inventories, int64_t exposed_ports, output &out);
 
-// A label's value as the format has it: '\', '"' and the line end escaped,
-// each other control byte but the tab and each byte that starts no valid UTF-8 sequence
-// as U+FFFD, and at most the first 256 bytes of `text` (cut where a
-// character starts).
-void write_label_value(output &out, const char *text, size_t size);
-
-// The same, at `to`, which has room for three times the bytes of `text` up
-// to 256; returns the end of what it wrote.
+// A label's value as the format has it, at `to`, which has room for three
+// times the bytes of `text` up to 256: '\', '"' and the line end escaped,
+// each other control byte but the tab and each byte that starts no valid
+// UTF-8 sequence as U+FFFD, and at most the first 256 bytes of `text` (cut
+// where a character starts). Returns the end of what it wrote.
 char *put_label_value(char *to, const char *text, size_t size);
 
 } // namespace portslot::audit
