@@ -158,6 +158,8 @@ TEST(plain_mac, reads_twelve_digits_colons_aside)
         {"aa-bb-cc-dd-ee-ff", nullptr},             {"aa:bb:cc:dd:ee:f", nullptr},
         {"aabbccddeeff0", nullptr},                 {"aa:bb:cc:dd:e\xe9:ff", nullptr},
         {"aa:bb:cc:dd:ee::f", nullptr},             {"aa:bb:cc:dd:ee:ff:", "aa:bb:cc:dd:ee:ff"},
+        {"a\x11:bb:cc:dd:ee:ff", nullptr},          {"aa\x1a" "bb:cc:dd:ee:ff", nullptr},
+        {"aa:bb:cc:dd:Ge:ff", nullptr},             {"aa:bb:cc:dd:ee:\x06f", nullptr},
     };
     for (const auto &c : cases) {
         char text[17];

@@ -38,28 +38,31 @@ inline uint64_t bytes_within(uint64_t word, uint64_t low, uint64_t high)
 }
 
 // "aa:bb:cc:dd:ee:ff" (any case) in the 17 bytes at `mac`, put in lower
-// case at `text`; eight bytes at a time, without a branch a byte.
+// case at `text`; eight bytes at a time, without a branch.
 inline bool read_usual_mac(const char *mac, char (&text)[17])
 {
-    constexpr uint64_t colons = 0x0000ff0000ff0000u, colon_bytes = 0x00003a00003a0000u;
-    constexpr uint64_t colons_after = 0x00ff0000ff0000ffu, colon_bytes_after = 0x003a00003a00003au;
-    constexpr uint64_t zeros = 0x3030303030303030u, tops = 0x8080808080808080u;
-    const uint64_t masks[2] = {colons, colons_after}, expected[2] = {colon_bytes, colon_bytes_after};
-    bool plain = true;
+    constexpr uint64_t colons[2] = {0x0000ff0000ff0000u, 0x00ff0000ff0000ffu};
+    constexpr uint64_t colon_bytes[2] = {0x00003a00003a0000u, 0x003a00003a00003au};
+    constexpr uint64_t case_bit = 0x2020202020202020u, tops = 0x8080808080808080u;
+    uint64_t wrong = 0; // a mark where a byte is not what the form has there
     for (int w = 0; w < 2; ++w) {
         const uint64_t word = load_word(mac + 8 * w);
-        plain = plain && (word & masks[w]) == expected[w] && (word & tops) == 0;
-        const uint64_t x = (word & ~masks[w]) | (zeros & masks[w]); // colons as '0'
-        const uint64_t lower = x | 0x2020202020202020u;
-        plain = plain && (bytes_within(x, '0', '9') | bytes_within(lower, 'a', 'f')) == tops;
-        uint64_t lowered = word | (0x2020202020202020u & ~masks[w]);
+        // Setting 0x20 lowers a letter and leaves digits and colons as they
+        // are (a digit is read before it, as it would make one of 0x10 to
+        // 0x19); a colon, turned into a '0' (':' ^ 0x0a), reads as a digit.
+        const uint64_t lowered = word | case_bit;
+        const uint64_t digits = word ^ (colon_bytes[w] & 0x0a0a0a0a0a0a0a0au);
+        wrong |= (word & colons[w]) ^ colon_bytes[w];
+        wrong |= word & tops;
+        wrong |= (bytes_within(digits, '0', '9') | bytes_within(lowered, 'a', 'f')) ^ tops;
+        uint64_t stored = lowered;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-        lowered = __builtin_bswap64(lowered); // (back to the order of the text)
+        stored = __builtin_bswap64(stored); // (back to the order of the text)
 #endif
-        __builtin_memcpy(text + 8 * w, &lowered, 8);
+        __builtin_memcpy(text + 8 * w, &stored, 8);
     }
     text[16] = hex_digits_of.of[static_cast<unsigned char>(mac[16])];
-    return plain && text[16] != 0;
+    return wrong == 0 && text[16] != 0;
 }
 
 } // namespace detail

@@ -1,8 +1,10 @@
 #include "host_aliases.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "letter_case.h"
+#include "memory.h"
 #include "words.h"
 
 namespace portslot::audit {
@@ -130,17 +132,17 @@ bool usable_alias(const char *word, size_t size)
     return c.usable && c.word == word && c.word_size == size;
 }
 
-void choose_aliases(const growing_array<host_candidate> &devices,
-                    growing_array<host_alias> &aliases)
+size_t choose_aliases(const growing_array<host_candidate> &devices,
+                      growing_array<host_alias> &aliases)
 {
     // The holder of each word so far, by the word's hash: open addressing,
     // a slot a device's index from 1 (0: free), at most half full.
     size_t slots = 16;
     while (slots < 2 * devices.size)
         slots *= 2;
-    growing_array<uint32_t> holders; // (a fleet has fewer than 2^32 devices: 8 GiB at most)
-    holders.reserve(slots);
-    memset(holders.items, 0, slots * sizeof(uint32_t));
+    // (A fleet has fewer than 2^32 devices: 8 GiB at most. Zeroed by the
+    // system, as a table this large is mapped afresh.)
+    uint32_t *const holders = static_cast<uint32_t *>(allocate_zeroed(slots, sizeof(uint32_t)));
     growing_array<size_t> slot; // each device's slot; `slots` for an address alias
     slot.reserve(devices.size);
     slot.size = devices.size;
@@ -154,13 +156,13 @@ void choose_aliases(const growing_array<host_candidate> &devices,
         if (alias.from == alias_from::address)
             continue;
         size_t at = d.hash & (slots - 1);
-        for (; holders.items[at] != 0; at = (at + 1) & (slots - 1)) {
-            const host_candidate &other = devices.items[holders.items[at] - 1];
+        for (; holders[at] != 0; at = (at + 1) & (slots - 1)) {
+            const host_candidate &other = devices.items[holders[at] - 1];
             if (other.word_size == d.word_size && same_alias(other.word, d.word, d.word_size))
                 break;
         }
         slot.items[i] = at;
-        uint32_t &holder = holders.items[at];
+        uint32_t &holder = holders[at];
         if (holder != 0 && devices.items[holder - 1].offset < d.offset) {
             alias = {alias_from::address_taken, 0};
             continue;
@@ -170,9 +172,15 @@ void choose_aliases(const growing_array<host_candidate> &devices,
         holder = static_cast<uint32_t>(i + 1);
     }
     // Each device that gave way names the one that keeps the word.
-    for (size_t i = 0; i < devices.size; ++i)
-        if (aliases.items[i].from == alias_from::address_taken)
-            aliases.items[i].holder = holders.items[slot.items[i]] - 1;
+    size_t gave_way = 0;
+    for (size_t i = 0; i < devices.size; ++i) {
+        if (aliases.items[i].from == alias_from::address_taken) {
+            aliases.items[i].holder = holders[slot.items[i]] - 1;
+            ++gave_way;
+        }
+    }
+    free(holders);
+    return gave_way;
 }
 
 } // namespace portslot::audit

@@ -47,9 +47,9 @@ bool usable_alias(const char *word, size_t size);
 // The alias of each of `devices` (in any order): its word where it is
 // usable and no device earlier in the files has it (letters
 // compared without case); else one made from its address, which no word can
-// be.
-void choose_aliases(const growing_array<host_candidate> &devices,
-                    growing_array<host_alias> &aliases);
+// be. Returns how many gave their word way to an earlier device.
+size_t choose_aliases(const growing_array<host_candidate> &devices,
+                      growing_array<host_alias> &aliases);
 
 } // namespace portslot::audit
 

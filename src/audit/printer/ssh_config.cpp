@@ -19,21 +19,42 @@ namespace portslot::audit {
 
 namespace {
 
-// A device as its block is written. Its word is in the inventory's text, or
-// (`copied`) at `word_at` of the words copied out of records.
+// A device as its block is written, beside its candidate (the same index
+// of `names`). Its word is in the inventory's text, or (`copied`) at
+// `word_at` of the words copied out of records.
 struct host_row {
-    host_candidate name;
     size_t word_at;
     int32_t first;
     bool shared, copied;
     bool plain; // its address is plain, and at `mac` as "aa:bb:cc:dd:ee:ff"
     char mac[17];
 };
+struct host_rows {
+    growing_array<host_row> rows;
+    growing_array<host_candidate> names;
+    size_t not_plain = 0; // devices without a block
+};
 
 template <size_t N> char *put(char *to, const char (&text)[N])
 {
     memcpy(to, text, N - 1);
     return to + N - 1;
+}
+
+// The `size` bytes of a word (1 to 64) at `word`: eight at a time, the last
+// eight overlapping, rather than a call for a few bytes.
+char *put_word(char *to, const char *word, size_t size)
+{
+    if (size < 8) {
+        for (size_t k = 0; k < size; ++k)
+            to[k] = word[k];
+        return to + size;
+    }
+    memcpy(to, word, 8);
+    for (size_t k = 8; k + 8 < size; k += 8)
+        memcpy(to + k, word + k, 8);
+    memcpy(to + size - 8, word + size - 8, 8);
+    return to + size;
 }
 
 // The alias made from an address: its 12 digits, "aabbccddeeff".
@@ -51,10 +72,11 @@ char *put_mac_digits(char *to, const char (&mac)[17])
 struct block_text {
     int32_t first = -1;
     size_t comment_size = 0, port_size = 0;
-    char comment[96], port[12];
+    char comment[80], port[12]; // (the longest comment: 79 bytes)
 };
 
-void write_block(output &out, const host_row &row, const host_alias &alias,
+void write_block(output &out, const host_row &row, const host_candidate &name,
+                 const host_alias &alias,
                  const ssh_config_options &how, const port_range &range, block_text &block,
                  bool first)
 {
@@ -78,8 +100,7 @@ void write_block(output &out, const host_row &row, const host_alias &alias,
     }
     to = put(to, "Host ");
     if (alias.from == alias_from::label) {
-        memcpy(to, row.name.word, row.name.word_size); // (at most 64 bytes)
-        to += row.name.word_size;
+        to = put_word(to, name.word, name.word_size);
     } else {
         to = put_mac_digits(to, row.mac);
     }
@@ -101,33 +122,44 @@ void write_block(output &out, const host_row &row, const host_alias &alias,
 // Every device of `p`, in block order, with the word its alias may be: the
 // first of its label, or with `from_column` of that column's field.
 void gather_rows(const plan &p, const fleet &inventories, const growing_array<uint32_t> &columns,
-                 bool from_column, growing_array<host_row> &rows, growing_array<char> &words)
+                 bool from_column, host_rows &hosts, growing_array<char> &words)
 {
     key_record g{{}, {}, {}, false};
+    size_t copied = 0;
+    hosts.rows.reserve(p.devices.size); // (a row a device at most)
+    hosts.names.reserve(p.devices.size);
     const auto gather = [&](const plan_row &r) {
-        host_row row{{r.offset, nullptr, 0, 0, false}, 0, r.first, r.shared, false, false, {}};
+        host_row &row = hosts.rows.items[hosts.rows.size];
+        host_candidate &name = hosts.names.items[hosts.names.size];
+        row.first = r.first;
+        row.shared = r.shared;
+        row.copied = false;
+        name = {r.offset, nullptr, 0, 0, false};
         row.plain = read_plain_mac(r.e.mac, r.e.mac_size, row.mac);
+        hosts.not_plain += !row.plain;
         const size_t i = inventories.index_of(r.offset);
         const inventory &inv = inventories.files[i];
         if (inv.format.kind == record_format::plain && !from_column) {
-            row.name = candidate_of(r.offset, r.e.after, r.e.after_size);
+            name = candidate_of(r.offset, r.e.after, r.e.after_size);
         } else if (columns.items[i] != 0 || !from_column) { // (not a CSV file without it)
             const char *record = record_at(inv, inv.text + (r.offset - inventories.bases[i]));
             read_key_record(inv, record, columns.items[i], g);
             const growing_array<char> &field = from_column ? g.key : g.label;
-            row.name = candidate_of(r.offset, field.items, !from_column || g.has_key ? field.size : 0);
+            name = candidate_of(r.offset, field.items, !from_column || g.has_key ? field.size : 0);
             row.copied = true;
             row.word_at = words.size;
-            append(words, row.name.word, row.name.word_size);
+            append(words, name.word, name.word_size);
+            ++copied;
         }
-        rows.push(row);
+        ++hosts.rows.size;
+        ++hosts.names.size;
     };
     by_format(inventories, [&](auto plain) {
         for_each_row<plain()>(p, inventories, [](int32_t, int32_t, bool) {}, gather);
     });
-    for (size_t i = 0; i < rows.size; ++i)
-        if (rows.items[i].copied)
-            rows.items[i].name.word = words.items + rows.items[i].word_at;
+    for (size_t i = 0; copied > 0 && i < hosts.rows.size; ++i)
+        if (hosts.rows.items[i].copied)
+            hosts.names.items[i].word = words.items + hosts.rows.items[i].word_at;
 }
 
 // The columns the aliases come from, one an inventory; false after saying
@@ -154,24 +186,25 @@ bool find_alias_columns(const fleet &inventories, const ssh_config_options &how,
 
 // In file order, the devices that get no block (an address not plain) and
 // those whose word another has; false when any gets no block.
-bool write_host_diagnostics(const growing_array<host_row> &rows,
-                            const growing_array<host_alias> &aliases, const fleet &inventories,
-                            output &err)
+bool write_host_diagnostics(const host_rows &hosts, const growing_array<host_alias> &aliases,
+                            const fleet &inventories, output &err)
 {
+    const growing_array<host_row> &rows = hosts.rows;
+    const growing_array<host_candidate> &names = hosts.names;
     growing_array<size_t> said; // the rows with something to say
     growing_array<uint64_t> offsets, lines;
     for (size_t i = 0; i < rows.size; ++i) {
         if (rows.items[i].plain && aliases.items[i].from != alias_from::address_taken)
             continue;
         said.push(i);
-        offsets.push(rows.items[i].name.offset);
+        offsets.push(names.items[i].offset);
         if (aliases.items[i].from == alias_from::address_taken)
-            offsets.push(rows.items[aliases.items[i].holder].name.offset);
+            offsets.push(names.items[aliases.items[i].holder].offset);
     }
     if (said.size == 0)
         return true;
     const auto by_place = [&](size_t a, size_t b) {
-        return rows.items[a].name.offset < rows.items[b].name.offset;
+        return names.items[a].offset < names.items[b].offset;
     };
     std::sort(said.items, said.items + said.size, by_place);
     std::sort(offsets.items, offsets.items + offsets.size);
@@ -186,7 +219,8 @@ bool write_host_diagnostics(const growing_array<host_row> &rows,
     bool ok = true;
     for (size_t k = 0; k < said.size; ++k) {
         const host_row &row = rows.items[said.items[k]];
-        place(row.name.offset);
+        const host_candidate &name = names.items[said.items[k]];
+        place(name.offset);
         if (!row.plain) {
             err.text(": the address is not a plain MAC address (12 hexadecimal digits, colons"
                      " aside); no Host block for it\n");
@@ -194,9 +228,9 @@ bool write_host_diagnostics(const growing_array<host_row> &rows,
             continue;
         }
         err.text(": alias \"");
-        err.bytes(row.name.word, row.name.word_size);
+        err.bytes(name.word, name.word_size);
         err.text("\" is ");
-        place(rows.items[aliases.items[said.items[k]].holder].name.offset);
+        place(names.items[aliases.items[said.items[k]].holder].offset);
         err.text("'s already; this device is ");
         char digits[12];
         put_mac_digits(digits, row.mac);
@@ -213,27 +247,25 @@ bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_
 {
     growing_array<uint32_t> columns;
     const bool columns_found = find_alias_columns(inventories, how, columns, err);
-    growing_array<host_row> rows;
+    host_rows hosts;
     growing_array<char> words;
     const bool from_column = how.alias_field != 0 || how.alias_field_name != nullptr;
-    gather_rows(p, inventories, columns, from_column, rows, words);
-
-    growing_array<host_candidate> names;
-    names.reserve(rows.size);
-    for (size_t i = 0; i < rows.size; ++i)
-        names.push(rows.items[i].name);
+    gather_rows(p, inventories, columns, from_column, hosts, words);
     growing_array<host_alias> aliases;
-    choose_aliases(names, aliases);
+    const size_t gave_way = choose_aliases(hosts.names, aliases);
 
     uint64_t sharing = 0, written = 0;
     block_text block;
-    for (size_t i = 0; i < rows.size; ++i) {
-        if (!rows.items[i].plain)
+    for (size_t i = 0; i < hosts.rows.size; ++i) {
+        const host_row &row = hosts.rows.items[i];
+        if (!row.plain)
             continue;
-        sharing += rows.items[i].shared;
-        write_block(out, rows.items[i], aliases.items[i], how, p.range, block, written++ == 0);
+        sharing += row.shared;
+        write_block(out, row, hosts.names.items[i], aliases.items[i], how, p.range, block,
+                    written++ == 0);
     }
-    const bool all_plain = write_host_diagnostics(rows, aliases, inventories, err);
+    const bool to_say = hosts.not_plain > 0 || gave_way > 0;
+    const bool all_plain = !to_say || write_host_diagnostics(hosts, aliases, inventories, err);
     if (sharing > 0) {
         warn(err, "warning: ");
         err.number(static_cast<int64_t>(sharing));
