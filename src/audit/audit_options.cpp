@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "fatal.h"
+#include "option_combinations.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
@@ -175,106 +176,6 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
     }
 }
 
-// Makes `command` say that the command line is wrong, and how.
-parsed_command &refuse(parsed_command &command, parsed_command::error_kinds kind, const char *name,
-                       size_t name_size, const char *value)
-{
-    command.action = parsed_command::error;
-    command.error_kind = kind;
-    command.name = name;
-    command.name_size = name_size;
-    command.value = value;
-    return command;
-}
-
-// --ssh-config's own options, and what it cannot be used with; true when
-// `command` was refused.
-bool settle_ssh_config(parsed_command &command)
-{
-    const audit_options &options = command.options;
-    const auto fail = [&](parsed_command::error_kinds kind, const char *name, const char *value) {
-        refuse(command, kind, name, strlen(name), value);
-        return true;
-    };
-    const char *own = options.alias_field != 0 || options.alias_field_name != nullptr
-                          ? "--alias-field"
-                      : options.ssh_port_num_given ? "--ssh-port-num"
-                      : options.jump != nullptr   ? "--jump"
-                                                  : nullptr;
-    if (!options.ssh_config && own != nullptr)
-        return fail(parsed_command::needs_other, own, "--ssh-config");
-    if (options.alias_field_name != nullptr && !options.csv)
-        return fail(parsed_command::needs_csv, "--alias-field", options.alias_field_name);
-    const bool keys = options.key_field != 0 || options.key_field_name != nullptr;
-    const char *other = !options.ssh_config            ? nullptr
-                        : keys                         ? "--authorized-keys"
-                        : options.suggest              ? "--suggest"
-                        : options.port_queries > 0     ? "--port"
-                        : options.sockets != nullptr   ? "--sockets"
-                        : options.listening            ? "--listening"
-                        : options.json                 ? "--json"
-                        : options.dropped_count > 0
-                            ? "--drop-column (an alias is one field: --alias-field chooses it)"
-                            : nullptr;
-    if (other == nullptr)
-        return false;
-    return fail(parsed_command::conflicting, "--ssh-config", other);
-}
-
-// What no single option says: combinations refused, and the defaults that
-// depend on others.
-void settle(parsed_command &command, const char **files)
-{
-    audit_options &options = command.options;
-    const auto fail = [&](auto kind, const char *name, size_t name_size, const char *value) {
-        refuse(command, kind, name, name_size, value);
-    };
-    if (options.field_name != nullptr && !options.csv)
-        return fail(parsed_command::needs_csv, "--field", 7, options.field_name);
-    if (options.key_field_name != nullptr && !options.csv)
-        return fail(parsed_command::needs_csv, "--authorized-keys", 17, options.key_field_name);
-    if (options.dropped_count > 0 && !options.csv)
-        return fail(parsed_command::conflicting, "--drop-column", 13,
-                    "an inventory that is not CSV; give --csv");
-    // --listening reads this host's sockets, --sockets a table saved on
-    // another: one or the other.
-    if (options.listening && options.sockets != nullptr)
-        return fail(parsed_command::conflicting, "--listening", 11,
-                    "--sockets (one reads this host's sockets, the other a saved table)");
-    const char *const listening = options.sockets != nullptr ? "--sockets" : "--listening";
-    options.listening = options.listening || options.sockets != nullptr;
-    const bool keys = options.key_field != 0 || options.key_field_name != nullptr;
-    if (keys && options.dropped_count > 0)
-        return fail(parsed_command::conflicting, "--drop-column", 13,
-                    "--authorized-keys (a key line's comment leaves the key out already)");
-    if (keys && (options.suggest || options.port_queries > 0 || options.listening || options.json))
-        return fail(parsed_command::conflicting, "--authorized-keys", 17,
-                    options.suggest            ? "--suggest"
-                    : options.port_queries > 0 ? "--port"
-                    : options.listening        ? listening
-                                               : "--json");
-    if (settle_ssh_config(command))
-        return;
-    if (options.metrics != nullptr && !options.listening)
-        return fail(parsed_command::needs_other, "--metrics", 9, "--listening or --sockets");
-    if (options.port_queries > 0 && (options.suggest || options.all))
-        return fail(parsed_command::conflicting, "--port", 6,
-                    options.suggest ? "--suggest" : "--all");
-    // Beside the sockets every device is listed, in the range deployed.
-    if (options.listening && (options.suggest || options.port_queries > 0))
-        return fail(parsed_command::conflicting, listening, strlen(listening),
-                    options.suggest ? "--suggest" : "--port");
-    // A search goes as high as a port can: up to the last port number.
-    if (options.suggest && !options.port_max_given)
-        options.port_max = 65535;
-    if (options.file_count == 0)
-        files[options.file_count++] = "-";
-    if (options.sockets != nullptr && strcmp(options.sockets, "-") == 0)
-        for (size_t i = 0; i < options.file_count; ++i)
-            if (strcmp(files[i], "-") == 0)
-                return fail(parsed_command::standard_input_twice, "--sockets", 9, "-");
-}
-
 } // namespace
 
 parsed_command parse_command(int count, const char *const *args, const char **files, int32_t *ports)
@@ -324,6 +225,26 @@ parsed_command parse_command(int count, const char *const *args, const char **fi
     }
     settle(command, files);
     return command;
+}
+
+fleet_source source_of(const audit_options &options)
+{
+    fleet_source source{.files = options.files,
+                        .file_count = options.file_count,
+                        .format = {},
+                        .field_name = options.field_name};
+    record_format &format = source.format;
+    format.field = options.field; // (0: not given)
+    format.delimiter = options.delimiter;
+    if (options.csv) {
+        format.kind = record_format::csv;
+        format.delimiter = options.delimiter != 0 ? options.delimiter : ',';
+        return source;
+    }
+    format.field = format.field != 0 ? format.field : 1;
+    if (format.field != 1 || format.delimiter != 0)
+        format.kind = record_format::fields;
+    return source;
 }
 
 } // namespace portslot::audit

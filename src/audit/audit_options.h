@@ -5,6 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "fleet_loading.h"
 #include "output.h"
 
 namespace portslot::audit {
@@ -93,6 +94,9 @@ void write_command_error(const parsed_command &command, output &err);
 void write_try_help(output &err);
 
 extern const char usage_text[];
+
+// Where the addresses are, as the options say.
+fleet_source source_of(const audit_options &options);
 
 } // namespace portslot::audit
 

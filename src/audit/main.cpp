@@ -28,6 +28,7 @@
 #include "plan.h"
 #include "plan_notes.h"
 #include "plan_printer.h"
+#include "range_checks.h"
 #include "port_query.h"
 #include "replaced_file.h"
 #include "socket_match.h"
@@ -44,35 +45,6 @@ using portslot::output;
 // anything that may wait (a read from a pipe, writing the plan) and at exit.
 char err_buffer[1 << 16];
 char out_buffer[1 << 18];
-
-// The number of blocks `range` holds; 0 after saying why it cannot be used.
-int64_t usable_blocks(const port_range &range, output &err)
-{
-    if (range.port_count < 1) {
-        warn(err, "--port-count must be at least 1, not ");
-        err.number(range.port_count);
-        return 0;
-    }
-    // A port below 0 is never usable: refuse a range that would hand one out.
-    if (range.port_min < -1) {
-        warn(err, "--port-min ");
-        err.number(range.port_min);
-        err.text(" gives ports below 0, which are never usable");
-        return 0;
-    }
-    const int64_t blocks =
-        portslot::port_block_count(range.port_min, range.port_max, range.port_count);
-    if (blocks == 0) {
-        warn(err, "the range ");
-        err.number(range.port_min);
-        err.text(" to ");
-        err.number(range.port_max);
-        err.text(" holds no whole block of ");
-        err.number(range.port_count);
-        err.text(range.port_count == 1 ? " even port" : " even ports");
-    }
-    return blocks;
-}
 
 // Writes what is buffered for standard output; 0, or 2 after saying why not.
 int finish_output(output &out, output &err)
@@ -97,27 +69,6 @@ int exit_status(bool complete, bool shared, output &out, output &err)
     return status != 0 || !complete || !diagnostics_written ? 2 : shared ? 1 : 0;
 }
 
-// Where the addresses are, from the options.
-fleet_source source_of(const audit_options &options)
-{
-    fleet_source source{.files = options.files,
-                        .file_count = options.file_count,
-                        .format = {},
-                        .field_name = options.field_name};
-    record_format &format = source.format;
-    format.field = options.field; // (0: not given)
-    format.delimiter = options.delimiter;
-    if (options.csv) {
-        format.kind = record_format::csv;
-        format.delimiter = options.delimiter != 0 ? options.delimiter : ',';
-        return source;
-    }
-    format.field = format.field != 0 ? format.field : 1;
-    if (format.field != 1 || format.delimiter != 0)
-        format.kind = record_format::fields;
-    return source;
-}
-
 // Keeps one entry of each device listed twice, and reports the others.
 void report_listed_twice(growing_array<uint64_t> &devices, const fleet &inventories,
                          kept_entry keep, output &err)
@@ -128,24 +79,32 @@ void report_listed_twice(growing_array<uint64_t> &devices, const fleet &inventor
 }
 
 // --listening: the TCP ports that listen, from the table named or from this
-// host, where the ports the kernel may give away are warned about too, and
-// counted in `exposed` (else it is -1). False when a table could not be
-// read whole.
-bool read_listening(const audit_options &options, const port_range &range, port_set &listening,
-                    int64_t &exposed, output &err)
+// host (whose ports the kernel may give away are warned about too, and
+// counted in `exposed`), and the devices beside them.
+struct sockets_view {
+    port_set listening;
+    socket_match match{listening, 0, 0, 0, {}};
+    bool read_whole = true; // false when a table could not be read whole
+    int64_t exposed = -1;   // -1: not known (a table saved on another host)
+};
+
+void read_listening(const audit_options &options, const port_range &range,
+                    const growing_array<uint64_t> &devices, sockets_view &sockets, output &err)
 {
-    exposed = -1;
-    if (options.sockets != nullptr)
-        return read_socket_table(options.sockets, listening, err);
-    // (Tests name another /proc.)
-    const char *proc = getenv("PORTSLOT_AUDIT_PROC");
-    proc = proc != nullptr ? proc : "/proc";
-    ephemeral_ports kernel;
-    if (read_ephemeral_ports(proc, kernel)) {
-        warn_ephemeral_overlap(range, kernel, err);
-        exposed = exposed_port_count(range, kernel);
+    if (options.sockets != nullptr) {
+        sockets.read_whole = read_socket_table(options.sockets, sockets.listening, err);
+    } else {
+        // (Tests name another /proc.)
+        const char *proc = getenv("PORTSLOT_AUDIT_PROC");
+        proc = proc != nullptr ? proc : "/proc";
+        ephemeral_ports kernel;
+        if (read_ephemeral_ports(proc, kernel)) {
+            warn_ephemeral_overlap(range, kernel, err);
+            sockets.exposed = exposed_port_count(range, kernel);
+        }
+        sockets.read_whole = read_host_sockets(proc, sockets.listening, err);
     }
-    return read_host_sockets(proc, listening, err);
+    match_sockets(devices, range, sockets.match);
 }
 
 // --metrics: the plan beside the sockets, in place of the file named, whole;
@@ -224,32 +183,36 @@ bool keep_holders(const audit_options &options, growing_array<uint64_t> &devices
     return misses.size == 0;
 }
 
-// The blocks of the range the devices take them in; 0 after saying why it
-// cannot be used (for keys, also a range that gives no port a key can
-// listen on).
-int64_t blocks_to_audit(const audit_options &options, const port_range &range, output &err)
+// The plan of `loaded` in `range` (beside the sockets where they were
+// read), written with its rows and its summary; --metrics beside it.
+int write_plan(const audit_options &options, const plan_printer &writer, loaded_fleet &loaded,
+               const port_range &range, const sockets_view *sockets, bool all_held, output &out,
+               output &err)
 {
-    int64_t blocks = usable_blocks(range, err);
-    const bool keys_wanted = options.key_field != 0 || options.key_field_name != nullptr;
-    if (blocks != 0 && keys_wanted &&
-        !range_fits_port_numbers(range, blocks, "--authorized-keys", "no key can listen on", err))
-        return 0;
-    if (blocks != 0 && options.ssh_config) {
-        const int32_t n = options.ssh_port_num;
-        if (n < 1 || n > range.port_count) {
-            warn(err, "--ssh-port-num ");
-            err.number(n);
-            err.text(": a block holds ports 1 to ");
-            err.number(range.port_count);
-            blocks = 0;
-        } else if (!range_fits_port_numbers(range, blocks, "--ssh-config", "ssh cannot reach",
-                                            err)) {
-            return 0;
-        }
-    }
-    if (blocks == 0)
-        write_try_help(err);
-    return blocks;
+    const fleet inventories = loaded.view();
+    const bool queries = options.port_queries > 0;
+    err.flush(); // before the rows, which may wait for their reader
+    const bool every_device = options.all || queries || sockets != nullptr;
+    const plan p = make_plan(loaded.devices, range,
+                             every_device ? rows_of::every_device : rows_of::shared_blocks,
+                             sockets != nullptr ? &sockets->match : nullptr);
+    writer.rows(p, inventories, rows_place{out, isatty(1) == 1});
+
+    // --metrics: the same, for a collector, if the sockets were read whole.
+    const bool sockets_read = sockets == nullptr || sockets->read_whole;
+    bool metrics_written = true;
+    if (options.metrics != nullptr && sockets != nullptr) // (--metrics goes only with them)
+        metrics_written =
+            sockets_read && replace_metrics(options.metrics, p, inventories, sockets->exposed, err);
+
+    // Every record the rows needed has been read: none may have changed.
+    check_unchanged(loaded);
+
+    // The summary (but for --port, which asks about ports, not the fleet).
+    if (!queries)
+        writer.summary(p.summary, out);
+    const bool needs_care = p.summary.shared_blocks > 0 || !all_held || p.summary.unheld_ports > 0;
+    return exit_status(loaded.complete && sockets_read && metrics_written, needs_care, out, err);
 }
 
 int audit(const audit_options &options, output &out, output &err)
@@ -260,64 +223,37 @@ int audit(const audit_options &options, output &out, output &err)
         err.flush();
         return 2;
     }
-    const bool keys_wanted = options.key_field != 0 || options.key_field_name != nullptr;
     // How the plan will be written, chosen once.
     const plan_printer &writer = options.json ? json_printer : text_printer;
 
     loaded_fleet loaded;
     load_in_block_order(options, range, loaded, err);
-    const fleet inventories = loaded.view();
 
     // --suggest: the range with the least sharing, and the devices' blocks in it.
     port_range placed_in = range;
     if (options.suggest) {
-        placed_in = suggest(loaded.devices, inventories, range, blocks, err);
+        placed_in = suggest(loaded.devices, loaded.view(), range, blocks, err);
         writer.range(placed_in, out);
     }
 
     // --port: only the devices that hold the ports asked.
-    const bool queries = options.port_queries > 0;
-    const bool all_held = !queries || keep_holders(options, loaded.devices, range, blocks, err);
+    const bool all_held =
+        options.port_queries == 0 || keep_holders(options, loaded.devices, range, blocks, err);
 
     // --listening: the devices beside the sockets that listen.
-    port_set listening;
-    socket_match sockets{listening, 0, 0, 0, {}};
-    bool sockets_read = true;
-    int64_t exposed = -1;
-    if (options.listening) {
-        sockets_read = read_listening(options, range, listening, exposed, err);
-        match_sockets(loaded.devices, range, sockets);
-    }
+    sockets_view sockets;
+    if (options.listening)
+        read_listening(options, range, loaded.devices, sockets, err);
 
     // --authorized-keys: a line for each device, and nothing else on the output.
-    if (keys_wanted)
+    if (options.key_field != 0 || options.key_field_name != nullptr)
         return write_keys(loaded, {options.key_field, options.key_field_name}, range, out, err);
     // --ssh-config: a Host block for each device, and nothing else.
     if (options.ssh_config)
         return write_hosts(options, loaded, range, out, err);
 
-    // The plan, and its rows.
-    err.flush(); // before the rows, which may wait for their reader
-    const bool every_device = options.all || queries || options.listening;
-    const plan p = make_plan(loaded.devices, placed_in,
-                             every_device ? rows_of::every_device : rows_of::shared_blocks,
-                             options.listening ? &sockets : nullptr);
-    writer.rows(p, inventories, rows_place{out, isatty(1) == 1});
-
-    // --metrics: the same, for a collector, if the sockets were read whole.
-    bool metrics_written = true;
-    if (options.metrics != nullptr)
-        metrics_written =
-            sockets_read && replace_metrics(options.metrics, p, inventories, exposed, err);
-
-    // Every record the rows needed has been read: none may have changed.
-    check_unchanged(loaded);
-
-    // The summary (but for --port, which asks about ports, not the fleet).
-    if (!queries)
-        writer.summary(p.summary, out);
-    const bool needs_care = p.summary.shared_blocks > 0 || !all_held || p.summary.unheld_ports > 0;
-    return exit_status(loaded.complete && sockets_read && metrics_written, needs_care, out, err);
+    return write_plan(options, writer, loaded, placed_in, options.listening ? &sockets : nullptr,
+                      all_held, out, err);
 }
 
 // What the command line asks for, done; its exit status.
