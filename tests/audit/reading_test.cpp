@@ -311,6 +311,8 @@ TEST(inventory, splits_lines_into_address_and_label)
          {"1|aa:bb|1733 x y", "3|||no field", "4|m\0c|abcdefgh\x01ijk|nul"s},
          second},
         {"a b\na b c\nx y", {"1|||no field", "2|c|a b", "3|||no field"}, third},
+        {"z\n0123456789abcdefghij mac x\n  p\tq \v m r", {"1|||no field", "2|mac|0123456789abcdefghij x", "3|q|p m r"}, second},
+        {"  p\tq \v m r\n", {"1|m|p\tq r"}, third},
         {"a b  c ", {"1|a|b  c"}, first},
         {" a , mac , b ,\n,m\n\tx", {"1|mac|a,b ,", "2|m|", "3|||no field"}, comma},
         // CSV: quotes hold delimiters, quotes and line ends; an address may
@@ -336,12 +338,25 @@ TEST(inventory, splits_lines_into_address_and_label)
         inv.text = text.data();
         inv.size = c.text.size();
         inv.format = c.format;
+        uint64_t base = 0;
+        const portslot::audit::fleet view{&inv, &base, 1, c.format.kind == record_format::plain};
         portslot::audit::for_each_record(
-            inv, inv.text, 1, [&](const portslot::audit::entry &e, const char *) {
-                std::string label(e.before, e.before_size);
-                if (e.joiner != 0)
-                    label += e.joiner;
-                label.append(e.after, e.after_size);
+            inv, inv.text, 1, [&](const portslot::audit::entry &e, const char *record) {
+                // The label as a row reads it again, from the device's place.
+                const bool spans = c.format.kind == record_format::csv && e.spans_lines &&
+                                   std::string_view(record, e.mac - record).find_first_of("\r\n") !=
+                                       std::string_view::npos;
+                const auto place = static_cast<uint64_t>((spans ? record : e.mac) - inv.text);
+                std::string label;
+                if (!e.no_field && e.malformed == 0) {
+                    const portslot::audit::entry r =
+                        view.plain ? portslot::audit::entry_at<true>(view, place)
+                                   : portslot::audit::entry_at<false>(view, place);
+                    label.assign(r.before, r.before_size);
+                    if (r.joiner != 0)
+                        label += r.joiner;
+                    label.append(r.after, r.after_size);
+                }
                 got.push_back(
                     std::to_string(e.line) + "|" + std::string(e.mac, e.mac_size) + "|" + label +
                     (e.no_field ? "|no field" : "") + (e.has_quote ? "|quote" : "") +

@@ -89,6 +89,15 @@ inline uint64_t exact_marks_of(uint64_t word, unsigned char byte)
     return ~(((x & low7) + low7) | x) & ~low7;
 }
 
+// The marks of the bytes of `word` below `limit` (at most 0x80), each
+// exact, as above.
+inline uint64_t exact_marks_below(uint64_t word, unsigned char limit)
+{
+    constexpr uint64_t low7 = 0x7f7f7f7f7f7f7f7fu;
+    const uint64_t raised = (word & low7) + (0x80u - limit) * 0x0101010101010101u;
+    return ~(raised | word) & ~low7;
+}
+
 } // namespace portslot::audit
 
 #endif

@@ -95,12 +95,19 @@ template <bool Plain>
     } else {
         uint64_t line_ends = 0;
         e.has_nul = false; // (not looked for again)
+        const char delimiter = inv.format.delimiter;
+        // Split at runs of blanks, from its address on, back over the fields
+        // before it.
+        if (inv.format.kind == record_format::fields && delimiter == 0 && inv.format.field > 1) {
+            read_blank_fields_from_address(inv.text + inv.records_start, record,
+                                           inv.text + inv.size, inv.format.field, e);
+            return e;
+        }
+        // From its address on too, where the delimiter is no blank (a blank
+        // one could stand inside a quoted address, which the way back would
+        // take for the field's start).
         const char *const start = record_at(inv, record);
-        // From its address on, where the delimiter is no blank (a blank one
-        // could stand inside a quoted address, which the way back would take
-        // for the field's start).
-        if (start != record && inv.format.delimiter != 0 &&
-            detail::class_of(inv.format.delimiter) != detail::blank)
+        if (start != record && delimiter != 0 && detail::class_of(delimiter) != detail::blank)
             read_split_from_address(start, record, inv.text + inv.size, inv.format, e);
         else
             read_record(start, inv.text + inv.size, inv.format, e, line_ends,

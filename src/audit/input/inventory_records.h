@@ -53,6 +53,58 @@ inline void read_split_from_address(const char *record, const char *place, const
     place_address(e, field, field_end, format, address_checks::skipped);
 }
 
+namespace detail {
+
+// The start of the run of non-blanks that ends at `p`, no further back than
+// `first`: eight bytes at a time, back to the last byte below 0x21, which
+// ends the run unless it is a control byte within it.
+inline const char *run_start(const char *p, const char *first)
+{
+    for (; p - first >= 8; p -= 8) {
+        const uint64_t marks = exact_marks_below(load_word(p - 8), 0x21);
+        if (marks == 0)
+            continue;
+        const char *last = p - 8 + (63 - static_cast<unsigned>(__builtin_clzll(marks))) / 8;
+        if (class_of(*last) != ordinary)
+            return last + 1;
+        p = last; // (a control byte: on, a byte at a time)
+        break;
+    }
+    while (p != first && class_of(p[-1]) == ordinary)
+        --p;
+    return p;
+}
+
+} // namespace detail
+
+// A record split at runs of blanks that gave a device, read again from its
+// address at `place`, field `field` (2 or more) of its record, in an
+// inventory whose records start at `first`: the label's first part runs
+// back from the blanks before the address over the fields before it (the
+// record's start), as when the record was first read; its second from the
+// first non-blank after the address to the line's end, blanks at the end
+// aside.
+inline void read_blank_fields_from_address(const char *first, const char *place,
+                                           const char *end, uint32_t field, entry &e)
+{
+    using namespace detail;
+    const char *const before_end = trim_end(first, place);
+    const char *record = run_start(before_end, first);
+    for (uint32_t i = 2; i < field; ++i)
+        record = run_start(trim_end(first, record), first);
+    unsigned nuls = 0;
+    const char *const field_end = run_end(place, end, nuls);
+    e.before = record;
+    e.before_size = static_cast<size_t>(before_end - record);
+    const char *after = skip_blanks(field_end, end);
+    e.after = after;
+    e.after_size = static_cast<size_t>(trim_end(after, find_line_end(after, end)) - after);
+    e.joiner = e.before_size != 0 && e.after_size != 0 ? ' ' : 0;
+    e.mac = place;
+    e.mac_size = static_cast<size_t>(field_end - place);
+    e.has_quote = e.no_field = false;
+}
+
 // Reads the record at `record` as `format` says into `e`; returns where the
 // next one starts. Line ends inside CSV fields are added to `line_ends`.
 // With `checks` skipped, for a record already read once, what makes an

@@ -14,7 +14,9 @@
 namespace portslot::audit {
 
 // Whether reading a record looks for what makes its address unusable: when
-// loading, yes; when a record that gave a device is read again, no.
+// loading, yes; when a record that gave a device is read again, no. (When
+// loading, a record split at runs of blanks is read up to its address: its
+// label is read with its row.)
 enum class address_checks { made, skipped };
 
 namespace detail {
@@ -50,6 +52,12 @@ inline void no_address(entry &e, const char *record)
     }
     nuls = 0;
     const char *field_end = run_end(field, end, nuls);
+    e.mac = field;
+    e.mac_size = static_cast<size_t>(field_end - field);
+    if (checks == address_checks::made) { // (loading: the label is read with the row)
+        e.has_nul = nuls != 0;
+        return past_line_end(find_line_end(field_end, end), end);
+    }
     e.before = record;
     e.before_size = static_cast<size_t>(before_end - record);
     const char *after = skip_blanks(field_end, end);
@@ -57,10 +65,6 @@ inline void no_address(entry &e, const char *record)
     e.after = after;
     e.after_size = static_cast<size_t>(trim_end(after, record_end) - after);
     e.joiner = e.before_size != 0 && e.after_size != 0 ? ' ' : 0;
-    e.mac = field;
-    e.mac_size = static_cast<size_t>(field_end - field);
-    if (checks == address_checks::made)
-        e.has_nul = nuls != 0;
     return past_line_end(record_end, end);
 }
 

@@ -73,7 +73,12 @@ void write_row_in_pieces(output &out, const char *ports, size_t ports_size, cons
     to += e.mac_size;
     *to++ = '\t';
     if (e.before_size + joined != 0) {
-        memcpy(to, e.before, e.before_size);
+        if (e.before_size >= 8 && e.before_size <= 16) { // (a short first field: two moves)
+            memcpy(to, e.before, 8);
+            memcpy(to + e.before_size - 8, e.before + e.before_size - 8, 8);
+        } else {
+            memcpy(to, e.before, e.before_size);
+        }
         to += e.before_size;
         *to = e.joiner;
         to += joined;
