@@ -19,7 +19,7 @@
 
 #include "authorized_keys.h"
 #include "block_sort.h"
-#include "fleet_loading.h"
+#include "fleet.h"
 #include "listed_twice.h"
 #include "output.h"
 #include "plan.h"

@@ -5,7 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "fleet_loading.h"
+#include "fleet.h"
 #include "output.h"
 
 namespace portslot::audit {

@@ -18,7 +18,7 @@
 #include "duplicate_report.h"
 #include "ephemeral_warning.h"
 #include "fatal.h"
-#include "fleet_loading.h"
+#include "fleet.h"
 #include "kernel_ports.h"
 #include "label_columns.h"
 #include "listed_twice.h"

@@ -349,9 +349,14 @@ TEST(inventory, splits_lines_into_address_and_label)
                 const auto place = static_cast<uint64_t>((spans ? record : e.mac) - inv.text);
                 std::string label;
                 if (!e.no_field && e.malformed == 0) {
-                    const portslot::audit::entry r =
-                        view.plain ? portslot::audit::entry_at<true>(view, place)
-                                   : portslot::audit::entry_at<false>(view, place);
+                    portslot::audit::entry r;
+                    const char *start = nullptr;
+                    if (view.plain)
+                        portslot::audit::read_device_record<true>(view, place, r, start);
+                    else if (portslot::audit::splits_at_blanks(view))
+                        portslot::audit::read_device_record<false, true>(view, place, r, start);
+                    else
+                        portslot::audit::read_device_record<false>(view, place, r, start);
                     label.assign(r.before, r.before_size);
                     if (r.joiner != 0)
                         label += r.joiner;

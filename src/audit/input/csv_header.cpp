@@ -108,18 +108,14 @@ uint32_t csv_column_named(const inventory &inv, const char *name)
         return 0;
     const char *const end = inv.header + inv.header_size;
     for (const bool fold : {false, true}) {
-        uint32_t column = 0;
-        for (const char *q = inv.header;;) {
-            uint64_t line_ends = 0;
-            unsigned char fault = no_fault;
-            const char *stop = csv_field_end(q, end, inv.format.delimiter, line_ends, fault);
-            ++column;
-            if (is_named(q, stop, name, fold))
-                return column;
-            if (stop == end)
-                break;
-            q = stop + 1;
-        }
+        uint32_t found = 0;
+        walk_csv_fields(inv.header, end, inv.format.delimiter,
+                        [&](uint32_t column, const char *start, const char *stop) {
+                            found = is_named(start, stop, name, fold) ? column : 0;
+                            return found == 0;
+                        });
+        if (found != 0)
+            return found;
     }
     return 0;
 }
@@ -136,32 +132,24 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
     inv.header = p;
     header_line = inv.header_line = line;
     const bool field_given = inv.format.field != 0;
-    uint32_t column = 0, found = 0;
+    uint32_t found = 0;
     const char *record_end = p;
-    unsigned char fault = no_fault;
     for (const bool fold : {false, true}) {
-        const char *q = p;
-        column = 0;
-        uint64_t line_ends = 0;
-        for (;;) {
-            const char *stop = csv_field_end(q, end, inv.format.delimiter, line_ends, fault);
-            ++column;
-            if (found == 0 && (name != nullptr ? is_named(q, stop, name, fold)
-                                               : !field_given && is_address_name(q, stop)))
-                found = column;
-            q = stop;
-            if (q == end || *q != inv.format.delimiter)
-                break;
-            ++q;
-        }
-        record_end = q;
-        if (fault != no_fault) { // no names to trust, and no record after it
+        const field_walk walk = walk_csv_fields(
+            p, end, inv.format.delimiter, [&](uint32_t column, const char *start, const char *stop) {
+                if (found == 0 && (name != nullptr ? is_named(start, stop, name, fold)
+                                                   : !field_given && is_address_name(start, stop)))
+                    found = column;
+                return true;
+            });
+        record_end = walk.stop;
+        if (walk.fault != no_fault) { // no names to trust, and no record after it
             inv.header = nullptr;
             inv.records_start = inv.size;
-            return fault;
+            return walk.fault;
         }
         if (!fold)
-            line += line_ends;
+            line += walk.line_ends;
         if (found != 0 || name == nullptr)
             break;
     }
@@ -174,6 +162,23 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
         no_column(inv, name);
     inv.format.field = found;
     return no_fault;
+}
+
+void read_column_names(const inventory &inv, column_names &names)
+{
+    names.starts.push(0);
+    if (inv.header == nullptr)
+        return;
+    // (A malformed header has no records: no names are read from it.)
+    walk_csv_fields(inv.header, inv.header + inv.header_size, inv.format.delimiter,
+                    [&](uint32_t, const char *start, const char *stop) {
+                        csv_value(start, stop, [&](const char *piece, size_t size) {
+                            for (size_t i = 0; i < size; ++i)
+                                names.text.push(piece[i]);
+                        });
+                        names.starts.push(names.text.size);
+                        return true;
+                    });
 }
 
 } // namespace portslot::audit

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include "growing_array.h"
 #include "inventory.h"
 #include "output.h"
 
@@ -24,6 +25,15 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
 // The column of `inv`'s header named `name` (as above: the same bytes, else
 // without case), from 1; 0 when there is none, or no header.
 uint32_t csv_column_named(const inventory &inv, const char *name);
+
+// The names of the columns of a CSV inventory's header, each as its value
+// (without its quotes, a doubled quote as one): column N (from 1) is the
+// bytes of `text` from `starts[N - 1]` to `starts[N]`.
+struct column_names {
+    growing_array<char> text;
+    growing_array<size_t> starts; // one more than the columns
+};
+void read_column_names(const inventory &inv, column_names &names);
 
 } // namespace portslot::audit
 

@@ -1,5 +1,9 @@
 // A run's fleet: its inventories one after another, the range the devices
-// are given blocks in, and a device as the plan keeps it.
+// are given blocks in, and a device as the plan keeps it; the fleet loaded
+// (fleet_loading.cpp: every inventory named, in whole, and each of its
+// devices given its block in the range; lines that give no port and files
+// that cannot be read are reported, and the rest is still audited), and a
+// device's record read again.
 #ifndef PORTSLOT_AUDIT_FLEET_H
 #define PORTSLOT_AUDIT_FLEET_H
 
@@ -9,8 +13,11 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "growing_array.h"
 #include "inventory.h"
 #include "inventory_records.h"
+#include "output.h"
+#include "record_format.h"
 
 namespace portslot::audit {
 
@@ -74,16 +81,27 @@ inline const char *record_at(const inventory &inv, const char *place)
     return p;
 }
 
-// The fields of the record of the device whose place is `offset`. `Plain` says that every
-// inventory is in the plain format, the one read fastest. (Inline: the plan
-// calls it once a device.)
-template <bool Plain>
-[[gnu::always_inline]] inline entry entry_at(const fleet &inventories, uint64_t offset)
+// True when the fleet's records are split at runs of blanks: their labels
+// are read back from their addresses (BlankFields below).
+inline bool splits_at_blanks(const fleet &inventories)
+{
+    const record_format &format = inventories.files[0].format; // (one format a run)
+    return format.kind == record_format::fields && format.delimiter == 0;
+}
+
+// The record of the device whose place is `offset`, read again into `e`,
+// with where it starts (in the plain format, at the address); returns the
+// index of its inventory. `Plain` says that every inventory is in the plain
+// format, the one read fastest; `BlankFields` that every one is split at
+// runs of blanks (splits_at_blanks). (Inline: the plan calls it once a
+// device.)
+template <bool Plain, bool BlankFields = false>
+[[gnu::always_inline]] inline size_t read_device_record(const fleet &inventories, uint64_t offset,
+                                                        entry &e, const char *&start)
 {
     const size_t i = inventories.index_of(offset);
     const inventory &inv = inventories.files[i];
     const char *record = inv.text + (offset - inventories.bases[i]);
-    entry e;
     e.line = 0;
     if constexpr (Plain) {
         // (Only what the plain format leaves unset, not the whole entry.)
@@ -92,27 +110,40 @@ template <bool Plain>
         e.before = record;
         e.before_size = 0;
         read_plain_line(record, inv.text + inv.size, e);
+        start = record;
+        return i;
     } else {
         uint64_t line_ends = 0;
         e.has_nul = false; // (not looked for again)
-        const char delimiter = inv.format.delimiter;
         // Split at runs of blanks, from its address on, back over the fields
-        // before it.
-        if (inv.format.kind == record_format::fields && delimiter == 0 && inv.format.field > 1) {
+        // before it (which start the label).
+        if (BlankFields && inv.format.field > 1) {
             read_blank_fields_from_address(inv.text + inv.records_start, record,
                                            inv.text + inv.size, inv.format.field, e);
-            return e;
+            start = e.before;
+            return i;
         }
         // From its address on too, where the delimiter is no blank (a blank
         // one could stand inside a quoted address, which the way back would
         // take for the field's start).
-        const char *const start = record_at(inv, record);
+        start = record_at(inv, record);
+        const char delimiter = inv.format.delimiter;
         if (start != record && delimiter != 0 && detail::class_of(delimiter) != detail::blank)
             read_split_from_address(start, record, inv.text + inv.size, inv.format, e);
         else
             read_record(start, inv.text + inv.size, inv.format, e, line_ends,
                         address_checks::skipped);
+        return i;
     }
+}
+
+// The fields of the record of the device whose place is `offset`.
+template <bool Plain>
+[[gnu::always_inline]] inline entry entry_at(const fleet &inventories, uint64_t offset)
+{
+    entry e;
+    const char *start;
+    read_device_record<Plain>(inventories, offset, e, start);
     return e;
 }
 
@@ -149,6 +180,42 @@ inline uint64_t offset_of(uint64_t device)
 {
     return device & max_offset;
 }
+
+// The fleet as loaded.
+struct loaded_fleet {
+    inventory *files = nullptr;
+    uint64_t *bases = nullptr;
+    size_t count = 0;                // inventories loaded
+    growing_array<uint64_t> devices; // in input order
+    bool complete = true;            // every line gave a port, every file was read
+
+    loaded_fleet() = default;
+    loaded_fleet(const loaded_fleet &) = delete;
+    loaded_fleet &operator=(const loaded_fleet &) = delete;
+    ~loaded_fleet();
+
+    bool plain = true; // every inventory in the plain format
+
+    fleet view() const { return fleet{files, bases, count, plain}; }
+};
+
+// What to load, and how its records hold their addresses.
+struct fleet_source {
+    const char *const *files;
+    size_t file_count;
+    record_format format;
+    const char *field_name; // with CSV: the address column's name, or null
+};
+
+// Loads the inventories of `source` into `loaded`. A file named twice, or
+// under two names, is read once. Inventories too large to audit, and CSV
+// inventories without the address column, end the run.
+void load_fleet(const fleet_source &source, const port_range &range, loaded_fleet &loaded,
+                output &err);
+
+// Ends the run when an inventory has changed since it was loaded: lines
+// read from it since may hold old text and new.
+void check_unchanged(const loaded_fleet &loaded);
 
 } // namespace portslot::audit
 

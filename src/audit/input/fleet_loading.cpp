@@ -1,4 +1,4 @@
-#include "fleet_loading.h"
+#include "fleet.h"
 
 #include <stdlib.h>
 #include <string.h>

@@ -21,7 +21,7 @@ namespace portslot::audit {
 // from the field that holds its address, whose address starts at `place`:
 // the text before that field is the label's first part as it stands, and
 // from the field on the fields are split as when the record was first read.
-inline void read_split_from_address(const char *record, const char *place, const char *end,
+[[gnu::always_inline]] inline void read_split_from_address(const char *record, const char *place, const char *end,
                                     const record_format &format, entry &e)
 {
     using namespace detail;
@@ -84,7 +84,7 @@ inline const char *run_start(const char *p, const char *first)
 // record's start), as when the record was first read; its second from the
 // first non-blank after the address to the line's end, blanks at the end
 // aside.
-inline void read_blank_fields_from_address(const char *first, const char *place,
+[[gnu::always_inline]] inline void read_blank_fields_from_address(const char *first, const char *place,
                                            const char *end, uint32_t field, entry &e)
 {
     using namespace detail;
@@ -136,19 +136,16 @@ inline void read_address(const char *record, const char *end, const record_forma
         e.mac_size = static_cast<size_t>(run_end(p, end, nuls) - p);
         return;
     }
-    const bool csv = format.kind == record_format::csv;
-    uint64_t line_ends = 0;
-    unsigned char fault = no_fault;
-    for (uint32_t i = 1;; ++i) {
-        const char *stop = csv ? csv_field_end(p, end, format.delimiter, line_ends, fault)
-                               : delimiter_or_line_end(p, end, format.delimiter);
-        if (i == format.field || stop == end || *stop != format.delimiter) {
-            e.has_quote = false;
-            place_address(e, p, stop, format, address_checks::skipped);
-            return;
-        }
-        p = stop + 1;
-    }
+    // The address's field, or the last when there are fewer.
+    const char *start = p, *stop = p;
+    walk_fields(p, end, format.delimiter, format.kind == record_format::csv,
+                [&](uint32_t i, const char *field, const char *field_end) {
+                    start = field;
+                    stop = field_end;
+                    return i != format.field;
+                });
+    e.has_quote = false;
+    place_address(e, start, stop, format, address_checks::skipped);
 }
 
 namespace detail {

@@ -33,16 +33,13 @@ bool is_digit(char c)
 // The number of the columns in the header of `inv`.
 uint32_t header_columns(const inventory &inv)
 {
-    const char *const end = inv.header + inv.header_size;
     uint32_t columns = 0;
-    for (const char *p = inv.header;; p = p + 1) {
-        uint64_t line_ends = 0;
-        unsigned char fault = no_fault;
-        p = csv_field_end(p, end, inv.format.delimiter, line_ends, fault);
-        ++columns;
-        if (p == end)
-            return columns;
-    }
+    walk_csv_fields(inv.header, inv.header + inv.header_size, inv.format.delimiter,
+                    [&](uint32_t column, const char *, const char *) {
+                        columns = column;
+                        return true;
+                    });
+    return columns;
 }
 
 // Appends to `label` the fields of [p, end), which are the columns from
@@ -51,23 +48,22 @@ uint32_t header_columns(const inventory &inv)
 uint32_t keep_fields(const inventory &inv, const char *p, const char *end, uint32_t column,
                      growing_array<char> &label, bool &separated)
 {
-    for (;; ++column) {
-        uint64_t line_ends = 0;
-        unsigned char fault = no_fault;
-        const char *stop = csv_field_end(p, end, inv.format.delimiter, line_ends, fault);
-        if (!is_dropped(inv, column)) {
-            const size_t size = static_cast<size_t>(stop - p);
-            label.reserve(label.size + size + 1);
-            if (separated)
-                label.items[label.size++] = inv.format.delimiter;
-            memcpy(label.items + label.size, p, size);
-            label.size += size;
-            separated = true;
-        }
-        if (stop == end)
-            return column + 1;
-        p = stop + 1;
-    }
+    uint32_t last = column;
+    walk_csv_fields(p, end, inv.format.delimiter,
+                    [&](uint32_t n, const char *start, const char *stop) {
+                        last = column + n - 1;
+                        if (!is_dropped(inv, last)) {
+                            const size_t size = static_cast<size_t>(stop - start);
+                            label.reserve(label.size + size + 1);
+                            if (separated)
+                                label.items[label.size++] = inv.format.delimiter;
+                            memcpy(label.items + label.size, start, size);
+                            label.size += size;
+                            separated = true;
+                        }
+                        return true;
+                    });
+    return last + 1;
 }
 
 } // namespace

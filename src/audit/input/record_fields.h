@@ -133,6 +133,42 @@ inline const char *csv_field_end(const char *p, const char *end, char delimiter,
     return detail::delimiter_or_line_end(p, end, delimiter);
 }
 
+// How a walk over a record's fields ended: at `stop`, the end of the last
+// field walked; with the line ends that quoted fields held, and what made
+// the record malformed, if anything.
+struct field_walk {
+    const char *stop;
+    uint64_t line_ends;
+    unsigned char fault;
+};
+
+// The one walk over the fields of a record split at a delimiter (`csv`:
+// CSV fields, quoted or not): calls `field(column, start, stop)` for each,
+// from column 1 at `p`, until one that no delimiter follows, or until
+// `field` returns false.
+template <class Field>
+[[gnu::always_inline]] inline field_walk walk_fields(const char *p, const char *end, char delimiter,
+                                                     bool csv, Field &&field)
+{
+    uint64_t line_ends = 0;
+    unsigned char fault = no_fault;
+    for (uint32_t column = 1;; ++column) {
+        const char *stop = csv ? csv_field_end(p, end, delimiter, line_ends, fault)
+                               : detail::delimiter_or_line_end(p, end, delimiter);
+        if (!field(column, p, stop) || stop == end || *stop != delimiter)
+            return field_walk{stop, line_ends, fault};
+        p = stop + 1;
+    }
+}
+
+// The same over the CSV record (or header) at `p`.
+template <class Field>
+[[gnu::always_inline]] inline field_walk walk_csv_fields(const char *p, const char *end,
+                                                         char delimiter, Field &&field)
+{
+    return walk_fields(p, end, delimiter, true, static_cast<Field &&>(field));
+}
+
 // A CSV field's value as pieces of the text: without its quotes, a doubled
 // quote as one. `piece(text, size)` is called for each.
 template <class Piece> void csv_value(const char *start, const char *stop, Piece &&piece)

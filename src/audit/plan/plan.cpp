@@ -2,6 +2,9 @@
 
 #include <portslot/port_derivation.h>
 
+#include "fatal.h"
+#include "line_numbers.h"
+
 namespace portslot::audit {
 
 plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, rows_of rows,
@@ -27,6 +30,39 @@ plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, 
         summary.unheld_ports = sockets->unheld.size;
     }
     return plan{range, devices, rows, summary, sockets};
+}
+
+void changed_since_planned(const fleet &inventories, uint64_t offset)
+{
+    fatal(inventories.files[inventories.index_of(offset)].name, "changed while being read");
+}
+
+// The records' offsets sorted, with each row's place below its offset (a
+// fleet holds fewer than 2^31 records, each of 13 bytes at least), their
+// lines counted in one pass over each inventory, and put back in the rows'
+// order.
+void number_rows(const plan &p, const fleet &inventories, growing_array<uint64_t> &row_lines)
+{
+    constexpr int place_bits = 64 - offset_bits;
+    const growing_array<uint64_t> &devices = p.devices;
+    growing_array<uint64_t> placed;
+    placed.reserve(devices.size);
+    for (size_t begin = 0, end; begin < devices.size; begin = end) {
+        end = block_end(devices, begin);
+        if (p.has_rows(end - begin))
+            for (size_t i = begin; i < end; ++i)
+                placed.push(offset_of(devices.items[i]) << place_bits | placed.size);
+    }
+    sort_by_bits(placed, place_bits, 64);
+    row_lines.reserve(placed.size);
+    row_lines.size = placed.size;
+    growing_array<uint64_t> lines; // in the offsets' order
+    lines.reserve(placed.size);
+    for (size_t k = 0; k < placed.size; ++k)
+        lines.push(placed.items[k] >> place_bits);
+    number_lines(inventories, lines.items, lines.size, lines.items);
+    for (size_t k = 0; k < placed.size; ++k)
+        row_lines.items[placed.items[k] & ((uint64_t{1} << place_bits) - 1)] = lines.items[k];
 }
 
 } // namespace portslot::audit

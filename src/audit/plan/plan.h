@@ -1,15 +1,22 @@
 // The plan: the devices of a fleet in block order, each listed once, in the
 // range they were placed in; which of them have rows; and what the summary
 // counts. A device stays eight bytes (its block's first port and where its
-// record is); its record is read again when its row is written.
+// record is); its record is read again for its row, which gives a printer
+// all it writes: the block's ports, the address (checked to give the block
+// still), the label, the inventory, where the record starts (for its fields)
+// and, when asked, its line.
 #ifndef PORTSLOT_AUDIT_PLAN_H
 #define PORTSLOT_AUDIT_PLAN_H
 
+#include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
+#include "block_of_address.h"
 #include "block_sort.h"
 #include "fleet.h"
 #include "growing_array.h"
+#include "label_columns.h"
 #include "socket_match.h"
 
 namespace portslot::audit {
@@ -57,6 +64,142 @@ plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, 
 inline int32_t last_port(int32_t first, const port_range &range)
 {
     return static_cast<int32_t>(int64_t{first} + 2 * (int64_t{range.port_count} - 1));
+}
+
+// Ends the run: the file of the record at `offset` has changed since the
+// plan was made.
+[[noreturn]] void changed_since_planned(const fleet &inventories, uint64_t offset);
+
+// A device's row: its block's ports and whether others share it, its entry
+// (whose address is a copy, checked), its place, its inventory (an index),
+// where its record starts (in the plain format, at its address) and its
+// line (numbered rows only; else 0).
+struct plan_row {
+    int32_t first, last;
+    bool shared;
+    entry e;
+    uint64_t offset;
+    size_t inventory;
+    const char *record;
+    uint64_t line;
+};
+
+// Where an inventory drops columns, the label of `r` without them.
+inline void drop_row_columns(bool dropping, const fleet &inventories, plan_row &r,
+                             growing_array<char> &label)
+{
+    if (dropping) [[unlikely]]
+        drop_columns(inventories, r.offset, r.e, label);
+}
+
+namespace detail {
+
+template <bool Plain, bool BlankFields, bool Numbered, class Block, class Row>
+void walk_rows(const plan &p, const fleet &inventories, const uint64_t *lines, Block &&block,
+               Row &&row)
+{
+    const growing_array<uint64_t> &devices = p.devices;
+    const block_layout layout(p.range.port_min, p.range.port_max, p.range.port_count);
+    constexpr size_t ahead = 64; // records fetched ahead, as blocks visit them out of order
+    char mac[24];
+    growing_array<char> label; // a label without the columns dropped (--drop-column)
+    const bool dropping = drops_columns(inventories);
+    size_t numbered = 0;
+    for (size_t begin = 0, end; begin < devices.size; begin = end) {
+        end = block_end(devices, begin);
+        if (!p.has_rows(end - begin)) // a device alone, not listed: its record is not read
+            continue;
+        plan_row r;
+        r.first = first_port_of(devices.items[begin]);
+        r.last = last_port(r.first, p.range);
+        r.shared = end - begin > 1;
+        r.line = 0;
+        block(r.first, r.last, r.shared);
+        for (size_t i = begin; i < end; ++i) {
+            if (i + ahead < devices.size) {
+                // A line may cross into the next cache line.
+                const char *line = text_at(inventories, offset_of(devices.items[i + ahead]));
+                __builtin_prefetch(line);
+                __builtin_prefetch(line + 48);
+            }
+            r.offset = offset_of(devices.items[i]);
+            r.inventory = read_device_record<Plain, BlankFields>(inventories, r.offset, r.e, r.record);
+            if constexpr (Numbered)
+                r.line = lines[numbered++];
+            if (r.e.mac_size == 17) {
+                memcpy(mac, r.e.mac, 16); // (fixed sizes: a few moves, not a call)
+                mac[16] = r.e.mac[16];
+            } else {
+                r.e.mac_size = r.e.mac_size < 18 ? r.e.mac_size : 18; // 18 bytes give no port
+                memcpy(mac, r.e.mac, r.e.mac_size);
+            }
+            r.e.mac = mac;
+            if (first_port_of_address(mac, r.e.mac_size, layout) != r.first)
+                changed_since_planned(inventories, r.offset);
+            drop_row_columns(!Plain && dropping, inventories, r, label);
+            row(static_cast<const plan_row &>(r));
+        }
+    }
+}
+
+template <bool Plain, bool Numbered, class Block, class Row>
+void rows_of_plan(const plan &p, const fleet &inventories, const uint64_t *lines, Block &&block,
+                  Row &&row)
+{
+    if constexpr (!Plain)
+        if (splits_at_blanks(inventories))
+            return walk_rows<false, true, Numbered>(p, inventories, lines, block, row);
+    walk_rows<Plain, false, Numbered>(p, inventories, lines, block, row);
+}
+
+} // namespace detail
+
+// Calls `block(first, last, shared)` for each block of `p` that has rows, then
+// `row(plan_row)` for each of its devices, its label without the columns its
+// inventory drops. `Plain`: every inventory is in the plain format
+// (by_format).
+template <bool Plain, class Block, class Row>
+void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&row)
+{
+    detail::rows_of_plan<Plain, false>(p, inventories, nullptr, block, row);
+}
+
+// The line of each row of `p`, in the order the rows come.
+void number_rows(const plan &p, const fleet &inventories, growing_array<uint64_t> &lines);
+
+// The same, each row with its line, from number_rows.
+template <bool Plain, class Block, class Row>
+void for_each_numbered_row(const plan &p, const fleet &inventories,
+                           const growing_array<uint64_t> &lines, Block &&block, Row &&row)
+{
+    detail::rows_of_plan<Plain, true>(p, inventories, lines.items, block, row);
+}
+
+// The fields of the row `r` of a CSV inventory: calls `field(column, start,
+// stop)` for each (its column from 1, as written: csv_value reads its value)
+// but those its inventory drops, with how many were kept before it.
+template <class Field>
+void for_each_field(const fleet &inventories, const plan_row &r, Field &&field)
+{
+    const inventory &inv = inventories.files[r.inventory];
+    const bool dropping = inv.dropped_count != 0;
+    size_t kept = 0;
+    walk_csv_fields(r.record, inv.text + inv.size, inv.format.delimiter,
+                    [&](uint32_t column, const char *start, const char *stop) {
+                        if (dropping && is_dropped(inv, column)) [[unlikely]]
+                            return true;
+                        field(kept++, column, start, stop);
+                        return true;
+                    });
+}
+
+// Beside the sockets (--listening): calls `put(port)` for each port of the
+// block from `first` that listens.
+template <class Put> void for_each_listening_port(const plan &p, int32_t first, Put &&put)
+{
+    for (int64_t k = 0, port = first; k < p.range.port_count && port <= 65535; ++k, port += 2)
+        if (p.sockets->listening.has(port))
+            put(static_cast<int32_t>(port));
 }
 
 } // namespace portslot::audit

@@ -13,7 +13,7 @@
 #include "key_record.h"
 #include "line_numbers.h"
 #include "plain_mac.h"
-#include "plan_rows.h"
+#include "plan.h"
 #include "public_key.h"
 #include "shown_text.h"
 
@@ -178,12 +178,10 @@ bool write_authorized_keys(const plan &p, const fleet &inventories, const key_fi
     growing_array<char> texts;
     key_record g{{}, {}, {}, false};
     const auto gather_line = [&](const plan_row &row) {
-        const size_t i = inventories.index_of(row.offset);
-        const inventory &inv = inventories.files[i];
-        if (columns.items[i] == 0)
+        if (columns.items[row.inventory] == 0)
             return;
-        read_key_record(inv, record_at(inv, inv.text + (row.offset - inventories.bases[i])),
-               columns.items[i], g);
+        read_key_record(inventories.files[row.inventory], row.record, columns.items[row.inventory],
+                        g);
         lines.push(checked_line(row, g, texts));
     };
     by_format(inventories, [&](auto plain) {

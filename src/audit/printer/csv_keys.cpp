@@ -5,18 +5,13 @@
 #include <algorithm>
 #include <string_view>
 
+#include "csv_header.h"
 #include "decimal.h"
-#include "inventory_records.h"
 #include "json_text.h"
 
 namespace portslot::audit {
 
 namespace {
-
-// A column's name as its bytes: the header's field without its quotes.
-struct column_name {
-    size_t start, size; // in the names' text
-};
 
 // The number of '#' that `name` holds before digits and nothing else, plus
 // one; 0 when it is no such name.
@@ -48,43 +43,27 @@ void csv_keys::add(const inventory &inv)
         inventories_.push(of);
         return;
     }
-    // The names, each as its value.
-    growing_array<char> names;
-    growing_array<column_name> named;
-    const char *p = inv.header, *const end = inv.header + inv.header_size;
-    uint64_t line_ends = 0;
-    unsigned char fault = no_fault; // (a malformed header has no records)
-    for (;;) {
-        const char *stop = csv_field_end(p, end, inv.format.delimiter, line_ends, fault);
-        column_name column{names.size, 0};
-        csv_value(p, stop, [&](const char *piece, size_t size) {
-            for (size_t i = 0; i < size; ++i)
-                names.push(piece[i]);
-        });
-        column.size = names.size - column.start;
-        named.push(column);
-        if (stop == end)
-            break;
-        p = stop + 1;
-    }
+    column_names named;
+    read_column_names(inv, named);
+    const size_t count = named.starts.size - 1;
     // Each name as its JSON text; names whose texts are the same (also
     // where only bytes that are not UTF-8 differ, each U+FFFD) are keyed by
     // their numbers. Found by sorting, as a header may have many columns.
     const size_t first = keys_.size;
-    for (size_t i = 0; i < named.size; ++i) {
-        const column_name &column = named.items[i];
-        const char *name = names.items + column.start;
-        const size_t passed = hashes_to_pass(name, column.size);
+    for (size_t i = 0; i < count; ++i) {
+        const char *name = named.text.items + named.starts.items[i];
+        const size_t size = named.starts.items[i + 1] - named.starts.items[i];
+        const size_t passed = hashes_to_pass(name, size);
         of.hashes = passed > of.hashes ? passed : of.hashes;
-        while (text_.capacity < text_.size + 6 * column.size)
+        while (text_.capacity < text_.size + 6 * size)
             text_.grow();
         const size_t start = text_.size;
-        text_.size = static_cast<size_t>(put_json_chars(text_.items + start, name, column.size) -
+        text_.size = static_cast<size_t>(put_json_chars(text_.items + start, name, size) -
                                          text_.items);
         keys_.push(key{start, text_.size});
     }
     growing_array<size_t> order;
-    for (size_t i = 0; i < named.size; ++i)
+    for (size_t i = 0; i < count; ++i)
         order.push(first + i);
     const auto text_of = [&](size_t k) {
         return std::string_view(text_.items + keys_.items[k].start,
@@ -98,7 +77,7 @@ void csv_keys::add(const inventory &inv)
         for (size_t k = i; j - i > 1 && k < j; ++k)
             keys_.items[order.items[k]].by_number = true;
     }
-    of.count = named.size;
+    of.count = count;
     inventories_.push(of);
 }
 

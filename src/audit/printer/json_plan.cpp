@@ -14,61 +14,27 @@
 #include "label_columns.h"
 #include "line_numbers.h"
 #include "memory.h"
-#include "plan_rows.h"
+#include "plan.h"
 
 namespace portslot::audit {
 
 namespace {
 
-// The columns of the CSV record at `record` of inventory `i` but those it
-// drops, each under its key, as JSON members.
-[[gnu::noinline]] void write_kept_csv_fields(output &out, const inventory &inv, size_t i,
-                                             const csv_keys &keys, const char *record)
+// The columns of the CSV record of `r` but those its inventory drops, each
+// under its key, as JSON members.
+void write_csv_fields(output &out, const fleet &inventories, const plan_row &r,
+                      const csv_keys &keys)
 {
-    const char *const end = inv.text + inv.size;
     const auto put = [&](const char *text, size_t size) { write_json_chars(out, text, size); };
-    uint64_t line_ends = 0, column = 1;
-    unsigned char fault = no_fault; // (the record was read whole before)
-    const char *comma = "";
-    for (const char *p = record;; ++p, ++column) {
-        const char *stop = csv_field_end(p, end, inv.format.delimiter, line_ends, fault);
-        if (!is_dropped(inv, column)) {
-            out.text(comma);
-            comma = ",";
-            keys.write(out, i, column);
-            out.text("\"");
-            csv_value(p, stop, put);
-            out.text("\"");
-        }
-        p = stop;
-        if (p == end || *p != inv.format.delimiter)
-            return;
-    }
-}
-
-// The columns of the CSV record at `record` of inventory `i`, each under its
-// key, as JSON members.
-void write_csv_fields(output &out, const inventory &inv, size_t i, const csv_keys &keys,
-                      const char *record)
-{
-    if (inv.dropped_count != 0)
-        return write_kept_csv_fields(out, inv, i, keys, record);
-    const char delimiter = inv.format.delimiter;
-    const char *const end = inv.text + inv.size;
-    const auto put = [&](const char *text, size_t size) { write_json_chars(out, text, size); };
-    uint64_t line_ends = 0, column = 1;
-    unsigned char fault = no_fault; // (the record was read whole before)
-    for (const char *p = record;; ++p, ++column) {
-        keys.write(out, i, column);
-        out.text("\"");
-        const char *stop = csv_field_end(p, end, delimiter, line_ends, fault);
-        csv_value(p, stop, put);
-        out.text("\"");
-        p = stop;
-        if (p == end || *p != delimiter)
-            return;
-        out.text(",");
-    }
+    for_each_field(inventories, r,
+                   [&](size_t kept, uint32_t column, const char *start, const char *stop) {
+                       if (kept > 0)
+                           out.text(",");
+                       keys.write(out, r.inventory, column);
+                       out.text("\"");
+                       csv_value(start, stop, put);
+                       out.text("\"");
+                   });
 }
 
 // `{"type":"device","first":F,"last":L,"mac":"`, the same for a whole
@@ -117,13 +83,12 @@ json_names::json_names(const fleet &inventories) : columns(inventories)
 [[gnu::always_inline]] inline void write_json_row(output &out, const char (&row_start)[64],
                                                   size_t row_start_size, const plan_row &r,
                                                   const fleet &inventories, const json_names &names,
-                                                  uint64_t line,
                                                   const growing_array<char> &listening)
 {
     const entry &e = r.e;
-    const uint64_t offset = r.offset;
     const bool shared = r.shared;
-    const size_t i = inventories.index_of(offset);
+    const uint64_t line = r.line;
+    const size_t i = r.inventory;
     const inventory &inv = inventories.files[i];
     const char *name = names.text.items + names.starts.items[i];
     const size_t name_size = names.starts.items[i + 1] - names.starts.items[i];
@@ -157,39 +122,10 @@ json_names::json_names(const fleet &inventories) : columns(inventories)
         out.bytes(listening.items, listening.size);
     if (inv.format.kind == record_format::csv) {
         out.text(",\"fields\":{");
-        write_csv_fields(out, inv, i, names.columns,
-                         record_at(inv, inv.text + (offset - inventories.bases[i])));
+        write_csv_fields(out, inventories, r, names.columns);
         out.text("}");
     }
     out.bytes("}\n", 2);
-}
-
-// The line of each row, in the order the rows are written: the records'
-// offsets sorted, with each row's place below its offset (a fleet holds
-// fewer than 2^31 records, each of 13 bytes at least), their lines counted in
-// one pass over each inventory, and put back in the rows' order.
-constexpr int place_bits = 64 - offset_bits;
-void number_rows(const plan &p, const fleet &inventories, growing_array<uint64_t> &row_lines)
-{
-    const growing_array<uint64_t> &devices = p.devices;
-    growing_array<uint64_t> placed;
-    placed.reserve(devices.size);
-    for (size_t begin = 0, end; begin < devices.size; begin = end) {
-        end = block_end(devices, begin);
-        if (p.has_rows(end - begin))
-            for (size_t i = begin; i < end; ++i)
-                placed.push(offset_of(devices.items[i]) << place_bits | placed.size);
-    }
-    sort_by_bits(placed, place_bits, 64);
-    row_lines.reserve(placed.size);
-    row_lines.size = placed.size;
-    growing_array<uint64_t> lines; // in the offsets' order
-    lines.reserve(placed.size);
-    for (size_t k = 0; k < placed.size; ++k)
-        lines.push(placed.items[k] >> place_bits);
-    number_lines(inventories, lines.items, lines.size, lines.items);
-    for (size_t k = 0; k < placed.size; ++k)
-        row_lines.items[placed.items[k] & ((uint64_t{1} << place_bits) - 1)] = lines.items[k];
 }
 
 // `,"listening":[P,P]`: the ports of the block from `first` that listen.
@@ -214,21 +150,19 @@ void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to
 {
     growing_array<uint64_t> lines;
     number_rows(p, inventories, lines);
-    size_t row_number = 0;
     const json_names names(inventories);
     char row_start[64];
     size_t row_start_size = 0;
     growing_array<char> listening; // empty but --listening
-    for_each_row<Plain>(
-        p, inventories,
+    for_each_numbered_row<Plain>(
+        p, inventories, lines,
         [&](int32_t first, int32_t last, bool) {
             row_start_size = json_row_start(first, last, row_start);
             if (p.sockets != nullptr)
                 listening_member(p, first, listening);
         },
         [&](const plan_row &row) {
-            write_json_row(to.out, row_start, row_start_size, row, inventories, names,
-                           lines.items[row_number++], listening);
+            write_json_row(to.out, row_start, row_start_size, row, inventories, names, listening);
         });
     if (p.sockets != nullptr)
         for (size_t i = 0; i < p.sockets->unheld.size; ++i) {

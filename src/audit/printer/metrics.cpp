@@ -4,7 +4,7 @@
 
 #include "decimal.h"
 #include "json_text.h"
-#include "plan_rows.h"
+#include "plan.h"
 #include "utf8.h"
 #include "words.h"
 

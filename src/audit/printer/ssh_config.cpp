@@ -11,7 +11,7 @@
 #include "key_record.h"
 #include "line_numbers.h"
 #include "plain_mac.h"
-#include "plan_rows.h"
+#include "plan.h"
 #include "shown_text.h"
 #include "words.h"
 
@@ -137,13 +137,12 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         name = {r.offset, nullptr, 0, 0, false};
         row.plain = read_plain_mac(r.e.mac, r.e.mac_size, row.mac);
         hosts.not_plain += !row.plain;
-        const size_t i = inventories.index_of(r.offset);
+        const size_t i = r.inventory;
         const inventory &inv = inventories.files[i];
         if (inv.format.kind == record_format::plain && !from_column) {
             name = candidate_of(r.offset, r.e.after, r.e.after_size);
         } else if (columns.items[i] != 0 || !from_column) { // (not a CSV file without it)
-            const char *record = record_at(inv, inv.text + (r.offset - inventories.bases[i]));
-            read_key_record(inv, record, columns.items[i], g);
+            read_key_record(inv, r.record, columns.items[i], g);
             const growing_array<char> &field = from_column ? g.key : g.label;
             name = candidate_of(r.offset, field.items, !from_column || g.has_key ? field.size : 0);
             row.copied = true;

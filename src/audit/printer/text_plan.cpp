@@ -6,7 +6,7 @@
 
 #include "decimal.h"
 #include "json_text.h"
-#include "plan_rows.h"
+#include "plan.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
@@ -73,12 +73,7 @@ void write_row_in_pieces(output &out, const char *ports, size_t ports_size, cons
     to += e.mac_size;
     *to++ = '\t';
     if (e.before_size + joined != 0) {
-        if (e.before_size >= 8 && e.before_size <= 16) { // (a short first field: two moves)
-            memcpy(to, e.before, 8);
-            memcpy(to + e.before_size - 8, e.before + e.before_size - 8, 8);
-        } else {
-            memcpy(to, e.before, e.before_size);
-        }
+        memcpy(to, e.before, e.before_size);
         to += e.before_size;
         *to = e.joiner;
         to += joined;
