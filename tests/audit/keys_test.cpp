@@ -10,6 +10,21 @@ INSTANTIATE_TEST_SUITE_P(
         // the comment is the address and the other fields, a line end in a
         // label a space; a key with options before it, of another type than
         // its body says, cut short or missing is refused with its place.
+        // From a leases file whose fourth field on is the key: the comment is
+        // the address and the fields before it.
+        audit_case{"authorized_keys_from_leases",
+                   {"--authorized-keys", "4", "--field", "2", "@l"},
+                   {{"l", "1733 52:54:00:00:00:01 192.0.2.10 " + ed25519 + " gw\n1734 " +
+                              "00:00:00:00:00:01 192.0.2.11 " + ed25519_key(1) + "\n"}},
+                   "restrict,port-forwarding,permitlisten=\"localhost:40004\","
+                   "permitlisten=\"localhost:40006\",command=\"/bin/false\" " +
+                       ed25519 + " 52:54:00:00:00:01 1733 192.0.2.10\n" +
+                       "restrict,port-forwarding,permitlisten=\"localhost:40004\","
+                       "permitlisten=\"localhost:40006\",command=\"/bin/false\" " +
+                       ed25519_key(1) + " 00:00:00:00:00:01 1734 192.0.2.11\n",
+                   "portslot-audit: warning: 2 devices share 1 block, and each of their keys "
+                   "may listen on the others' ports:\n  40004: @l:1 @l:2\n",
+                   1},
         audit_case{"authorized_keys_from_csv",
                    {"--csv", "--authorized-keys", "KEY", "@k"},
                    {{"k", "mac,name,key,room\n"

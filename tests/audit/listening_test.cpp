@@ -167,6 +167,17 @@ INSTANTIATE_TEST_SUITE_P(
                    "cannot be told), 0 ports of the range listening without a device\n",
                    "",
                    1},
+        audit_case{"metrics_of_leases",
+                   {"--sockets", "@s", "--metrics", "@m", "--field", "2", "@l"},
+                   {{"s", ss_listening({40556})},
+                    {"m", ""},
+                    {"l", "1 aa:bb:cc:dd:ee:ff 192.0.2.1 gw\n3 00:00:00:00:00:01 192.0.2.3\n"}},
+                   "40004-40006\tnot listening\t00:00:00:00:00:01\t3 192.0.2.3\n"
+                   "40556-40558\tlistening 40556\taa:bb:cc:dd:ee:ff\t1 192.0.2.1 gw\n"
+                   "2 devices, 2 of 250 blocks in use, 0 shared by 0 devices\n1 device connected, "
+                   "1 not connected, 0 ports of the range listening without a device\n",
+                   "",
+                   0},
         audit_case{"metrics_not_from_a_bad_table",
                    {"--sockets", "@s", "--metrics", "@m", "@f"},
                    {{"s", "bad line\n"}, {"m", ""}, {"f", "00:00:00:00:00:01 solo\n"}},

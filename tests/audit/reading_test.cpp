@@ -313,6 +313,7 @@ TEST(inventory, splits_lines_into_address_and_label)
         {"a b\na b c\nx y", {"1|||no field", "2|c|a b", "3|||no field"}, third},
         {"z\n0123456789abcdefghij mac x\n  p\tq \v m r", {"1|||no field", "2|mac|0123456789abcdefghij x", "3|q|p m r"}, second},
         {"  p\tq \v m r\n", {"1|m|p\tq r"}, third},
+        {"x m\n", {"1|m|x"}, second},
         {"a b  c ", {"1|a|b  c"}, first},
         {" a , mac , b ,\n,m\n\tx", {"1|mac|a,b ,", "2|m|", "3|||no field"}, comma},
         // CSV: quotes hold delimiters, quotes and line ends; an address may

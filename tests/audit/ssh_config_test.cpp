@@ -33,6 +33,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "portslot-audit: warning: 3 devices share a block with another, and only the "
                    "one connected answers on its port (their blocks say so)\n",
                    2},
+        // From a field of a leases file: aliases of 8 bytes and more, and one
+        // that a device earlier in the file has, without case.
+        audit_case{"hosts_leases_field",
+                   {"--ssh-config", "--alias-field", "4", "--field", "2", "@l"},
+                   {{"l", "1 aa:bb:cc:dd:ee:ff 192.0.2.1 gateway-of-the-hall\n"
+                          "2 00:00:00:00:00:8b 192.0.2.2 camera01\n"
+                          "3 00:00:00:00:00:01 192.0.2.3 CAMERA01\n"}},
+                   host_block(false, "000000000001", 40004, "00:00:00:00:00:01", false).substr(1) +
+                       host_block(true, "gateway-of-the-hall", 40556, "aa:bb:cc:dd:ee:ff", false) +
+                       host_block(true, "camera01", 40556, "00:00:00:00:00:8b", false),
+                   "@l:3: alias \"CAMERA01\" is @l:2's already; this device is 000000000001\n"
+                   "portslot-audit: warning: 2 devices share a block with another, and only the "
+                   "one connected answers on its port (their blocks say so)\n",
+                   1},
         audit_case{"hosts_column_port_2",
                    {"--csv", "--ssh-config", "--alias-field", "name", "--ssh-port-num", "2", "@c"},
                    {{"c", "mac,name\n00:00:00:00:00:01,a b\n00:00:00:00:00:02,\n"}},

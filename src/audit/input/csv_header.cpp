@@ -167,9 +167,6 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
 void read_column_names(const inventory &inv, column_names &names)
 {
     names.starts.push(0);
-    if (inv.header == nullptr)
-        return;
-    // (A malformed header has no records: no names are read from it.)
     walk_csv_fields(inv.header, inv.header + inv.header_size, inv.format.delimiter,
                     [&](uint32_t, const char *start, const char *stop) {
                         csv_value(start, stop, [&](const char *piece, size_t size) {

@@ -26,7 +26,8 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
 // without case), from 1; 0 when there is none, or no header.
 uint32_t csv_column_named(const inventory &inv, const char *name);
 
-// The names of the columns of a CSV inventory's header, each as its value
+// The names of the columns of the header of a CSV inventory that has one
+// (not empty, not malformed), each as its value
 // (without its quotes, a doubled quote as one): column N (from 1) is the
 // bytes of `text` from `starts[N - 1]` to `starts[N]`.
 struct column_names {

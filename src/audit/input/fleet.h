@@ -82,7 +82,8 @@ inline const char *record_at(const inventory &inv, const char *place)
 }
 
 // True when the fleet's records are split at runs of blanks: their labels
-// are read back from their addresses (BlankFields below).
+// are read back from their addresses (BlankFields below), which are never
+// their first fields (those are the plain format).
 inline bool splits_at_blanks(const fleet &inventories)
 {
     const record_format &format = inventories.files[0].format; // (one format a run)
@@ -93,8 +94,8 @@ inline bool splits_at_blanks(const fleet &inventories)
 // with where it starts (in the plain format, at the address); returns the
 // index of its inventory. `Plain` says that every inventory is in the plain
 // format, the one read fastest; `BlankFields` that every one is split at
-// runs of blanks (splits_at_blanks). (Inline: the plan calls it once a
-// device.)
+// runs of blanks (splits_at_blanks), which it must say for such a fleet.
+// (Inline: the plan calls it once a device.)
 template <bool Plain, bool BlankFields = false>
 [[gnu::always_inline]] inline size_t read_device_record(const fleet &inventories, uint64_t offset,
                                                         entry &e, const char *&start)
@@ -115,9 +116,9 @@ template <bool Plain, bool BlankFields = false>
     } else {
         uint64_t line_ends = 0;
         e.has_nul = false; // (not looked for again)
-        // Split at runs of blanks, from its address on, back over the fields
-        // before it (which start the label).
-        if (BlankFields && inv.format.field > 1) {
+        // Split at runs of blanks, from its address on (field 2 or later),
+        // back over the fields before it (which start the label).
+        if constexpr (BlankFields) {
             read_blank_fields_from_address(inv.text + inv.records_start, record,
                                            inv.text + inv.size, inv.format.field, e);
             start = e.before;
@@ -131,8 +132,8 @@ template <bool Plain, bool BlankFields = false>
         if (start != record && delimiter != 0 && detail::class_of(delimiter) != detail::blank)
             read_split_from_address(start, record, inv.text + inv.size, inv.format, e);
         else
-            read_record(start, inv.text + inv.size, inv.format, e, line_ends,
-                        address_checks::skipped);
+            detail::read_split_record(start, inv.text + inv.size, inv.format, e, line_ends,
+                                      address_checks::skipped);
         return i;
     }
 }
@@ -143,6 +144,12 @@ template <bool Plain>
 {
     entry e;
     const char *start;
+    if constexpr (!Plain) {
+        if (splits_at_blanks(inventories)) {
+            read_device_record<false, true>(inventories, offset, e, start);
+            return e;
+        }
+    }
     read_device_record<Plain>(inventories, offset, e, start);
     return e;
 }

@@ -105,22 +105,6 @@ inline const char *run_start(const char *p, const char *first)
     e.has_quote = e.no_field = false;
 }
 
-// Reads the record at `record` as `format` says into `e`; returns where the
-// next one starts. Line ends inside CSV fields are added to `line_ends`.
-// With `checks` skipped, for a record already read once, what makes an
-// address unusable (a NUL byte, a quote, a malformed record) is not looked
-// for.
-[[gnu::always_inline]] inline const char *read_record(const char *record, const char *end,
-                                                      const record_format &format, entry &e,
-                                                      uint64_t &line_ends,
-                                                      address_checks checks = address_checks::made)
-{
-    // (The plain format is read by read_plain_line, not here.)
-    if (format.kind == record_format::fields && format.delimiter == 0)
-        return detail::read_blank_fields(record, end, format.field, e, checks);
-    return detail::read_split_record(record, end, format, e, line_ends, checks);
-}
-
 // Only the address of the record at `record`, which gave a device: its
 // fields are read no further than the address's, and its label not at all
 // (as devices listed twice are looked for).
@@ -204,7 +188,7 @@ void for_each_record(const inventory &inv, const char *from, uint64_t line, Visi
             from, end, line,
             record_lines{.start_at_first_non_blank = true, .hash_starts_comment = true},
             [&](const char *record, entry &e, uint64_t &) {
-                return read_blank_fields(record, end, format.field, e, address_checks::made);
+                return read_blank_fields(record, end, format.field, e);
             },
             visit);
     } else {

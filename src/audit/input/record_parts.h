@@ -14,9 +14,7 @@
 namespace portslot::audit {
 
 // Whether reading a record looks for what makes its address unusable: when
-// loading, yes; when a record that gave a device is read again, no. (When
-// loading, a record split at runs of blanks is read up to its address: its
-// label is read with its row.)
+// loading, yes; when a record that gave a device is read again, no.
 enum class address_checks { made, skipped };
 
 namespace detail {
@@ -29,12 +27,13 @@ inline void no_address(entry &e, const char *record)
     e.mac_size = e.after_size = e.before_size = 0;
 }
 
-// A record of fields split at runs of blanks, starting at its first.
+// A record of fields split at runs of blanks, starting at its first, as it
+// is loaded: its address, and where the next record starts. (Its label is
+// read with its row: read_blank_fields_from_address.)
 [[gnu::always_inline]] inline const char *read_blank_fields(const char *record, const char *end,
-                                                            uint32_t field_number, entry &e,
-                                                            address_checks checks)
+                                                            uint32_t field_number, entry &e)
 {
-    const char *p = record, *field = nullptr, *before_end = record;
+    const char *p = record, *field = nullptr;
     unsigned nuls = 0;
     e.has_quote = e.no_field = false;
     for (uint32_t i = 1; p != end && class_of(*p) != line_end; ++i) {
@@ -42,8 +41,7 @@ inline void no_address(entry &e, const char *record)
             field = p;
             break;
         }
-        before_end = run_end(p, end, nuls);
-        p = skip_blanks(before_end, end);
+        p = skip_blanks(run_end(p, end, nuls), end);
     }
     if (field == nullptr) { // too few fields
         e.joiner = 0;
@@ -54,18 +52,8 @@ inline void no_address(entry &e, const char *record)
     const char *field_end = run_end(field, end, nuls);
     e.mac = field;
     e.mac_size = static_cast<size_t>(field_end - field);
-    if (checks == address_checks::made) { // (loading: the label is read with the row)
-        e.has_nul = nuls != 0;
-        return past_line_end(find_line_end(field_end, end), end);
-    }
-    e.before = record;
-    e.before_size = static_cast<size_t>(before_end - record);
-    const char *after = skip_blanks(field_end, end);
-    const char *record_end = find_line_end(after, end);
-    e.after = after;
-    e.after_size = static_cast<size_t>(trim_end(after, record_end) - after);
-    e.joiner = e.before_size != 0 && e.after_size != 0 ? ' ' : 0;
-    return past_line_end(record_end, end);
+    e.has_nul = nuls != 0;
+    return past_line_end(find_line_end(field_end, end), end);
 }
 
 // The label of `e`, whose address field is [field, field_end) in the record

@@ -200,8 +200,6 @@ bool write_host_diagnostics(const host_rows &hosts, const growing_array<host_ali
         if (aliases.items[i].from == alias_from::address_taken)
             offsets.push(names.items[aliases.items[i].holder].offset);
     }
-    if (said.size == 0)
-        return true;
     const auto by_place = [&](size_t a, size_t b) {
         return names.items[a].offset < names.items[b].offset;
     };
