@@ -12,6 +12,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <type_traits>
+
 #include "block_of_address.h"
 #include "block_sort.h"
 #include "fleet.h"
@@ -124,8 +126,7 @@ void walk_rows(const plan &p, const fleet &inventories, const uint64_t *lines, B
             }
             r.offset = offset_of(devices.items[i]);
             r.inventory = read_device_record<Plain, BlankFields>(inventories, r.offset, r.e, r.record);
-            if constexpr (Numbered)
-                r.line = lines[numbered++];
+            if (Numbered) r.line = lines[numbered++]; // (one line: a constant, no branch)
             if (r.e.mac_size == 17) {
                 memcpy(mac, r.e.mac, 16); // (fixed sizes: a few moves, not a call)
                 mac[16] = r.e.mac[16];
@@ -151,17 +152,21 @@ template <bool BlankFields, bool Numbered, class Block, class Row>
     walk_rows<false, BlankFields, Numbered>(p, inventories, lines, block, row);
 }
 
-template <bool Plain, bool Numbered, class Block, class Row>
-void rows_of_plan(const plan &p, const fleet &inventories, const uint64_t *lines, Block &&block,
-                  Row &&row)
+template <bool Numbered, class Block, class Row>
+void rows_of_plan(std::true_type /* plain */, const plan &p, const fleet &inventories,
+                  const uint64_t *lines, Block &&block, Row &&row)
 {
-    if constexpr (Plain) {
-        walk_rows<true, false, Numbered>(p, inventories, lines, block, row);
-    } else if (splits_at_blanks(inventories)) {
+    walk_rows<true, false, Numbered>(p, inventories, lines, block, row);
+}
+
+template <bool Numbered, class Block, class Row>
+void rows_of_plan(std::false_type /* plain */, const plan &p, const fleet &inventories,
+                  const uint64_t *lines, Block &&block, Row &&row)
+{
+    if (splits_at_blanks(inventories))
         walk_rows_apart<true, Numbered>(p, inventories, lines, block, row);
-    } else {
+    else
         walk_rows_apart<false, Numbered>(p, inventories, lines, block, row);
-    }
 }
 
 } // namespace detail
@@ -173,7 +178,7 @@ void rows_of_plan(const plan &p, const fleet &inventories, const uint64_t *lines
 template <bool Plain, class Block, class Row>
 void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&row)
 {
-    detail::rows_of_plan<Plain, false>(p, inventories, nullptr, block, row);
+    detail::rows_of_plan<false>(std::bool_constant<Plain>{}, p, inventories, nullptr, block, row);
 }
 
 // The line of each row of `p`, in the order the rows come.
@@ -184,7 +189,8 @@ template <bool Plain, class Block, class Row>
 void for_each_numbered_row(const plan &p, const fleet &inventories,
                            const growing_array<uint64_t> &lines, Block &&block, Row &&row)
 {
-    detail::rows_of_plan<Plain, true>(p, inventories, lines.items, block, row);
+    detail::rows_of_plan<true>(std::bool_constant<Plain>{}, p, inventories, lines.items, block,
+                               row);
 }
 
 // The fields of the row `r` of a CSV inventory: calls `field(column, start,
