@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "audit_options.h"
+#include "fleet.h"
 #include "inventory_lines.h"
 #include "inventory_records.h"
 #include "json_text.h"
@@ -101,8 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return true;
     });
 
-    // In the other formats every field read lies within the text, and
-    // records come on later lines.
+    // In the other formats every field read lies within the text, records
+    // come on later lines, and a record that would give a device reads back
+    // from its place as its row does: the same address, every part of its
+    // label within the text.
     portslot::audit::inventory inv;
     inv.text = text.data();
     inv.size = text.size();
@@ -110,18 +114,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto within = [&](const char *p, std::size_t n) {
         return p >= text.data() && p <= end && n <= static_cast<std::size_t>(end - p);
     };
+    std::uint64_t base = 0;
     for (const char delimiter : {'\0', ',', '\t'}) {
-        inv.format.kind = delimiter == ',' ? portslot::audit::record_format::csv
-                                           : portslot::audit::record_format::fields;
+        using portslot::audit::record_format;
+        inv.format.kind = delimiter == ',' ? record_format::csv : record_format::fields;
         inv.format.delimiter = delimiter;
-        inv.format.field = size > 0 ? 1 + data[0] % 4 : 2;
+        // (Field 1 split at blanks is the plain format.)
+        const std::uint32_t lowest = delimiter == '\0' ? 2 : 1;
+        inv.format.field = size > 0 ? lowest + data[0] % 4 : 2;
+        const portslot::audit::fleet fleet{&inv, &base, 1, false};
         std::uint64_t previous = 0;
         portslot::audit::for_each_record(
             inv, inv.text, 1, [&](const portslot::audit::entry &e, const char *record) {
-                if (!within(e.mac, e.mac_size) || !within(e.after, e.after_size) ||
-                    !within(e.before, e.before_size) || !within(record, 0) || e.line <= previous)
+                if (!within(e.mac, e.mac_size) || !within(record, 0) || e.line <= previous)
                     std::abort();
                 previous = e.line;
+                if (!e.no_field && e.malformed == 0 && !e.has_nul && !e.has_quote) {
+                    const bool spans = delimiter == ',' && e.spans_lines &&
+                                       std::string_view(record, e.mac - record).find_first_of("\r\n") !=
+                                           std::string_view::npos;
+                    const auto place = static_cast<std::uint64_t>((spans ? record : e.mac) - text.data());
+                    portslot::audit::entry row{};
+                    const char *start = nullptr;
+                    if (delimiter == '\0')
+                        portslot::audit::read_device_record<false, true>(fleet, place, row, start);
+                    else
+                        portslot::audit::read_device_record<false>(fleet, place, row, start);
+                    if (row.mac != e.mac || row.mac_size != e.mac_size || !within(start, 0) ||
+                        !within(row.before, row.before_size) || !within(row.after, row.after_size))
+                        std::abort();
+                }
                 if (delimiter != ',')
                     return;
                 // CSV as the strict reader has it: malformed or not, and the

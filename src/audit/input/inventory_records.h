@@ -171,7 +171,9 @@ void each_record(const char *p, const char *end, uint64_t line, record_lines lin
 
 // Calls `visit(entry, record)` for each record of `inv` from `from`, with
 // `record` where it starts, skipping blank lines and (but in CSV) lines whose
-// first non-blank byte is '#'. `line` is the line number at `from`.
+// first non-blank byte is '#'. `line` is the line number at `from`. A record
+// split at runs of blanks gives its address alone, not its label (its row
+// reads that from the address: read_blank_fields_from_address).
 template <class Visit>
 void for_each_record(const inventory &inv, const char *from, uint64_t line, Visit &&visit)
 {
