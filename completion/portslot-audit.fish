@@ -19,6 +19,7 @@ complete -c portslot-audit -l ssh-config -d 'Write an ssh_config fragment, a Hos
 complete -c portslot-audit -l alias-field -x -d 'With --ssh-config, name devices by this field or column'
 complete -c portslot-audit -l ssh-port-num -x -d "With --ssh-config, the block's port that leads to the device's SSH server"
 complete -c portslot-audit -l jump -x -d 'With --ssh-config, reach the devices through this server (ProxyJump)'
+complete -c portslot-audit -l alias-domain -x -d 'With --ssh-config, take labels with a dot as aliases only in this domain'
 complete -c portslot-audit -l authorized-keys -x -d "Write authorized_keys from each device's key in this field"
 complete -c portslot-audit -l help -d 'Print the usage and exit'
 complete -c portslot-audit -l version -d 'Print the version and exit'

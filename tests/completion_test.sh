@@ -32,7 +32,7 @@ expect "portslot --port-min -" ""
 expect "portslot --port-num 1 aa:bb" ""
 expect "portslot --port-num 1 -" "--port-min --port-max --port-count --port-num"
 
-expect "portslot-audit --al" "--all --alias-field"
+expect "portslot-audit --al" "--all --alias-field --alias-domain"
 expect "portslot-audit --port-count " ""
 expect "portslot-audit --port" "--port-min --port-max --port-count --port"
 expect "portslot-audit --field " ""

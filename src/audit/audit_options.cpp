@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "fatal.h"
+#include "jump_hosts.h"
 #include "option_combinations.h"
 #include "shown_text.h"
 
@@ -70,26 +71,12 @@ bool parse_delimiter(const char *text, char &delimiter)
     return true;
 }
 
-// --jump's USER@HOST (or a list of them, as ssh's -J takes): one word of
-// an ssh_config line, without a quote, a backslash, '#' or a control byte.
-bool is_jump(const char *text)
-{
-    if (*text == '\0' || *text == '-')
-        return false;
-    for (; *text != '\0'; ++text) {
-        const auto c = static_cast<unsigned char>(*text);
-        if (c <= ' ' || c >= 0x7f || c == '"' || c == '\'' || c == '\\' || c == '#')
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 namespace {
 
 // The options, and what each takes.
-enum class takes { nothing, number, port, field, key_field, alias_field, jump, delimiter, name, column };
+enum class takes { nothing, number, port, field, key_field, alias_field, jump, domain, delimiter, name, column };
 struct option_spec {
     const char *name;
     takes what;
@@ -112,6 +99,7 @@ constexpr option_spec known_options[] = {
     {"--ssh-port-num", takes::number, nullptr, &audit_options::ssh_port_num,
      parsed_command::not_a_number},
     {"--jump", takes::jump, nullptr, nullptr, parsed_command::not_a_jump},
+    {"--alias-domain", takes::domain, nullptr, nullptr, parsed_command::not_a_domain},
     {"--authorized-keys", takes::key_field, nullptr, nullptr, parsed_command::not_a_field},
     {"--help", takes::nothing, nullptr, nullptr, {}},
     {"--version", takes::nothing, nullptr, nullptr, {}},
@@ -145,7 +133,10 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
         return true;
     case takes::jump:
         options.jump = value;
-        return is_jump(value);
+        return check_jumps(value).why == nullptr;
+    case takes::domain:
+        options.alias_domain = value;
+        return is_dns_name(value, strlen(value));
     case takes::alias_field:
         return parse_field(value, options.alias_field, options.alias_field_name);
     case takes::field:

@@ -34,6 +34,7 @@ struct audit_options {
     int32_t ssh_port_num = 1;
     bool ssh_port_num_given = false;
     const char *jump = nullptr;
+    const char *alias_domain = nullptr; // where labels with a dot may be aliases
     // --authorized-keys: the key's field (from 1) or column name; 0 and
     // null when not given.
     uint32_t key_field = 0;
@@ -67,6 +68,7 @@ struct parsed_command {
         not_a_field,
         not_a_delimiter,
         not_a_jump,
+        not_a_domain,
         needs_csv,
         needs_other, // `name` goes only with `value`
         too_many, // `name` given more often than it may be

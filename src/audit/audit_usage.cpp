@@ -51,6 +51,8 @@ const char usage_text[] =
     "  --ssh-port-num N  with --ssh-config, lead to the block's Nth port\n"
     "  --jump USER@HOST  with --ssh-config, reach the devices through this server\n"
     "                    (ProxyJump), from another machine\n"
+    "  --alias-domain DOMAIN  with --ssh-config, take labels with a dot as aliases\n"
+    "                    only when they end in .DOMAIN\n"
     "  --authorized-keys N  write the tunnel account's authorized_keys: each\n"
     "                    device's public key, from field N (with --csv, N may be\n"
     "                    a column's name; with fields split at blanks, the rest\n"

@@ -3,6 +3,7 @@
 
 #include "audit_options.h"
 #include "fatal.h"
+#include "jump_hosts.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
@@ -23,6 +24,21 @@ void write_invalid_value(const parsed_command &command, const char *why, output 
     write_escaped(err, command.name, command.name_size);
     err.text(": ");
     err.text(why);
+}
+
+// --jump's value, and the part of it that ProxyJump cannot take.
+void write_jump_fault(const parsed_command &command, output &err)
+{
+    const jump_fault fault = check_jumps(command.value);
+    write_invalid_value(command, "", err);
+    if (fault.part_name != nullptr) {
+        err.text(fault.part_name);
+        err.text(" '");
+        write_escaped(err, fault.part, fault.part_size);
+        err.text("' ");
+    }
+    err.text(fault.why);
+    err.text(" (ProxyJump takes [USER@]HOST[:PORT], or a comma list of them)");
 }
 
 } // namespace
@@ -59,10 +75,11 @@ void write_command_error(const parsed_command &command, output &err)
         write_invalid_value(command, "not one byte, or a line end or a double quote", err);
         break;
     case parsed_command::not_a_jump:
-        write_invalid_value(command,
-                            "not USER@HOST for ProxyJump (no blank, quote, backslash, '#' or"
-                            " control byte)",
-                            err);
+        write_jump_fault(command, err);
+        break;
+    case parsed_command::not_a_domain:
+        write_invalid_value(command, "not a DNS name (labels of letters, digits and '-', joined"
+                                     " by dots)", err);
         break;
     case parsed_command::needs_other:
         err.bytes(command.name, command.name_size);

@@ -140,7 +140,7 @@ int write_hosts(const audit_options &options, loaded_fleet &loaded, const port_r
     const plan p = make_plan(loaded.devices, range, rows_of::every_device);
     const ssh_config_options how{options.alias_field, options.alias_field_name,
                                  options.ssh_port_num,
-                                 options.jump};
+                                 options.jump, options.alias_domain};
     const bool written = write_ssh_config(p, loaded.view(), how, out, err);
     check_unchanged(loaded);
     return exit_status(loaded.complete && written, p.summary.shared_blocks > 0, out, err);

@@ -30,7 +30,8 @@ bool settle_ssh_config(parsed_command &command)
                           ? "--alias-field"
                       : options.ssh_port_num_given ? "--ssh-port-num"
                       : options.jump != nullptr   ? "--jump"
-                                                  : nullptr;
+                      : options.alias_domain != nullptr ? "--alias-domain"
+                                                        : nullptr;
     if (!options.ssh_config && own != nullptr)
         return fail(parsed_command::needs_other, own, "--ssh-config");
     if (options.alias_field_name != nullptr && !options.csv)

@@ -288,6 +288,13 @@ TEST(audit_conditions, are_met_or_reported)
         {"sockets_without_end", anywhere,
          "\"$0\" --sockets /dev/zero \"$1\" 2>&1 >/dev/null; echo $?", one,
          "/dev/zero:1: a line longer than any socket table's: not a socket table\n2\n", "", 0},
+        // A line past the bound that ends within one piece of the read.
+        {"sockets_long_line_ended", anywhere,
+         "{ echo 'State Recv-Q Send-Q Local Peer'; printf 'LISTEN 0 128 0.0.0.0:40556 0.0.0.0:* '; "
+         "head -c 4097 /dev/zero | tr '\\0' x; echo; } "
+         ">\"$1.ss\"; \"$0\" --sockets \"$1.ss\" \"$1\" 2>\"$1.e\" >/dev/null; s=$?; "
+         "sed \"s|$1|F|\" \"$1.e\"; echo $s; rm \"$1.ss\" \"$1.e\"", one,
+         "F.ss:2: a line longer than any socket table's: not a socket table\n2\n", "", 0},
         // --listening on this host (a /proc of the test's own): the kernel's
         // ephemeral ports warned about where they meet the range and are not
         // reserved, with the line that reserves them beside what is; nothing

@@ -23,7 +23,7 @@ INSTANTIATE_TEST_SUITE_P(
                     host_block(false, "000000000006", 40024, "00:00:00:00:00:06", true) +
                     host_block(true, "gateway", 40556, "aa:bb:cc:dd:ee:ff", true) +
                     host_block(true, "00000000008b", 40556, "00:00:00:00:00:8b", true) +
-                    host_block(true, "Printer", 40556, "11:22:33:00:01:85", true))
+                    host_block(true, "printer", 40556, "11:22:33:00:01:85", true))
                        .substr(1),
                    "@h:10: no port for \"xyz\"\n"
                    "@h:2: alias \"Gateway\" is @h:1's already; this device is 00000000008b\n"
@@ -101,10 +101,30 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--ssh-config", "--jump", "a #b"},
                    {},
                    "",
-                   "portslot-audit: invalid value 'a #b' for --jump: not USER@HOST for ProxyJump "
-                   "(no blank, quote, backslash, '#' or control byte)\n" +
+                   "portslot-audit: invalid value 'a #b' for --jump: HOST 'a #b' is not a DNS "
+                   "name, an IPv4 address or an IPv6 address in brackets (ProxyJump takes "
+                   "[USER@]HOST[:PORT], or a comma list of them)\n" +
                        try_help,
                    2},
+        // No alias may be a host the fragment goes through (ssh would then
+        // jump through the device's own block, without end), nor a name with
+        // a dot outside --alias-domain (it could be one of the
+        // administrator's own hosts); aliases in lower case.
+        audit_case{"hosts_kept_off_other_hosts",
+                   {"--ssh-config", "--jump", "admin@tunnel", "--alias-domain",
+                    "Dev.Example.net", "@h"},
+                   {{"h", "00:00:00:00:00:01 Tunnel\n00:00:00:00:00:02 GitHub.com\n"
+                          "00:00:00:00:00:03 GW.dev.example.NET\n00:00:00:00:00:04 dev.example.net\n"
+                          "00:00:00:00:00:05 x.notdev.example.net\n00:00:00:00:00:06 CAM_1\n"}},
+                   (host_block(false, "000000000001", 40004, "00:00:00:00:00:01", true) +
+                    host_block(false, "000000000002", 40008, "00:00:00:00:00:02", true) +
+                    host_block(false, "gw.dev.example.net", 40012, "00:00:00:00:00:03", true) +
+                    host_block(false, "000000000004", 40016, "00:00:00:00:00:04", true) +
+                    host_block(false, "000000000005", 40020, "00:00:00:00:00:05", true) +
+                    host_block(false, "cam_1", 40024, "00:00:00:00:00:06", true))
+                       .substr(1),
+                   "@h:1: alias \"Tunnel\" names a host of --jump; this device is 000000000001\n",
+                   0},
         audit_case{"hosts_port_num_past",
                    {"--ssh-config", "--ssh-port-num", "3"},
                    {},

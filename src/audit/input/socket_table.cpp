@@ -25,6 +25,12 @@ void report_line(output &err, const char *name, uint64_t line, const char *what,
     err.text("\"\n");
 }
 
+// Far longer than any line of ss or /proc/net/tcp (about 150 bytes), and
+// far more than any host's table (millions of sockets): past these a table
+// is not one, and reading it ends rather than holding its bytes.
+constexpr size_t longest_line = 4096;
+constexpr uint64_t largest_table = uint64_t{1} << 30;
+
 // A table read line by line, as it comes: its form is told by its first
 // line, and every line is checked.
 struct table_reader {
@@ -34,6 +40,7 @@ struct table_reader {
     int form = 0; // 'p': /proc/net/tcp, 's': ss
     uint64_t line = 0;
     bool ok = true;
+    bool too_long = false; // a line past longest_line came whole
 
     // The line [start, stop); `whole`: its line end came.
     void take(const char *start, const char *stop, bool whole)
@@ -65,18 +72,16 @@ struct table_reader {
                 static_cast<const char *>(memchr(p, '\n', static_cast<size_t>(end - p)));
             if (line_end == nullptr)
                 return p;
+            if (static_cast<size_t>(line_end - p) > longest_line) {
+                too_long = true;
+                return p;
+            }
             take(p, line_end, true);
             p = line_end + 1;
         }
         return end;
     }
 };
-
-// Far longer than any line of ss or /proc/net/tcp (about 150 bytes), and
-// far more than any host's table (millions of sockets): past these a table
-// is not one, and reading it ends rather than holding its bytes.
-constexpr size_t longest_line = 4096;
-constexpr uint64_t largest_table = uint64_t{1} << 30;
 
 // Reads the table `name` in pieces, never holding more than a line and a
 // piece; `missing_ok`: a file that is not there is no error.
@@ -114,9 +119,10 @@ bool read_table_file(const char *name, port_set &listening, output &err, bool mi
         const char *const rest = reader.take_lines(buffer, end);
         kept = static_cast<size_t>(end - rest);
         memmove(buffer, rest, kept);
-        if (kept > longest_line || total > largest_table) {
+        const bool too_long = reader.too_long || kept > longest_line;
+        if (too_long || total > largest_table) {
             write_place(err, name, reader.line + 1);
-            err.text(kept > longest_line
+            err.text(too_long
                          ? ": a line longer than any socket table's: not a socket table\n"
                          : ": more than any socket table holds: not a socket table\n");
             reader.ok = false;

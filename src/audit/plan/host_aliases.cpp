@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "jump_hosts.h"
 #include "letter_case.h"
 #include "memory.h"
 #include "words.h"
@@ -115,7 +116,7 @@ host_candidate candidate_of(uint64_t offset, const char *text, size_t size)
         if (taken < 8)
             break;
     }
-    host_candidate c{offset, text + begin, end - begin, 0, false};
+    host_candidate c{offset, text + begin, end - begin, 0, false, false};
     c.usable = usable(c.word, c.word_size, all);
     if (!c.usable)
         return c;
@@ -124,6 +125,24 @@ host_candidate candidate_of(uint64_t offset, const char *text, size_t size)
     h *= 0xff51afd7ed558ccdu;
     c.hash = h ^ (h >> 33);
     return c;
+}
+
+void limit_candidate(host_candidate &c, const alias_limits &limits)
+{
+    if (!c.usable)
+        return;
+    if (memchr(c.word, '.', c.word_size) != nullptr) {
+        const size_t d = limits.domain != nullptr ? strlen(limits.domain) : 0;
+        c.usable = d > 0 && c.word_size > d + 1 && c.word[c.word_size - d - 1] == '.' &&
+                   same_without_case(c.word + c.word_size - d, limits.domain, d);
+    }
+    for (const char *at = limits.jumps; c.usable && at != nullptr;) {
+        jump_part jump{};
+        at = read_jump(at, jump);
+        c.jump_host = jump.host_size == c.word_size &&
+                      same_without_case(jump.host, c.word, c.word_size);
+        c.usable = !c.jump_host;
+    }
 }
 
 bool usable_alias(const char *word, size_t size)
@@ -151,9 +170,12 @@ size_t choose_aliases(const growing_array<host_candidate> &devices,
     for (size_t i = 0; i < devices.size; ++i) {
         const host_candidate &d = devices.items[i];
         host_alias &alias = aliases.items[i];
-        alias = {d.usable ? alias_from::label : alias_from::address, 0};
+        alias = {d.usable      ? alias_from::label
+                 : d.jump_host ? alias_from::jump_host
+                               : alias_from::address,
+                 0};
         slot.items[i] = slots;
-        if (alias.from == alias_from::address)
+        if (alias.from != alias_from::label)
             continue;
         size_t at = d.hash & (slots - 1);
         for (; holders[at] != 0; at = (at + 1) & (slots - 1)) {
@@ -178,6 +200,7 @@ size_t choose_aliases(const growing_array<host_candidate> &devices,
             aliases.items[i].holder = holders[slot.items[i]] - 1;
             ++gave_way;
         }
+        gave_way += aliases.items[i].from == alias_from::jump_host;
     }
     free(holders);
     return gave_way;

@@ -1,6 +1,7 @@
 // The names the devices are reached by through ssh: one Host alias each,
 // taken from the device's label where it can be one, else made from its
-// address; no two alike, as ssh compares them (without case).
+// address; no two alike without case (they are written in lower case, as
+// ssh lowers the name typed and matches a Host pattern as it is written).
 #ifndef PORTSLOT_AUDIT_HOST_ALIASES_H
 #define PORTSLOT_AUDIT_HOST_ALIASES_H
 
@@ -19,6 +20,7 @@ struct host_candidate {
     size_t word_size;
     uint64_t hash;
     bool usable;
+    bool jump_host; // not usable: its word names a host the fragment goes through
 };
 
 // The candidate of the device at `offset` whose label (or field) is the
@@ -26,11 +28,26 @@ struct host_candidate {
 // at a blank or a control byte), read once.
 host_candidate candidate_of(uint64_t offset, const char *text, size_t size);
 
+// What an alias must also keep off, where ssh would take it for another
+// host: a name with a dot, which may be a real host's ("github.com"), but
+// one ending in ".DOMAIN" where the administrator gives `domain`; and the
+// hosts the fragment goes through (the hosts of `jumps`, --jump's list).
+// Both without case; either may be null.
+struct alias_limits {
+    const char *domain;
+    const char *jumps;
+};
+
+// `c` (from candidate_of) kept usable only within `limits`; a word that
+// names a jump host is marked so.
+void limit_candidate(host_candidate &c, const alias_limits &limits);
+
 // The alias a device gets.
 enum class alias_from : unsigned char {
     label,         // its word
     address,       // no word, or one that cannot be an alias
     address_taken, // its word is an earlier device's alias
+    jump_host,     // its word names a host the fragment goes through
 };
 struct host_alias {
     alias_from from;
@@ -47,7 +64,8 @@ bool usable_alias(const char *word, size_t size);
 // The alias of each of `devices` (in any order): its word where it is
 // usable and no device earlier in the files has it (letters
 // compared without case); else one made from its address, which no word can
-// be. Returns how many gave their word way to an earlier device.
+// be. Returns how many gave their word way to an earlier device or to a
+// jump host.
 size_t choose_aliases(const growing_array<host_candidate> &devices,
                       growing_array<host_alias> &aliases);
 

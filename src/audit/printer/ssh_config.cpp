@@ -57,6 +57,24 @@ char *put_word(char *to, const char *word, size_t size)
     return to + size;
 }
 
+// The `size` bytes of an alias (1 to 64 of letters, digits, '.', '_', '+'
+// and '-') at `word`, in lower case: put_word's, then each letter of eight
+// bytes at once lowered (a byte from 'A' to 'Z' gains 0x20).
+char *put_lower_word(char *to, const char *word, size_t size)
+{
+    char *const end = put_word(to, word, size);
+    for (size_t k = 0; k < size; k += 8) {
+        const size_t n = size - k < 8 ? size - k : 8;
+        uint64_t bytes = 0;
+        memcpy(&bytes, to + k, n);
+        constexpr uint64_t ones = 0x0101010101010101u;
+        const uint64_t upper = (bytes + ones * (0x80 - 'A')) & ~(bytes + ones * (0x80 - 'Z' - 1));
+        bytes |= (upper & ones * 0x80) >> 2;
+        memcpy(to + k, &bytes, n);
+    }
+    return end;
+}
+
 // The alias made from an address: its 12 digits, "aabbccddeeff".
 char *put_mac_digits(char *to, const char (&mac)[17])
 {
@@ -100,7 +118,7 @@ void write_block(output &out, const host_row &row, const host_candidate &name,
     }
     to = put(to, "Host ");
     if (alias.from == alias_from::label) {
-        to = put_word(to, name.word, name.word_size);
+        to = put_lower_word(to, name.word, name.word_size);
     } else {
         to = put_mac_digits(to, row.mac);
     }
@@ -122,8 +140,10 @@ void write_block(output &out, const host_row &row, const host_candidate &name,
 // Every device of `p`, in block order, with the word its alias may be: the
 // first of its label, or with `from_column` of that column's field.
 void gather_rows(const plan &p, const fleet &inventories, const growing_array<uint32_t> &columns,
-                 bool from_column, host_rows &hosts, growing_array<char> &words)
+                 const ssh_config_options &how, host_rows &hosts, growing_array<char> &words)
 {
+    const bool from_column = how.alias_field != 0 || how.alias_field_name != nullptr;
+    const alias_limits limits{how.alias_domain, how.jump};
     key_record g{{}, {}, {}, false};
     size_t copied = 0;
     hosts.rows.reserve(p.devices.size); // (a row a device at most)
@@ -134,17 +154,19 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         row.first = r.first;
         row.shared = r.shared;
         row.copied = false;
-        name = {r.offset, nullptr, 0, 0, false};
+        name = {r.offset, nullptr, 0, 0, false, false};
         row.plain = read_plain_mac(r.e.mac, r.e.mac_size, row.mac);
         hosts.not_plain += !row.plain;
         const size_t i = r.inventory;
         const inventory &inv = inventories.files[i];
         if (inv.format.kind == record_format::plain && !from_column) {
             name = candidate_of(r.offset, r.e.after, r.e.after_size);
+            limit_candidate(name, limits);
         } else if (columns.items[i] != 0 || !from_column) { // (not a CSV file without it)
             read_key_record(inv, r.record, columns.items[i], g);
             const growing_array<char> &field = from_column ? g.key : g.label;
             name = candidate_of(r.offset, field.items, !from_column || g.has_key ? field.size : 0);
+            limit_candidate(name, limits);
             row.copied = true;
             row.word_at = words.size;
             append(words, name.word, name.word_size);
@@ -193,7 +215,8 @@ bool write_host_diagnostics(const host_rows &hosts, const growing_array<host_ali
     growing_array<size_t> said; // the rows with something to say
     growing_array<uint64_t> offsets, lines;
     for (size_t i = 0; i < rows.size; ++i) {
-        if (rows.items[i].plain && aliases.items[i].from != alias_from::address_taken)
+        if (rows.items[i].plain && aliases.items[i].from != alias_from::address_taken &&
+            aliases.items[i].from != alias_from::jump_host)
             continue;
         said.push(i);
         offsets.push(names.items[i].offset);
@@ -226,9 +249,13 @@ bool write_host_diagnostics(const host_rows &hosts, const growing_array<host_ali
         }
         err.text(": alias \"");
         err.bytes(name.word, name.word_size);
-        err.text("\" is ");
-        place(names.items[aliases.items[said.items[k]].holder].offset);
-        err.text("'s already; this device is ");
+        if (aliases.items[said.items[k]].from == alias_from::jump_host) {
+            err.text("\" names a host of --jump; this device is ");
+        } else {
+            err.text("\" is ");
+            place(names.items[aliases.items[said.items[k]].holder].offset);
+            err.text("'s already; this device is ");
+        }
         char digits[12];
         put_mac_digits(digits, row.mac);
         err.bytes(digits, 12);
@@ -246,8 +273,7 @@ bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_
     const bool columns_found = find_alias_columns(inventories, how, columns, err);
     host_rows hosts;
     growing_array<char> words;
-    const bool from_column = how.alias_field != 0 || how.alias_field_name != nullptr;
-    gather_rows(p, inventories, columns, from_column, hosts, words);
+    gather_rows(p, inventories, columns, how, hosts, words);
     growing_array<host_alias> aliases;
     const size_t gave_way = choose_aliases(hosts.names, aliases);
 

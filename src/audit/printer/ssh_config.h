@@ -17,7 +17,8 @@ struct ssh_config_options {
     uint32_t alias_field;
     const char *alias_field_name;
     int32_t port_num;  // the port of the block, from 1
-    const char *jump;  // ProxyJump's USER@HOST; null: none
+    const char *jump;  // ProxyJump's list; null: none
+    const char *alias_domain; // the domain aliases with a dot may be in; null: none
 };
 
 // For each device of `p` (which has a row for every device), in block
@@ -25,10 +26,12 @@ struct ssh_config_options {
 // then "Host ALIAS", HostName localhost, its Port, and HostKeyAlias its
 // address ("aa:bb:cc:dd:ee:ff"), so that its host key follows the device and
 // not the port; ProxyJump where asked. The alias is the first word of its
-// label or of its field (choose_aliases). A device whose address is not
+// label or of its field (choose_aliases), within the limits of
+// limit_candidate, in lower case. A device whose address is not
 // plain gets no block but a FILE:LINE message, as does a CSV inventory
 // without the column named; false then. An alias a device earlier in the
-// files has is said, and the device gets the alias made from its address.
+// files has, or that names a jump host, is said, and the device gets the
+// alias made from its address.
 bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_options &how,
                       output &out, output &err);
 
