@@ -227,7 +227,11 @@ tunnel() { # name [option...]
   done
   local run_shell=("$(command -v dash)")
   [ "$shell" = ash ] && run_shell=("$(command -v busybox)" ash)
-  exec ip netns exec "$prefix$name" env -i PATH="$bin" HOME="$work/$name" "${run_shell[@]}" \
+  # With $state: as the unit runs it, a dynamic user's home (/) and the
+  # unit's state folder.
+  local home=("HOME=$work/$name")
+  [ -z "${state:-}" ] || home=(HOME=/ "STATE_DIRECTORY=$state")
+  exec ip netns exec "$prefix$name" env -i PATH="$bin" "${home[@]}" "${run_shell[@]}" \
     "$build/portslot-tunnel" --once --client "$client" --identity "$work/$name/id" --keepalive 2 \
     "$@" "tunnel@198.18.$n.1"
 }
@@ -293,6 +297,20 @@ status=$?
 check "d6 (dbclient), whose block d2 holds, exits non-zero (status $status)" test "$status" -ne 0
 check "d6 says which port was refused and why" \
   grep -q "the server refused port $(port_of 52:54:00:00:00:fc): another device may share" "$work/d6.log"
+
+# As the unit runs it (no --known-hosts, home /, a state folder): the
+# server's first key is kept in the state folder, and a key that differs from
+# it is refused; where no key could be kept, the script does not start.
+(state=$work/d5/state tunnel d5 --forward 7000 >"$work/d5-state.log" 2>&1)
+check "without --known-hosts, the server's key is kept in the state folder" \
+  sh -c 'ssh-keygen -F 198.18.5.1 -f "$1" | grep -q " $2$"' _ "$work/d5/state/.ssh/known_hosts" "$(cut -d' ' -f2 "$work/host_key.pub")"
+echo "198.18.5.1 $(cut -d' ' -f1,2 "$work/d1/id.pub")" >"$work/d5/state/.ssh/known_hosts"
+(state=$work/d5/state tunnel d5 --forward 7000 >"$work/d5-state.log" 2>&1)
+check "then a server whose key differs is refused (status $?)" \
+  grep -q "Host key verification failed" "$work/d5-state.log"
+(state=$work/d5/id.pub/state tunnel d5 --forward 7000 >"$work/d5-state.log" 2>&1)
+check "where the key cannot be kept, the script refuses to start (status $?)" \
+  grep -q "cannot keep the server's first host key in '$work/d5/id.pub/state/.ssh/known_hosts'" "$work/d5-state.log"
 
 # The server's view: every device, d1 and d5 shared, d5 not told apart.
 in_server "$build/portslot-audit" --listening --json --csv "$work/fleet.csv" >"$work/listening.json" 2>"$work/listening.err"
@@ -424,6 +442,8 @@ cannot read '/nonexistent'|--identity /nonexistent
 EOF
 check "a control byte is shown escaped" \
   test "$(refused --interface "$(printf 'e\033[2J')")" = "portslot-tunnel: option '--interface': a control byte in 'e\\x1b[2J'"
+check "a C1 control (CSI) is refused under dash too, shown escaped" \
+  test "$(refused --keepalive "$(printf '1\302\233')")" = "portslot-tunnel: option '--keepalive': a control byte in '1\\xc2\\x9b'"
 
 # The pauses between attempts: each drawn between half of it and the whole,
 # doubling up to 5 minutes (a client that fails at once, a sleep that only
@@ -438,14 +458,14 @@ ln -s "$(command -v wc)" "$fake/wc"
 in_device d1 env -i PATH="$fake:$bin" "$(command -v dash)" "$build/portslot-tunnel" \
   --client "$fake/ssh" --forward 22 tunnel@198.18.1.1 2>/dev/null
 check "ten pauses, each within its bounds, the script ended by TERM (status $?)" \
-  awk 'BEGIN { p = 5 } { if ($1 < int(p / 2) || $1 > p) bad = 1; p = p * 2 > 300 ? 300 : p * 2 }
-    END { exit bad || NR != 10 }' "$fake/slept"
-(tunnel d1 --print --forward 22 --forward 10.0.0.9:80 --port-count 2 >"$work/print.out" 2>&1)
+  awk 'BEGIN { p = 5 } NR <= 10 { if ($1 < int(p / 2) || $1 > p) bad = 1; p = p * 2 > 300 ? 300 : p * 2 }
+    END { exit bad || NR < 10 }' "$fake/slept"
+(state=$work/d1/state tunnel d1 --print --forward 22 --forward 10.0.0.9:80 --port-count 2 >"$work/print.out" 2>&1)
 check "--print names the default route's interface, the ports and the command" test \
   "$(cat "$work/print.out")" = "interface eth0 (the default route's), address 52:54:00:00:00:01
 port 40004 -> localhost:22
 port 40006 -> 10.0.0.9:80
-ssh -N -T -o BatchMode=yes -o ExitOnForwardFailure=yes -o ConnectTimeout=120 -o ServerAliveInterval=2 -o ServerAliveCountMax=3 -o StrictHostKeyChecking=accept-new -o IdentitiesOnly=yes -i $work/d1/id -R localhost:40004:localhost:22 -R localhost:40006:10.0.0.9:80 tunnel@198.18.1.1"
+ssh -N -T -o BatchMode=yes -o ExitOnForwardFailure=yes -o ConnectTimeout=120 -o ServerAliveInterval=2 -o ServerAliveCountMax=3 -o StrictHostKeyChecking=accept-new -o UserKnownHostsFile=$work/d1/state/.ssh/known_hosts -o IdentitiesOnly=yes -i $work/d1/id -R localhost:40004:localhost:22 -R localhost:40006:10.0.0.9:80 tunnel@198.18.1.1"
 
 # SIGTERM ends a tunnel cleanly, its client with it.
 kill -TERM "$d1_pid"

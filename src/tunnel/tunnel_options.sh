@@ -3,7 +3,7 @@
 
 # --- The options -----------------------------------------------------------
 
-interface='' port_min='' port_max='' port_count='' identity='' known_hosts=''
+interface='' port_min='' port_max='' port_count='' identity='' known_hosts='' own_known_hosts=''
 ssh_port='' client='' keepalive=10 once=0 print=0 target='' forwards='' dropbear_home=''
 
 take_option() { # OPTION VALUE
@@ -51,9 +51,7 @@ read_options() {
         shift
       fi
       [ -n "$value" ] || die "option '$option' needs a value, not an empty one"
-      case $value in
-      *[[:cntrl:]]*) die "option '$option': a control byte in '$(shown "$value")'" ;;
-      esac
+      ! has_control "$value" || die "option '$option': a control byte in '$(shown "$value")'"
       take_option "$option" "$value"
       continue
       ;;

@@ -13,14 +13,13 @@ connect() {
   HOME=*) HOME=$dropbear_home "$@" </dev/null 2>"$messages" & ;;
   yes)
     say "first connection to $server: its host key will be kept in $own_known_hosts"
-    mkdir -p "${own_known_hosts%/*}"
     echo y | "$@" 2>"$messages" &
     ;;
   *) "$@" </dev/null 2>"$messages" & ;;
   esac
   client_pid=$!
   # A stop asked while the client was starting, before its PID was known.
-  [ "$stopping" = 0 ] || kill -TERM "$client_pid" 2>/dev/null
+  [ "$stopping" = 0 ] || end_client
   await_client
   status=$waited
   # What it said, passed on; the first port refused, from OpenSSH's "remote
@@ -55,6 +54,8 @@ await_client() {
     kill -0 "$client_pid" 2>/dev/null || break
   done
   client_pid=''
+  [ -z "$killer_pid" ] || kill "$killer_pid" 2>/dev/null
+  killer_pid=''
 }
 
 # A number from 0 to 65535 in value: from /dev/urandom, else from the MAC
@@ -93,22 +94,51 @@ pause_for() {
   retry=0
 }
 
-run() { # the command's words
-  # shellcheck disable=SC2317 # (called by the traps)
-  stop() {
-    stopping=1
-    [ -z "$client_pid" ] || kill -TERM "$client_pid" 2>/dev/null
-  }
-  # shellcheck disable=SC2317
-  again() {
-    retry=1
-    [ -z "$client_pid" ] || [ "$in_pause" = 0 ] || kill -TERM "$client_pid" 2>/dev/null
-  }
-  in_pause=0
+# The signals, taken from the script's first moment: a stop before the
+# client runs ends the script at once (status 0), SIGUSR1 is kept for the
+# next pause; a client that has not ended a few seconds after SIGTERM is
+# killed. What the run made is removed on every way out.
+# shellcheck disable=SC2317 # (called by the traps)
+stop() {
+  stopping=1
+  [ "$running" = 1 ] || exit 0
+  [ -z "$client_pid" ] || end_client
+}
+# shellcheck disable=SC2317
+again() {
+  retry=1
+  [ -z "$client_pid" ] || [ "$in_pause" = 0 ] || kill -TERM "$client_pid" 2>/dev/null
+}
+end_client() {
+  kill -TERM "$client_pid" 2>/dev/null
+  [ -z "$killer_pid" ] || ! kill -0 "$killer_pid" 2>/dev/null || return 0
+  kill_later "$client_pid" >/dev/null 2>&1 &
+  killer_pid=$!
+}
+kill_later() { # PID
+  sleep 5
+  kill -KILL "$1" 2>/dev/null
+}
+# shellcheck disable=SC2317
+clean_up() {
+  [ -z "$messages" ] || rm -f "$messages"
+  [ -z "$dropbear_home" ] || rm -rf "$dropbear_home"
+  [ -z "$killer_pid" ] || kill "$killer_pid" 2>/dev/null
+}
+take_signals() {
+  running=0 in_pause=0 messages='' killer_pid=''
   trap stop TERM INT HUP
   trap again USR1
+  trap clean_up EXIT
+}
+
+run() { # the command's words
   messages=$(mktemp) || die "cannot make a file for the client's messages"
-  trap 'rm -f "$messages"; [ -z "$dropbear_home" ] || rm -rf "$dropbear_home"' EXIT
+  running=1
+  [ "$stopping" = 0 ] || exit 0
+  # (The client makes no folder for the key it keeps.)
+  [ -z "$own_known_hosts" ] || (umask 077 && mkdir -p "${own_known_hosts%/*}") ||
+    die "cannot make the folder of '$(shown "$own_known_hosts")'"
   say "interface $interface ($chosen_by), address $mac, ports$ports"
   if [ "$once" = 1 ]; then
     connect "$@"
@@ -139,11 +169,13 @@ run() { # the command's words
 }
 
 main() {
+  take_signals
   read_options "$@"
   check_options
   choose_interface
   derive_ports
   choose_client
+  [ -n "$known_hosts" ] || choose_own_known_hosts
   [ "$kind" = openssh ] || prepare_dropbear
   words=$(command_words)
   # The words, one a line and none holding a line end (values with control
