@@ -8,6 +8,7 @@
 
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <portslot/port_derivation.h>
@@ -33,6 +34,7 @@
 #include "replaced_file.h"
 #include "socket_match.h"
 #include "socket_table.h"
+#include "shown_text.h"
 #include "ssh_config.h"
 #include "suggest.h"
 
@@ -108,12 +110,15 @@ void read_listening(const audit_options &options, const port_range &range,
 }
 
 // --metrics: the plan beside the sockets, in place of the file named, whole;
-// false after saying why not (the file is then as it was).
-bool replace_metrics(const char *path, const plan &p, const fleet &inventories, int64_t exposed,
-                     output &err)
+// false after saying why not (the file is then as it was). An inventory
+// changed while it was written ends the run before the file is replaced.
+bool replace_metrics(const char *path, const plan &p, const loaded_fleet &loaded,
+                     int64_t exposed, output &err)
 {
-    const int error = replace_file(
-        path, [&](output &file) { write_metrics(p, inventories, exposed, file); });
+    const int error = replace_file(path, [&](output &file) {
+        write_metrics(p, loaded.view(), {exposed, loaded.refused}, file);
+        check_unchanged(loaded);
+    });
     if (error != 0)
         warn_errno(err, path, error);
     return error == 0;
@@ -198,12 +203,18 @@ int write_plan(const audit_options &options, const plan_printer &writer, loaded_
                              sockets != nullptr ? &sockets->match : nullptr);
     writer.rows(p, inventories, rows_place{out, isatty(1) == 1});
 
-    // --metrics: the same, for a collector, if the sockets were read whole.
+    // --metrics: the same, for a collector, if the inventories and the
+    // sockets were read whole (records refused one by one are counted).
     const bool sockets_read = sockets == nullptr || sockets->read_whole;
     bool metrics_written = true;
     if (options.metrics != nullptr && sockets != nullptr) // (--metrics goes only with them)
-        metrics_written =
-            sockets_read && replace_metrics(options.metrics, p, inventories, sockets->exposed, err);
+        metrics_written = sockets_read && loaded.read_whole &&
+                          replace_metrics(options.metrics, p, loaded, sockets->exposed, err);
+    if (!metrics_written && (!sockets_read || !loaded.read_whole)) {
+        warn(err);
+        write_name(err, options.metrics);
+        err.text(": left as it was, as the run could not read all it was given\n");
+    }
 
     // Every record the rows needed has been read: none may have changed.
     check_unchanged(loaded);
@@ -215,9 +226,35 @@ int write_plan(const audit_options &options, const plan_printer &writer, loaded_
     return exit_status(loaded.complete && sockets_read && metrics_written, needs_care, out, err);
 }
 
+// Whether the file --metrics names is one the run reads (an inventory, or
+// the socket table), after saying so: writing it would destroy that input.
+bool metrics_over_input(const audit_options &options, output &err)
+{
+    struct stat target {}, input {};
+    if (options.metrics == nullptr || stat(options.metrics, &target) != 0)
+        return false; // (a file not there yet is no input)
+    const auto same = [&](const char *name) {
+        const int got = strcmp(name, "-") == 0 ? fstat(0, &input) : stat(name, &input);
+        return got == 0 && input.st_dev == target.st_dev && input.st_ino == target.st_ino;
+    };
+    bool over = options.sockets != nullptr && same(options.sockets);
+    for (size_t i = 0; !over && i < options.file_count; ++i)
+        over = same(options.files[i]);
+    if (over) {
+        warn(err);
+        write_name(err, options.metrics);
+        err.text(": --metrics names a file this run reads; nothing written\n");
+    }
+    return over;
+}
+
 int audit(const audit_options &options, output &out, output &err)
 {
     const port_range range{options.port_min, options.port_max, options.port_count};
+    if (metrics_over_input(options, err)) {
+        err.flush();
+        return 2;
+    }
     const int64_t blocks = blocks_to_audit(options, range, err);
     if (blocks == 0) {
         err.flush();

@@ -260,6 +260,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
                    "",
                    0},
+        // A later --field takes the place of an earlier one, a number of a name.
+        audit_case{"field_given_again",
+                   {"--csv", "--field", "name", "--field", "2", "--all", "@c"},
+                   {{"c", "name,mac\nx,aa:bb:cc:dd:ee:ff\n"}},
+                   "40556-40558\taa:bb:cc:dd:ee:ff\tx\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "",
+                   0},
         audit_case{"header_name_over_two_lines",
                    {"--csv", "--all", "@c"},
                    {{"c", "mac,\"na\nme\"\nzz,x\naa:bb:cc:dd:ee:ff,y\n"}},

@@ -288,6 +288,35 @@ TEST(audit_conditions, are_met_or_reported)
         {"sockets_without_end", anywhere,
          "\"$0\" --sockets /dev/zero \"$1\" 2>&1 >/dev/null; echo $?", one,
          "/dev/zero:1: a line longer than any socket table's: not a socket table\n2\n", "", 0},
+        // The last good metrics file is left as it was by a run that could
+        // not read an inventory; a record refused alone is counted, the file
+        // written with the rest; a metrics file that is an input is refused
+        // before anything is written; addresses that differ only in bytes
+        // that are no text give series of their own; no temporary file left.
+        {"metrics_never_lie", anywhere,
+         "d=$(mktemp -d); : >\"$d/ss\"; run() { \"$0\" --sockets \"$d/ss\" --metrics \"$@\" "
+         ">/dev/null 2>\"$d/err\"; echo $?; }; run \"$d/m.prom\" \"$1\"; cp \"$d/m.prom\" \"$d/good\"; "
+         "run \"$d/m.prom\" \"$d/none\"; cmp -s \"$d/m.prom\" \"$d/good\" && echo kept; "
+         "printf 'xyz\\n' | cat \"$1\" - >\"$d/f\"; run \"$d/m.prom\" \"$d/f\"; "
+         "grep '^portslot_records_refused' \"$d/m.prom\"; cp \"$d/f\" \"$d/f0\"; "
+         "run \"$d/f\" \"$d/f\"; cmp -s \"$d/f\" \"$d/f0\" && sed \"s|$d|D|\" \"$d/err\"; "
+         "run \"$d/ss\" \"$d/f\"; printf 'aa:bb:cc:dd:ee:f\\377 x\\naa:bb:cc:dd:ee:f\\376 x\\n' "
+         ">\"$d/u\"; run \"$d/m.prom\" \"$d/u\"; grep '^portslot_device_connected{' \"$d/m.prom\" "
+         "| sed 's/} .*//' | sort | uniq | wc -l; ls -A \"$d\" | grep -c portslot-audit; rm -r \"$d\"",
+         one,
+         "0\n2\nkept\n2\nportslot_records_refused 1\n2\n"
+         "portslot-audit: D/f: --metrics names a file this run reads; nothing written\n2\n1\n2\n0\n",
+         "", 0},
+        // The ports of the range the kernel may give away, counted: the even
+        // ports 40000-40010 but the two reserved.
+        {"metrics_ephemeral_ports_exposed", anywhere,
+         "d=$(mktemp -d); mkdir -p \"$d/net\" \"$d/sys/net/ipv4\"; printf '  sl  local_address "
+         "rem_address   st\\n' >\"$d/net/tcp\"; printf '32768 60999\\n' "
+         ">\"$d/sys/net/ipv4/ip_local_port_range\"; printf '40004-40006\\n' "
+         ">\"$d/sys/net/ipv4/ip_local_reserved_ports\"; PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --listening "
+         "--port-max 40010 --metrics \"$d/m.prom\" \"$1\" >/dev/null 2>&1; grep "
+         "'^portslot_ephemeral_ports_exposed ' \"$d/m.prom\"; rm -r \"$d\"",
+         one, "portslot_ephemeral_ports_exposed 4\n", "", 0},
         // A line past the bound that ends within one piece of the read.
         {"sockets_long_line_ended", anywhere,
          "{ echo 'State Recv-Q Send-Q Local Peer'; printf 'LISTEN 0 128 0.0.0.0:40556 0.0.0.0:* '; "

@@ -297,6 +297,8 @@ TEST(authorized_keys, take_keys_sshd_takes)
         {key_text("ssh-rsa", {"ssh-rsa", e, modulus(2049, '\x80')}), 0, key_fault::rsa_size},
         {key_text("ssh-rsa", {"ssh-rsa", e, modulus(256, '\xc0').substr(1)}), 0,
          key_fault::rsa_negative},
+        {key_text("ssh-rsa", {"ssh-rsa", "\x81", modulus(256, '\x80')}), 0,
+         key_fault::rsa_negative}, // a one-byte exponent with its high bit set
         {key_text("ssh-rsa", {"ssh-rsa", e}), 0, key_fault::cut_short},
     };
     for (const auto &c : cases) {

@@ -184,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "40004-40006\tnot listening\t00:00:00:00:00:01\tsolo\n1 device, 1 of 250 "
                    "blocks in use, 0 shared by 0 devices\n0 devices connected, 1 not connected, 0 "
                    "ports of the range listening without a device\n",
-                   "@s:1: not a line of ss -Hltn: \"bad line\"\n",
+                   "@s:1: not a line of ss -Hltn: \"bad line\"\nportslot-audit: @m: left as it "
+                   "was, as the run could not read all it was given\n",
                    2},
         // A folder where the file should be: the file beside it is written,
         // then removed when it cannot take the folder's name.
@@ -276,11 +277,17 @@ TEST(metrics, label_values_escaped_and_cut)
         {"gateway \"x\"\\y\nz\tw", "gateway \\\"x\\\"\\\\y\\nz\tw"},
         {"a\x01\x1b\x7f\xff\xc3\xa9", "a\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xc3\xa9"},
         {long_label, std::string(255, 'a')},
+        // Overlong and past U+10FFFF: each byte replaced; a valid one kept.
+        {"\xf0\x8f\xbf\xbf\xf4\x90\x80\x80\xf0\x9f\x98\x80",
+         std::string(8, '\x01') + "\xf0\x9f\x98\x80"},
     };
     for (const auto &c : cases) {
         char value[3 * 256];
         const char *end = portslot::audit::put_label_value(value, c.text.data(), c.text.size());
-        EXPECT_EQ(std::string(static_cast<const char *>(value), end), c.value);
+        std::string want = c.value; // (\x01: U+FFFD)
+        for (size_t at; (at = want.find('\x01')) != std::string::npos;)
+            want.replace(at, 1, "\xef\xbf\xbd");
+        EXPECT_EQ(std::string(static_cast<const char *>(value), end), want);
     }
 }
 

@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Dev.Example.net", "@h"},
                    {{"h", "00:00:00:00:00:01 Tunnel\n00:00:00:00:00:02 GitHub.com\n"
                           "00:00:00:00:00:03 GW.dev.example.NET\n00:00:00:00:00:04 dev.example.net\n"
-                          "00:00:00:00:00:05 x.notdev.example.net\n00:00:00:00:00:06 CAM_1\n"}},
+                          "00:00:00:00:00:05 x.notdev.example.net\n00:00:00:00:00:06 CAM_1\tx\n"}},
                    (host_block(false, "000000000001", 40004, "00:00:00:00:00:01", true) +
                     host_block(false, "000000000002", 40008, "00:00:00:00:00:02", true) +
                     host_block(false, "gw.dev.example.net", 40012, "00:00:00:00:00:03", true) +
@@ -202,6 +202,14 @@ TEST(plain_mac, reads_twelve_digits_colons_aside)
         if (plain && c.text != nullptr) {
             EXPECT_EQ(std::string(text, 17), c.text) << c.mac;
         }
+    }
+    // Each byte of the usual form in turn made the other kind (a colon a
+    // digit, a digit a colon): 13 or 11 digits, never plain.
+    for (size_t k = 0; k < 17; ++k) {
+        std::string mac = "aa:bb:cc:dd:ee:ff";
+        mac[k] = mac[k] == ':' ? 'a' : ':';
+        char text[17];
+        EXPECT_FALSE(portslot::audit::read_plain_mac(mac.data(), 17, text)) << mac;
     }
 }
 

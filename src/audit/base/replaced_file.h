@@ -10,10 +10,13 @@
 namespace portslot::audit {
 
 // Writes `path` anew with what `write(out)` puts on `out`: a temporary file
-// "PATH.XXXXXX" in its folder, written, synced, made readable by all (mode
-// 0644: a collector reads it as another user), then renamed to `path`.
-// Returns 0, or the error of the step that failed, after which the
-// temporary file is gone and `path` untouched.
+// ".portslot-audit-XXXXXX" in its folder, written, synced, made readable by
+// all (mode 0644: a collector reads it as another user), then renamed to
+// `path`. Returns 0, or the error of the step that failed, after which the
+// temporary file is gone and `path` untouched. The temporary file is also
+// removed when SIGTERM, SIGINT or SIGHUP ends the run while it is written,
+// and when the run ends at exit() (a fatal condition, which `write` may
+// raise to leave `path` as it was).
 template <class Write> int replace_file(const char *path, Write &&write);
 
 // The steps, for replace_file.

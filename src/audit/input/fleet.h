@@ -195,6 +195,8 @@ struct loaded_fleet {
     size_t count = 0;                // inventories loaded
     growing_array<uint64_t> devices; // in input order
     bool complete = true;            // every line gave a port, every file was read
+    bool read_whole = true;          // every file was read, its CSV header too
+    uint64_t refused = 0;            // records that gave no port
 
     loaded_fleet() = default;
     loaded_fleet(const loaded_fleet &) = delete;

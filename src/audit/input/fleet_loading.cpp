@@ -75,11 +75,11 @@ void write_malformed(output &err, unsigned char fault)
 }
 
 // Adds the devices of `inv`, whose text starts at `base` in the fleet.
-// False when a record gives no port.
-bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout,
-                 growing_array<uint64_t> &devices, output &err)
+// Returns how many records gave no port.
+uint64_t add_devices(const inventory &inv, uint64_t base, const block_layout &layout,
+                     growing_array<uint64_t> &devices, output &err)
 {
-    bool ok = true;
+    uint64_t refused = 0;
     for_each_record(
         inv, inv.text + inv.records_start,
         inv.records_line, [&](const entry &e, const char *record) __attribute__((always_inline)) {
@@ -94,7 +94,7 @@ bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout
                 devices.push(make_device(first, offset));
                 return;
             }
-            ok = false;
+            ++refused;
             write_place(err, inv, e);
             if (e.malformed != no_fault) {
                 write_malformed(err, e.malformed);
@@ -111,7 +111,7 @@ bool add_devices(const inventory &inv, uint64_t base, const block_layout &layout
             write_cut(err, e.mac, e.mac_size, 64);
             err.text("\"\n");
         });
-    return ok;
+    return refused;
 }
 
 } // namespace
@@ -147,7 +147,7 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
         }
         if (const int error = load_inventory(inv, err); error != 0) {
             warn_errno(err, inv.name, error);
-            loaded.complete = false;
+            loaded.complete = loaded.read_whole = false;
             continue;
         }
         loaded.bases[loaded.count++] = base;
@@ -163,10 +163,12 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
             if (const unsigned char fault = read_csv_header(inv, source.field_name, header.line)) {
                 write_place(err, inv, header);
                 write_malformed(err, fault);
-                loaded.complete = false;
+                loaded.complete = loaded.read_whole = false;
             }
         }
-        loaded.complete = add_devices(inv, base, layout, loaded.devices, err) && loaded.complete;
+        const uint64_t refused = add_devices(inv, base, layout, loaded.devices, err);
+        loaded.refused += refused;
+        loaded.complete = refused == 0 && loaded.complete;
         base += inv.size;
         // The plan reads back only the lines it lists.
         release_pages(inv);

@@ -38,6 +38,33 @@ char *put_label_char(char *to, const unsigned char *&p, const unsigned char *end
     return to + n;
 }
 
+// An address as a label's value: printable ASCII as it is, but '\\' and
+// every other byte as "\\xHH" (in the format, "\\\\xHH"), so that two
+// addresses' values differ where their bytes do; '"' escaped.
+char *put_address_value(char *to, const char *text, size_t size)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    const auto *p = reinterpret_cast<const unsigned char *>(text);
+    const auto *const end = p + size;
+    while (p != end) {
+        copy_quotable_ascii(to, p, end); // (plain ASCII eight bytes at a time)
+        if (p == end)
+            break;
+        const unsigned char c = *p++;
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            if (c == '"')
+                *to++ = '\\';
+            *to++ = static_cast<char>(c);
+            continue;
+        }
+        memcpy(to, "\\\\x", 3);
+        to[3] = hex[c >> 4];
+        to[4] = hex[c & 15];
+        to += 5;
+    }
+    return to;
+}
+
 void write_family(output &out, const char *name, const char *help)
 {
     out.text("# HELP ");
@@ -97,9 +124,9 @@ template <bool Plain> void write_devices(const plan &p, const fleet &inventories
                 size = label.size;
             }
             // (An address is at most 18 bytes here.)
-            char *const start = out.room(128 + 3 * 18 + 3 * longest_label);
+            char *const start = out.room(128 + 5 * 18 + 3 * longest_label);
             char *to = put_text(start, "portslot_device_connected{mac=\"");
-            to = put_label_value(to, r.e.mac, r.e.mac_size);
+            to = put_address_value(to, r.e.mac, r.e.mac_size);
             to = put_text(to, "\",label=\"");
             to = put_label_value(to, text, size);
             memcpy(to, end.text, sizeof end.text); // (a fixed size: moves, not a call)
@@ -127,8 +154,10 @@ char *put_label_value(char *to, const char *text, size_t size)
     return to;
 }
 
-void write_metrics(const plan &p, const fleet &inventories, int64_t exposed_ports, output &out)
+void write_metrics(const plan &p, const fleet &inventories, const metrics_counts &counts,
+                   output &out)
 {
+    const int64_t exposed_ports = counts.exposed_ports;
     write_family(out, "portslot_device_connected",
                  "Whether a port of the device's block listens on the tunnel server (1) or"
                  " none (0); in a shared block, one of its devices holds it.");
@@ -147,6 +176,10 @@ void write_metrics(const plan &p, const fleet &inventories, int64_t exposed_port
                 s.unheld_ports);
     write_count(out, "portslot_shared_blocks", "Blocks of ports held by more than one device.",
                 s.shared_blocks);
+    write_count(out, "portslot_records_refused",
+                "Records of the inventories that gave no device (no port, a malformed record):"
+                " the audit's FILE:LINE messages name them.",
+                counts.refused_records);
     if (exposed_ports >= 0)
         write_count(out, "portslot_ephemeral_ports_exposed",
                     "Ports devices may get that the kernel may also give to this host's"
