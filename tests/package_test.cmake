@@ -36,7 +36,8 @@ expect_contents("libportslot-dev_*.deb" include/portslot/port_derivation.h inclu
                 share/doc/libportslot-dev/copyright share/doc/libportslot-dev/changelog.gz)
 
 # The tunnel's package: an SSH client recommended, and the maintainer
-# scripts that reload systemd and stop and disable the unit on removal.
+# scripts that reload systemd, stop the unit on removal and remove its links
+# on purge.
 file(GLOB tool_deb "${WORK}/packages/portslot_*.deb")
 run(dpkg-deb -f "${tool_deb}" Recommends)
 if(NOT out STREQUAL "openssh-client | dropbear-bin\n")
@@ -48,6 +49,14 @@ foreach(script postinst prerm postrm)
     message(FATAL_ERROR "portslot has no ${script}:\n${out}")
   endif()
 endforeach()
+
+# Its scripts through install, enable, remove, reinstall and purge.
+execute_process(COMMAND sh "${CMAKE_CURRENT_LIST_DIR}/package_cycle.sh" "${tool_deb}" "${WORK}"
+                OUTPUT_VARIABLE cycle ERROR_VARIABLE cycle RESULT_VARIABLE status)
+message(STATUS "${cycle}")
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "the package's cycle failed")
+endif()
 
 find_program(LINTIAN lintian)
 if(NOT LINTIAN)
