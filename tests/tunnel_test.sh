@@ -460,6 +460,41 @@ in_device d1 env -i PATH="$fake:$bin" "$(command -v dash)" "$build/portslot-tunn
 check "ten pauses, each within its bounds, the script ended by TERM (status $?)" \
   awk 'BEGIN { p = 5 } NR <= 10 { if ($1 < int(p / 2) || $1 > p) bad = 1; p = p * 2 > 300 ? 300 : p * 2 }
     END { exit bad || NR < 10 }' "$fake/slept"
+# Signals from the script's first moment: SIGUSR1 before the first attempt
+# is taken (not the end of the script), SIGTERM ends it with status 0 (an
+# id that signals the script, whose PID it is given, as it is asked for the
+# user).
+early=$work/early
+mkdir "$early"
+for signal in USR1 TERM; do
+  printf '#!/bin/sh\nuntil [ -s %s/script ]; do sleep 0.1; done\nkill -%s "$(cat %s/script)"\necho 0\n' \
+    "$early" "$signal" "$early" >"$early/id"
+  chmod +x "$early/id"
+  rm -f "$early/script"
+  # (exec: the PID is the script's, not a subshell's.)
+  (exec ip netns exec "${prefix}d1" env -i PATH="$early:$bin" "$(command -v dash)" \
+    "$build/portslot-tunnel" --print --forward 22 tunnel@198.18.1.1 >"$early/$signal.out" 2>&1) &
+  echo "$!" >"$early/script"
+  wait "$!"
+  echo "$?" >>"$early/$signal.out"
+done
+check "SIGUSR1 before the first attempt does not end the script" \
+  sh -c 'grep -q "^ssh -N" "$1" && tail -n 1 "$1" | grep -qx 0' _ "$early/USR1.out"
+check "SIGTERM before the first attempt ends it with status 0" \
+  sh -c '! grep -q "^ssh -N" "$1" && tail -n 1 "$1" | grep -qx 0' _ "$early/TERM.out"
+# A client that ignores SIGTERM is killed a few seconds after it.
+printf '#!/bin/sh\ntrap "" TERM\necho $$ >%s/client\nwhile :; do sleep 1; done\n' "$early" >"$early/ssh"
+chmod +x "$early/ssh"
+(exec ip netns exec "${prefix}d1" env -i PATH="$bin" "$(command -v dash)" "$build/portslot-tunnel" \
+  --client "$early/ssh" --known-hosts "$work/known_hosts" --forward 22 tunnel@198.18.1.1 2>/dev/null) &
+script_pid=$!
+pids+=("$script_pid")
+wait_for 50 test -s "$early/client"
+kill -TERM "$script_pid"
+wait_for 100 not_running "$(cat "$early/client")"
+check "a client that ignores SIGTERM is killed" not_running "$(cat "$early/client")"
+wait "$script_pid"
+check "  and the script ends, with status 0 ($?)" test $? -eq 0
 (state=$work/d1/state tunnel d1 --print --forward 22 --forward 10.0.0.9:80 --port-count 2 >"$work/print.out" 2>&1)
 check "--print names the default route's interface, the ports and the command" test \
   "$(cat "$work/print.out")" = "interface eth0 (the default route's), address 52:54:00:00:00:01
