@@ -189,6 +189,26 @@ TEST(audit_conditions, are_met_or_reported)
          "40000-40002\t00:00:00:00:00:00\t\n1 device, 1 of 250 blocks in use, 0 shared by 0 "
          "devices\n",
          "", 0},
+        // Changed while the metrics were written: the run ends before the
+        // file is replaced, and the temporary file is gone.
+        {"changed_while_metrics_written", changed,
+         "touch -d @0 \"$1\"; d=$(mktemp -d); mkfifo \"$d/in\"; : >\"$d/ss\"; echo old >\"$d/m.prom\"; "
+         "\"$0\" --sockets \"$d/ss\" --metrics \"$d/m.prom\" \"$1\" - <\"$d/in\" >/dev/null "
+         "2>\"$d/err\" & exec 3>\"$d/in\"; until grep -qs 'no port' \"$d/err\"; do sleep 0.01; done; "
+         "echo 00:00:00:00:00:01 >>\"$1\"; exec 3>&-; wait $!; echo $?; cat \"$d/m.prom\"; ls -A \"$d\" "
+         "| grep -c portslot-audit; tail -n 1 \"$d/err\" | sed \"s|$1|F|\"; rm -r \"$d\"",
+         changing, "2\nold\n0\nportslot-audit: F: changed while being read\n", "", 0},
+        // SIGTERM while the metrics are written (a million devices, so that
+        // the writing is seen): the temporary file goes, the old file stays.
+        {"metrics_stopped_while_written", anywhere,
+         "d=$(mktemp -d); : >\"$d/ss\"; echo old >\"$d/m.prom\"; awk 'BEGIN { for (i = 0; i < "
+         "1000000; i++) printf \"%02x:%02x:%02x:00:00:01 d%d\\n\", i % 256, int(i / 256) % 256, "
+         "int(i / 65536), i }' >\"$d/f\"; \"$0\" --sockets \"$d/ss\" --metrics \"$d/m.prom\" \"$d/f\" "
+         ">/dev/null 2>&1 & p=$!; until ls -A \"$d\" | grep -q portslot-audit || ! kill -0 $p "
+         "2>/dev/null; do sleep 0.002; done; { kill -TERM $p; wait $p; echo $?; } 2>/dev/null; "
+         "cat \"$d/m.prom\"; "
+         "ls -A \"$d\" | grep -c portslot-audit; rm -r \"$d\"",
+         one, "143\nold\n0\n", "", 0},
         {"shrinks_while_read", changed, change_while_read(": >\"$1\""), changing, "",
          changing + ":1: no port for \"x\"\nportslot-audit: " + changing +
              ": changed while being read\n",

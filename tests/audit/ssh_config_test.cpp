@@ -125,6 +125,14 @@ INSTANTIATE_TEST_SUITE_P(
                        .substr(1),
                    "@h:1: alias \"Tunnel\" names a host of --jump; this device is 000000000001\n",
                    0},
+        audit_case{"hosts_domain_not_a_name",
+                   {"--ssh-config", "--alias-domain", "-x"},
+                   {},
+                   "",
+                   "portslot-audit: invalid value '-x' for --alias-domain: not a DNS name (labels "
+                   "of letters, digits and '-', joined by dots)\n" +
+                       try_help,
+                   2},
         audit_case{"hosts_port_num_past",
                    {"--ssh-config", "--ssh-port-num", "3"},
                    {},

@@ -38,28 +38,37 @@ char *put_label_char(char *to, const unsigned char *&p, const unsigned char *end
     return to + n;
 }
 
-// An address as a label's value: printable ASCII as it is, but '\\' and
-// every other byte as "\\xHH" (in the format, "\\\\xHH"), so that two
-// addresses' values differ where their bytes do; '"' escaped.
+// Whether a byte of an address is written as it is: printable ASCII but
+// '\\' and '"'.
+struct kept_bytes {
+    bool of[256];
+};
+consteval kept_bytes make_kept_bytes()
+{
+    kept_bytes kept{};
+    for (int c = 0x20; c < 0x7f; ++c)
+        kept.of[c] = c != '\\' && c != '"';
+    return kept;
+}
+constexpr kept_bytes kept_in_address = make_kept_bytes();
+
+// An address as a label's value: printable ASCII as it is, but every other
+// byte, '\\' and '"' as "\\xHH" (in the format, "\\\\xHH"), so that two
+// addresses' values differ where their bytes do.
 char *put_address_value(char *to, const char *text, size_t size)
 {
     static constexpr char hex[] = "0123456789abcdef";
     const auto *p = reinterpret_cast<const unsigned char *>(text);
     const auto *const end = p + size;
-    while (p != end) {
-        copy_quotable_ascii(to, p, end); // (plain ASCII eight bytes at a time)
-        if (p == end)
-            break;
-        const unsigned char c = *p++;
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
-            if (c == '"')
-                *to++ = '\\';
-            *to++ = static_cast<char>(c);
+    copy_quotable_ascii(to, p, end); // (the words that need no care, at once)
+    for (; p != end; ++p) {
+        if (kept_in_address.of[*p]) {
+            *to++ = static_cast<char>(*p);
             continue;
         }
         memcpy(to, "\\\\x", 3);
-        to[3] = hex[c >> 4];
-        to[4] = hex[c & 15];
+        to[3] = hex[*p >> 4];
+        to[4] = hex[*p & 15];
         to += 5;
     }
     return to;
