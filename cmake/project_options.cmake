@@ -39,5 +39,7 @@ endif()
 # gate test merges and checks.
 if(PORTSLOT_COVERAGE)
   target_compile_options(portslot_project_options INTERFACE -fprofile-instr-generate -fcoverage-mapping)
+  # (A program that a signal ends writes its profile first: PORTSLOT_COVERAGE.)
+  target_compile_definitions(portslot_project_options INTERFACE PORTSLOT_COVERAGE=1)
   target_link_options(portslot_project_options INTERFACE -fprofile-instr-generate)
 endif()

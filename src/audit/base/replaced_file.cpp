@@ -41,9 +41,16 @@ void remove_pending()
         unlink(pending);
 }
 
+#if PORTSLOT_COVERAGE
+extern "C" int __llvm_profile_write_file(void);
+#endif
+
 void on_stop(int signal_number)
 {
     remove_pending();
+#if PORTSLOT_COVERAGE // (the profile is written at exit, which a signal skips)
+    __llvm_profile_write_file();
+#endif
     ::signal(signal_number, SIG_DFL); // then ended by it, as it would have been
     raise(signal_number);
 }
