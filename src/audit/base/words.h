@@ -46,6 +46,20 @@ inline unsigned first_below(uint64_t word, uint64_t limit)
     return first_marked(marks_below(word, limit));
 }
 
+// The bytes that quoted text (JSON's strings, Prometheus's label values)
+// holds as they are: printable ASCII but '"' and '\\'.
+struct byte_set {
+    bool of[256];
+};
+consteval byte_set make_quotable_bytes()
+{
+    byte_set set{};
+    for (int c = 0x20; c < 0x7f; ++c)
+        set.of[c] = c != '"' && c != '\\';
+    return set;
+}
+inline constexpr byte_set quotable_bytes = make_quotable_bytes();
+
 // Copies the text at `p` to `to` eight bytes at a time while it is plain
 // ASCII as quoted text takes it (JSON's strings, Prometheus's label values):
 // up to the first control byte, '"', '\\', DEL or byte of UTF-8 beyond ASCII,

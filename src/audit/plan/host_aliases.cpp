@@ -25,7 +25,7 @@ uint64_t word_of(const char *p, size_t size)
 }
 
 // What each byte may be in an alias.
-enum : unsigned char { in_alias = 1, digit_or_dot = 2, hex_digit = 4 };
+enum : unsigned char { in_alias = 1, digit_or_dot = 2, hex_digit = 4, not_dot = 8, not_upper = 16 };
 struct byte_kinds {
     unsigned char of[256];
 };
@@ -39,7 +39,8 @@ consteval byte_kinds make_byte_kinds()
         const bool other = c == '.' || c == '_' || c == '+' || c == '-';
         kinds.of[c] = static_cast<unsigned char>(((digit || letter || other) ? in_alias : 0) |
                                                  ((digit || c == '.') ? digit_or_dot : 0) |
-                                                 (hex ? hex_digit : 0));
+                                                 (hex ? hex_digit : 0) | (c != '.' ? not_dot : 0) |
+                                                 (c < 'A' || c > 'Z' ? not_upper : 0));
     }
     return kinds;
 }
@@ -92,7 +93,8 @@ bool usable(const char *word, size_t size, unsigned all)
 
 } // namespace
 
-host_candidate candidate_of(uint64_t offset, const char *text, size_t size)
+host_candidate candidate_of(uint64_t offset, const char *text, size_t size,
+                            const alias_limits *limits)
 {
     size_t begin = 0;
     while (begin < size && is_blank(text[begin]))
@@ -100,7 +102,7 @@ host_candidate candidate_of(uint64_t offset, const char *text, size_t size)
     // The word, the kinds all its bytes are, and its hash without case, in
     // one pass, eight bytes at a time (0 past the end of the text ends the
     // word as a control byte does).
-    unsigned all = in_alias | digit_or_dot | hex_digit;
+    unsigned all = in_alias | digit_or_dot | hex_digit | not_dot | not_upper;
     uint64_t h = 0;
     size_t end = begin;
     for (;;) {
@@ -116,8 +118,13 @@ host_candidate candidate_of(uint64_t offset, const char *text, size_t size)
         if (taken < 8)
             break;
     }
-    host_candidate c{offset, text + begin, end - begin, 0, false, false};
+    host_candidate c{offset, text + begin, end - begin, 0, false, false, (all & not_dot) == 0,
+                     (all & not_upper) == 0};
     c.usable = usable(c.word, c.word_size, all);
+    // (Most words have no dot, nor a jump host's size.)
+    if (c.usable && limits != nullptr &&
+        (c.dotted || ((limits->jump_sizes >> (c.word_size - 1)) & 1) != 0))
+        limit_candidate(c, *limits);
     if (!c.usable)
         return c;
     h ^= c.word_size;
@@ -129,16 +136,12 @@ host_candidate candidate_of(uint64_t offset, const char *text, size_t size)
 
 void limit_candidate(host_candidate &c, const alias_limits &limits)
 {
-    if (!c.usable)
-        return;
-    if (memchr(c.word, '.', c.word_size) != nullptr) {
-        const size_t d = limits.domain != nullptr ? strlen(limits.domain) : 0;
+    const size_t d = limits.domain_size;
+    if (c.dotted)
         c.usable = d > 0 && c.word_size > d + 1 && c.word[c.word_size - d - 1] == '.' &&
                    same_without_case(c.word + c.word_size - d, limits.domain, d);
-    }
-    for (const char *at = limits.jumps; c.usable && at != nullptr;) {
-        jump_part jump{};
-        at = read_jump(at, jump);
+    for (size_t i = 0; c.usable && i < limits.jump_count; ++i) {
+        const jump_part &jump = limits.jumps[i];
         c.jump_host = jump.host_size == c.word_size &&
                       same_without_case(jump.host, c.word, c.word_size);
         c.usable = !c.jump_host;

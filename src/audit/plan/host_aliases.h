@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include "growing_array.h"
+#include "jump_hosts.h"
 
 namespace portslot::audit {
 
@@ -21,12 +22,16 @@ struct host_candidate {
     uint64_t hash;
     bool usable;
     bool jump_host; // not usable: its word names a host the fragment goes through
+    bool dotted;    // its word holds a dot
+    bool upper;     // and a capital letter
 };
 
 // The candidate of the device at `offset` whose label (or field) is the
 // `size` bytes at `text`: its first word (blanks skipped before it; it ends
-// at a blank or a control byte), read once.
-host_candidate candidate_of(uint64_t offset, const char *text, size_t size);
+// at a blank or a control byte), read once; within `limits` if given.
+struct alias_limits;
+host_candidate candidate_of(uint64_t offset, const char *text, size_t size,
+                            const alias_limits *limits = nullptr);
 
 // What an alias must also keep off, where ssh would take it for another
 // host: a name with a dot, which may be a real host's ("github.com"), but
@@ -34,12 +39,15 @@ host_candidate candidate_of(uint64_t offset, const char *text, size_t size);
 // hosts the fragment goes through (the hosts of `jumps`, --jump's list).
 // Both without case; either may be null.
 struct alias_limits {
-    const char *domain;
-    const char *jumps;
+    const char *domain; // (null: none)
+    size_t domain_size;
+    const jump_part *jumps; // read once (read_jump), for every device
+    size_t jump_count;
+    uint64_t jump_sizes; // bit N - 1 set for a jump host of N bytes (1 to 64)
 };
 
-// `c` (from candidate_of) kept usable only within `limits`; a word that
-// names a jump host is marked so.
+// `c` kept usable only within `limits`; a word that names a jump host is
+// marked so. (candidate_of does it, given them.)
 void limit_candidate(host_candidate &c, const alias_limits &limits);
 
 // The alias a device gets.

@@ -10,19 +10,6 @@ namespace portslot::audit {
 
 namespace {
 
-// The bytes that a JSON string holds as they are.
-struct byte_set {
-    bool of[256];
-};
-consteval byte_set make_plain_bytes()
-{
-    byte_set set{};
-    for (int c = 0x20; c < 0x7f; ++c)
-        set.of[c] = c != '"' && c != '\\';
-    return set;
-}
-constexpr byte_set plain_bytes = make_plain_bytes();
-
 // `c` as JSON escapes it: \\uXXXX, or its short form.
 char *put_escaped(char *to, unsigned char c)
 {
@@ -76,7 +63,7 @@ char *put_json_chars(char *to, const char *text, size_t size)
         // Plain ASCII goes out eight bytes at a time, up to the first byte
         // that needs care: a control byte, '"', '\\', DEL, or one of UTF-8.
         copy_quotable_ascii(to, p, end);
-        for (; p != end && plain_bytes.of[*p]; ++p)
+        for (; p != end && quotable_bytes.of[*p]; ++p)
             *to++ = static_cast<char>(*p);
         if (p == end)
             break;

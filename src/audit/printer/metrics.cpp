@@ -38,20 +38,6 @@ char *put_label_char(char *to, const unsigned char *&p, const unsigned char *end
     return to + n;
 }
 
-// Whether a byte of an address is written as it is: printable ASCII but
-// '\\' and '"'.
-struct kept_bytes {
-    bool of[256];
-};
-consteval kept_bytes make_kept_bytes()
-{
-    kept_bytes kept{};
-    for (int c = 0x20; c < 0x7f; ++c)
-        kept.of[c] = c != '\\' && c != '"';
-    return kept;
-}
-constexpr kept_bytes kept_in_address = make_kept_bytes();
-
 // An address as a label's value: printable ASCII as it is, but every other
 // byte, '\\' and '"' as "\\xHH" (in the format, "\\\\xHH"), so that two
 // addresses' values differ where their bytes do.
@@ -62,7 +48,7 @@ char *put_address_value(char *to, const char *text, size_t size)
     const auto *const end = p + size;
     copy_quotable_ascii(to, p, end); // (the words that need no care, at once)
     for (; p != end; ++p) {
-        if (kept_in_address.of[*p]) {
+        if (quotable_bytes.of[*p]) {
             *to++ = static_cast<char>(*p);
             continue;
         }

@@ -9,6 +9,7 @@
 #include "fatal.h"
 #include "host_aliases.h"
 #include "key_record.h"
+#include "letter_case.h"
 #include "line_numbers.h"
 #include "plain_mac.h"
 #include "plan.h"
@@ -58,21 +59,28 @@ char *put_word(char *to, const char *word, size_t size)
 }
 
 // The `size` bytes of an alias (1 to 64 of letters, digits, '.', '_', '+'
-// and '-') at `word`, in lower case: put_word's, then each letter of eight
-// bytes at once lowered (a byte from 'A' to 'Z' gains 0x20).
+// and '-') at `word`, in lower case: eight at a time, the last eight
+// overlapping, each word lowered on the way (a byte from 'A' to 'Z' gains 0x20).
 char *put_lower_word(char *to, const char *word, size_t size)
 {
-    char *const end = put_word(to, word, size);
-    for (size_t k = 0; k < size; k += 8) {
-        const size_t n = size - k < 8 ? size - k : 8;
-        uint64_t bytes = 0;
-        memcpy(&bytes, to + k, n);
-        constexpr uint64_t ones = 0x0101010101010101u;
-        const uint64_t upper = (bytes + ones * (0x80 - 'A')) & ~(bytes + ones * (0x80 - 'Z' - 1));
-        bytes |= (upper & ones * 0x80) >> 2;
-        memcpy(to + k, &bytes, n);
+    if (size < 8) {
+        for (size_t k = 0; k < size; ++k)
+            to[k] = static_cast<char>(letter_cases.lower[static_cast<unsigned char>(word[k])]);
+        return to + size;
     }
-    return end;
+    const auto lowered = [](const char *from) {
+        constexpr uint64_t ones = 0x0101010101010101u;
+        const uint64_t bytes = load_word(from); // (ASCII: no carry between bytes)
+        const uint64_t upper = (bytes + ones * (0x80 - 'A')) & ~(bytes + ones * (0x80 - 'Z' - 1));
+        return bytes | ((upper & ones * 0x80) >> 2);
+    };
+    uint64_t last = lowered(word + size - 8);
+    for (size_t k = 0; k + 8 < size; k += 8) {
+        const uint64_t bytes = lowered(word + k);
+        memcpy(to + k, &bytes, 8);
+    }
+    memcpy(to + size - 8, &last, 8);
+    return to + size;
 }
 
 // The alias made from an address: its 12 digits, "aabbccddeeff".
@@ -118,7 +126,8 @@ void write_block(output &out, const host_row &row, const host_candidate &name,
     }
     to = put(to, "Host ");
     if (alias.from == alias_from::label) {
-        to = put_lower_word(to, name.word, name.word_size);
+        to = name.upper ? put_lower_word(to, name.word, name.word_size)
+                        : put_word(to, name.word, name.word_size);
     } else {
         to = put_mac_digits(to, row.mac);
     }
@@ -143,7 +152,19 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
                  const ssh_config_options &how, host_rows &hosts, growing_array<char> &words)
 {
     const bool from_column = how.alias_field != 0 || how.alias_field_name != nullptr;
-    const alias_limits limits{how.alias_domain, how.jump};
+    growing_array<jump_part> jumps; // (--jump's hosts, read once)
+    for (const char *at = how.jump; at != nullptr;) {
+        jump_part jump{};
+        at = read_jump(at, jump);
+        jumps.push(jump);
+    }
+    uint64_t jump_sizes = 0;
+    for (size_t i = 0; i < jumps.size; ++i)
+        if (jumps.items[i].host_size - 1 < 64)
+            jump_sizes |= uint64_t{1} << (jumps.items[i].host_size - 1);
+    const alias_limits limits{how.alias_domain,
+                              how.alias_domain != nullptr ? strlen(how.alias_domain) : 0,
+                              jumps.items, jumps.size, jump_sizes};
     key_record g{{}, {}, {}, false};
     size_t copied = 0;
     hosts.rows.reserve(p.devices.size); // (a row a device at most)
@@ -154,19 +175,18 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         row.first = r.first;
         row.shared = r.shared;
         row.copied = false;
-        name = {r.offset, nullptr, 0, 0, false, false};
+        name = {r.offset, nullptr, 0, 0, false, false, false, false};
         row.plain = read_plain_mac(r.e.mac, r.e.mac_size, row.mac);
         hosts.not_plain += !row.plain;
         const size_t i = r.inventory;
         const inventory &inv = inventories.files[i];
         if (inv.format.kind == record_format::plain && !from_column) {
-            name = candidate_of(r.offset, r.e.after, r.e.after_size);
-            limit_candidate(name, limits);
+            name = candidate_of(r.offset, r.e.after, r.e.after_size, &limits);
         } else if (columns.items[i] != 0 || !from_column) { // (not a CSV file without it)
             read_key_record(inv, r.record, columns.items[i], g);
             const growing_array<char> &field = from_column ? g.key : g.label;
-            name = candidate_of(r.offset, field.items, !from_column || g.has_key ? field.size : 0);
-            limit_candidate(name, limits);
+            name = candidate_of(r.offset, field.items, !from_column || g.has_key ? field.size : 0,
+                                &limits);
             row.copied = true;
             row.word_at = words.size;
             append(words, name.word, name.word_size);
