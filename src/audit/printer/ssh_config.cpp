@@ -70,7 +70,8 @@ char *put_lower_word(char *to, const char *word, size_t size)
     }
     const auto lowered = [](const char *from) {
         constexpr uint64_t ones = 0x0101010101010101u;
-        const uint64_t bytes = load_word(from); // (ASCII: no carry between bytes)
+        uint64_t bytes; // (in the machine's order, as it is stored back)
+        memcpy(&bytes, from, 8); // (ASCII: no carry between bytes)
         const uint64_t upper = (bytes + ones * (0x80 - 'A')) & ~(bytes + ones * (0x80 - 'Z' - 1));
         return bytes | ((upper & ones * 0x80) >> 2);
     };
