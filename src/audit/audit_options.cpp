@@ -62,6 +62,34 @@ bool parse_field(const char *text, uint32_t &field, const char *&field_name)
     return true;
 }
 
+// MIN-MAX: two ports from 1 to 65535, the first not above the second.
+bool parse_bounds(const char *text, port_bounds &bounds)
+{
+    const char *dash = strchr(text, '-');
+    if (dash == nullptr || dash == text || dash - text > 5)
+        return false;
+    char low[6] = {};
+    memcpy(low, text, static_cast<size_t>(dash - text));
+    int32_t a = 0, b = 0;
+    if (low[0] < '0' || low[0] > '9' || dash[1] < '0' || dash[1] > '9' || !parse_number(low, a) ||
+        !parse_number(dash + 1, b))
+        return false;
+    bounds = port_bounds{a, b};
+    return a >= 1 && b <= 65535 && a <= b;
+}
+
+// A login name: letters, digits, '.', '_' and '-', not starting with '-'.
+bool is_login_name(const char *text)
+{
+    if (*text == '\0' || *text == '-')
+        return false;
+    for (; *text != '\0'; ++text)
+        if (!((*text >= 'a' && *text <= 'z') || (*text >= 'A' && *text <= 'Z') ||
+              (*text >= '0' && *text <= '9') || *text == '.' || *text == '_' || *text == '-'))
+            return false;
+    return true;
+}
+
 // One byte, and none that ends a line or quotes a CSV field.
 bool parse_delimiter(const char *text, char &delimiter)
 {
@@ -76,7 +104,7 @@ bool parse_delimiter(const char *text, char &delimiter)
 namespace {
 
 // The options, and what each takes.
-enum class takes { nothing, number, port, field, key_field, alias_field, jump, domain, delimiter, name, column };
+enum class takes { nothing, number, port, field, key_field, alias_field, jump, domain, delimiter, name, column, server, overflow, user };
 struct option_spec {
     const char *name;
     takes what;
@@ -111,6 +139,10 @@ constexpr option_spec known_options[] = {
     {"--field", takes::field, nullptr, nullptr, parsed_command::not_a_field},
     {"--delimiter", takes::delimiter, nullptr, nullptr, parsed_command::not_a_delimiter},
     {"--drop-column", takes::column, nullptr, nullptr, parsed_command::too_many},
+    {"--place", takes::nothing, &audit_options::place, nullptr, {}},
+    {"--overflow", takes::overflow, nullptr, nullptr, parsed_command::not_a_range},
+    {"--server", takes::server, nullptr, nullptr, parsed_command::not_a_host},
+    {"--jump-user", takes::user, nullptr, nullptr, parsed_command::not_a_user},
 };
 
 const option_spec *option_named(const char *name, size_t size)
@@ -137,6 +169,25 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
     case takes::domain:
         options.alias_domain = value;
         return is_dns_name(value, strlen(value));
+    // (Given once too often, the count passes the list's size, and the
+    // error says so.)
+    case takes::server:
+        if (options.server_count == sizeof options.servers / sizeof *options.servers) {
+            ++options.server_count;
+            return false;
+        }
+        options.servers[options.server_count] = value;
+        return is_server_name(value, strlen(value)) && ++options.server_count != 0;
+    case takes::overflow:
+        if (options.overflow_count == sizeof options.overflow / sizeof *options.overflow) {
+            ++options.overflow_count;
+            return false;
+        }
+        return parse_bounds(value, options.overflow[options.overflow_count]) &&
+               ++options.overflow_count != 0;
+    case takes::user:
+        options.jump_user = value;
+        return is_login_name(value);
     case takes::alias_field:
         return parse_field(value, options.alias_field, options.alias_field_name);
     case takes::field:
@@ -223,7 +274,9 @@ fleet_source source_of(const audit_options &options)
     fleet_source source{.files = options.files,
                         .file_count = options.file_count,
                         .format = {},
-                        .field_name = options.field_name};
+                        .field_name = options.field_name,
+                        .servers = options.servers,
+                        .server_count = options.server_count};
     record_format &format = source.format;
     format.field = options.field; // (0: not given)
     format.delimiter = options.delimiter;

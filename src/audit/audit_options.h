@@ -54,6 +54,17 @@ struct audit_options {
     size_t file_count = 0;
     const int32_t *ports; // --port: only the devices that hold these ports
     size_t port_queries = 0;
+    // --place: each device without a placement given a range (and a
+    // server), the fleet's range first, then the --overflow ranges in order,
+    // then the next --server; the inventory written back with them.
+    bool place = false;
+    port_bounds overflow[64];
+    size_t overflow_count = 0;
+    // --server: the fleet's servers, the first an empty server field's; in
+    // the modes that write for one server, the last named is that one.
+    const char *servers[64];
+    size_t server_count = 0;
+    const char *jump_user = nullptr; // --ssh-config: the user on every server
 };
 
 // What the command line asks for: an audit, help or the version; or it is
@@ -69,6 +80,9 @@ struct parsed_command {
         not_a_delimiter,
         not_a_jump,
         not_a_domain,
+        not_a_host,
+        not_a_range,
+        not_a_user,
         needs_csv,
         needs_other, // `name` goes only with `value`
         too_many, // `name` given more often than it may be

@@ -81,6 +81,21 @@ void write_command_error(const parsed_command &command, output &err)
         write_invalid_value(command, "not a DNS name (labels of letters, digits and '-', joined"
                                      " by dots)", err);
         break;
+    case parsed_command::not_a_host:
+        if (command.options.server_count <= 64)
+            write_invalid_value(command, "not a host name or address", err);
+        else
+            err.text("--server may be given at most 64 times");
+        break;
+    case parsed_command::not_a_range:
+        if (command.options.overflow_count <= 64)
+            write_invalid_value(command, "not MIN-MAX, two ports from 1 to 65535 in order", err);
+        else
+            err.text("--overflow may be given at most 64 times");
+        break;
+    case parsed_command::not_a_user:
+        write_invalid_value(command, "not a login name (letters, digits, '.', '_' and '-')", err);
+        break;
     case parsed_command::needs_other:
         err.bytes(command.name, command.name_size);
         err.text(" goes only with ");

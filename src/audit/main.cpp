@@ -28,7 +28,9 @@
 #include "output.h"
 #include "plan.h"
 #include "plan_notes.h"
+#include "placed_inventory.h"
 #include "plan_printer.h"
+#include "range_assignment.h"
 #include "range_checks.h"
 #include "port_query.h"
 #include "replaced_file.h"
@@ -131,7 +133,7 @@ int write_keys(loaded_fleet &loaded, const key_field &keys, const port_range &ra
                output &err)
 {
     const fleet inventories = loaded.view();
-    const plan p = make_plan(loaded.devices, range, rows_of::every_device);
+    const plan p = make_plan(loaded.devices, range, rows_of::every_device, nullptr, &loaded.ranges);
     err.flush();
     const bool keys_read = write_authorized_keys(p, inventories, keys, out, err);
     check_unchanged(loaded);
@@ -142,13 +144,32 @@ int write_keys(loaded_fleet &loaded, const key_field &keys, const port_range &ra
 int write_hosts(const audit_options &options, loaded_fleet &loaded, const port_range &range,
                 output &out, output &err)
 {
-    const plan p = make_plan(loaded.devices, range, rows_of::every_device);
+    const plan p = make_plan(loaded.devices, range, rows_of::every_device, nullptr, &loaded.ranges);
     const ssh_config_options how{options.alias_field, options.alias_field_name,
                                  options.ssh_port_num,
                                  options.jump, options.alias_domain};
     const bool written = write_ssh_config(p, loaded.view(), how, out, err);
     check_unchanged(loaded);
     return exit_status(loaded.complete && written, p.summary.shared_blocks > 0, out, err);
+}
+
+// --place: the inventory written back with every new device's range (and
+// server), and where the devices went said on standard error.
+int place(const audit_options &options, loaded_fleet &loaded, const port_range &range,
+          output &out, output &err)
+{
+    const fleet inventories = loaded.view();
+    const placement_request request{range, options.overflow, options.overflow_count,
+                                    loaded.ranges.given_servers};
+    range_assignment a;
+    if (!assign_ranges(loaded.devices, inventories, request, a, err)) {
+        err.flush();
+        return 2;
+    }
+    write_placed_inventory(inventories, a, options.server_count > 0, out, err);
+    check_unchanged(loaded);
+    write_placement_summary(inventories, a, err);
+    return exit_status(loaded.complete, a.nowhere > 0, out, err);
 }
 
 // Every inventory taken in, each device given its block in `range`; the
@@ -179,11 +200,12 @@ port_range suggest(growing_array<uint64_t> &devices, const fleet &inventories,
 
 // --port: keeps the devices that hold the ports asked, and says which no
 // device holds; true when every one is held.
-bool keep_holders(const audit_options &options, growing_array<uint64_t> &devices,
-                  const port_range &range, int64_t blocks, output &err)
+bool keep_holders(const audit_options &options, loaded_fleet &loaded, const port_range &range,
+                  int64_t blocks, output &err)
 {
     growing_array<port_miss> misses;
-    keep_port_holders(devices, options.ports, options.port_queries, range, blocks, misses);
+    keep_port_holders(loaded.devices, options.ports, options.port_queries, range, blocks, misses,
+                      &loaded.ranges);
     write_port_misses(misses, range, err);
     return misses.size == 0;
 }
@@ -200,7 +222,7 @@ int write_plan(const audit_options &options, const plan_printer &writer, loaded_
     const bool every_device = options.all || queries || sockets != nullptr;
     const plan p = make_plan(loaded.devices, range,
                              every_device ? rows_of::every_device : rows_of::shared_blocks,
-                             sockets != nullptr ? &sockets->match : nullptr);
+                             sockets != nullptr ? &sockets->match : nullptr, &loaded.ranges);
     writer.rows(p, inventories, rows_place{out, isatty(1) == 1});
 
     // --metrics: the same, for a collector, if the inventories and the
@@ -264,7 +286,10 @@ int audit(const audit_options &options, output &out, output &err)
     const plan_printer &writer = options.json ? json_printer : text_printer;
 
     loaded_fleet loaded;
+    loaded.ranges.placing = options.place;
     load_in_block_order(options, range, loaded, err);
+    if (options.place)
+        return place(options, loaded, range, out, err);
 
     // --suggest: the range with the least sharing, and the devices' blocks in it.
     port_range placed_in = range;
@@ -275,10 +300,11 @@ int audit(const audit_options &options, output &out, output &err)
 
     // --port: only the devices that hold the ports asked.
     const bool all_held =
-        options.port_queries == 0 || keep_holders(options, loaded.devices, range, blocks, err);
+        options.port_queries == 0 || keep_holders(options, loaded, range, blocks, err);
 
-    // --listening: the devices beside the sockets that listen.
-    sockets_view sockets;
+    // --listening: the devices beside the sockets that listen. (Its tables,
+    // 75 KB, are kept off the stack: a stack that cannot grow is a crash.)
+    static sockets_view sockets;
     if (options.listening)
         read_listening(options, range, loaded.devices, sockets, err);
 

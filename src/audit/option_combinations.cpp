@@ -52,6 +52,33 @@ bool settle_ssh_config(parsed_command &command)
     return fail(parsed_command::conflicting, "--ssh-config", other);
 }
 
+// --place's own options, and the modes it cannot be used with; true when
+// `command` was refused.
+bool settle_place(parsed_command &command)
+{
+    const audit_options &options = command.options;
+    const auto fail = [&](parsed_command::error_kinds kind, const char *name, const char *value) {
+        refuse(command, kind, name, strlen(name), value);
+        return true;
+    };
+    if (options.overflow_count > 0 && !options.place)
+        return fail(parsed_command::needs_other, "--overflow", "--place");
+    if (options.jump_user != nullptr && !options.ssh_config)
+        return fail(parsed_command::needs_other, "--jump-user", "--ssh-config");
+    if (!options.place)
+        return false;
+    const bool keys = options.key_field != 0 || options.key_field_name != nullptr;
+    const char *other = options.suggest              ? "--suggest"
+                        : options.listening          ? (options.sockets != nullptr ? "--sockets" : "--listening")
+                        : keys                       ? "--authorized-keys"
+                        : options.ssh_config         ? "--ssh-config"
+                        : options.json               ? "--json"
+                        : options.port_queries > 0   ? "--port"
+                        : options.file_count > 1     ? "more than one inventory (it writes one back)"
+                                                     : nullptr;
+    return other != nullptr && fail(parsed_command::conflicting, "--place", other);
+}
+
 } // namespace
 
 void settle(parsed_command &command, const char **files)
@@ -84,7 +111,7 @@ void settle(parsed_command &command, const char **files)
                     : options.port_queries > 0 ? "--port"
                     : options.listening        ? listening
                                                : "--json");
-    if (settle_ssh_config(command))
+    if (settle_ssh_config(command) || settle_place(command))
         return;
     if (options.metrics != nullptr && !options.listening)
         return fail(parsed_command::needs_other, "--metrics", 9, "--listening or --sockets");

@@ -128,11 +128,11 @@ TEST(audit_conditions, are_met_or_reported)
         std::string file, out, err;
         int status;
     } cases[] = {
-        {"out_of_memory", native, "ulimit -v 6000; exec \"$0\" \"$1\" \"$1\"", big, "",
+        {"out_of_memory", native, "ulimit -v 7500; exec \"$0\" \"$1\" \"$1\"", big, "",
          "portslot-audit: " + big + ": Cannot allocate memory\n", 2},
         {"slow_pipe", native,
          "for i in $(seq 10 40); do echo 00:00:00:00:00:$i; sleep 0.01; done |"
-         " (ulimit -v 6000; exec \"$0\")",
+         " (ulimit -v 7500; exec \"$0\")",
          one, "31 devices, 31 of 250 blocks in use, 0 shared by 0 devices\n", "", 0},
         // A metrics file larger than the process may write (a full disk to
         // it; a limit above what a coverage profile takes): the old file
@@ -155,7 +155,7 @@ TEST(audit_conditions, are_met_or_reported)
          "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
          line + ":1: no port for \"" + std::string(64, 'a') + "...\"\n", 2},
         {"many_standard_inputs", native,
-         "args=$(yes - | head -n 100000); exec prlimit --as=6000000 \"$0\" $args </dev/null", one,
+         "args=$(yes - | head -n 100000); exec prlimit --as=9000000 \"$0\" $args </dev/null", one,
          "", "portslot-audit: Cannot allocate memory\n", 2},
         {"diagnostics_closed", anywhere,
          "printf 'aa:bb:cc:dd:ee:ff a\\n00:00:00:00:00:8b b\\nxx\\n' | \"$0\" 2>&-", one, shared,

@@ -15,6 +15,15 @@
 
 namespace portslot::audit {
 
+struct port_range {
+    int32_t port_min, port_max, port_count;
+};
+
+// A range as given: its first and last port.
+struct port_bounds {
+    int32_t low, high;
+};
+
 // A range as the blocks it holds.
 struct block_layout {
     int32_t port_min, port_max, port_count;

@@ -71,6 +71,17 @@ bool is_host(const char *p, size_t size)
     return is_dns_name(p, size) || is_address(AF_INET, p, size);
 }
 
+} // namespace
+
+bool is_server_name(const char *p, size_t size)
+{
+    if (memchr(p, '\0', size) != nullptr) // (the C library would stop at it)
+        return false;
+    return is_dns_name(p, size) || is_address(AF_INET, p, size) || is_address(AF_INET6, p, size);
+}
+
+namespace {
+
 bool is_port(const char *p, size_t size)
 {
     if (size == 0 || size > 5)

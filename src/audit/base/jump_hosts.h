@@ -15,6 +15,10 @@ namespace portslot::audit {
 // each, joined by dots; not all digits and dots (an IPv4 address).
 bool is_dns_name(const char *p, size_t size);
 
+// A server's name, as a device and the administrator reach it: a DNS name,
+// or an IPv4 or IPv6 address (without brackets).
+bool is_server_name(const char *p, size_t size);
+
 // A jump of the list, as read: where each part is (`user` is `host`
 // without one, `port` null without one).
 struct jump_part {

@@ -33,14 +33,37 @@ size_t folded(const char *start, const char *stop, char (&out)[24])
     return too_long ? 0 : n;
 }
 
-bool is_address_name(const char *start, const char *stop)
+bool is_folded_name(const char *start, const char *stop, std::initializer_list<const char *> names)
 {
     char name[24];
     const size_t n = folded(start, stop, name);
-    for (const char *known : {"mac", "macaddress", "hwaddr", "hardwareaddress"})
+    for (const char *known : names)
         if (n == strlen(known) && memcmp(name, known, n) == 0)
             return true;
     return false;
+}
+
+bool is_address_name(const char *start, const char *stop)
+{
+    return is_folded_name(start, stop, {"mac", "macaddress", "hwaddr", "hardwareaddress"});
+}
+
+// The columns that place the devices: port_min, port_max and server, named
+// as the address column is (the first of each name).
+void find_placement_columns(inventory &inv)
+{
+    walk_csv_fields(inv.header, inv.header + inv.header_size, inv.format.delimiter,
+                    [&](uint32_t column, const char *start, const char *stop) {
+                        if (column == inv.format.field)
+                            return true;
+                        uint32_t *const which = is_folded_name(start, stop, {"portmin"})   ? &inv.port_min_column
+                                                : is_folded_name(start, stop, {"portmax"}) ? &inv.port_max_column
+                                                : is_folded_name(start, stop, {"server"})  ? &inv.server_column
+                                                                                           : nullptr;
+                        if (which != nullptr && *which == 0)
+                            *which = column;
+                        return true;
+                    });
 }
 
 // True when the column's name is `name`: the same bytes, or when `fold`, the
@@ -156,11 +179,12 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
     inv.header_size = static_cast<size_t>(record_end - p);
     inv.records_start = static_cast<size_t>(detail::past_line_end(record_end, end) - inv.text);
     inv.records_line = line + 1;
-    if (field_given)
-        return no_fault; // the column by its number
-    if (found == 0)
-        no_column(inv, name);
-    inv.format.field = found;
+    if (!field_given) {
+        if (found == 0)
+            no_column(inv, name);
+        inv.format.field = found;
+    }
+    find_placement_columns(inv);
     return no_fault;
 }
 

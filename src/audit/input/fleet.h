@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "block_of_address.h"
+#include "device_ranges.h"
 #include "growing_array.h"
 #include "inventory.h"
 #include "inventory_records.h"
@@ -21,10 +23,6 @@
 
 namespace portslot::audit {
 
-struct port_range {
-    int32_t port_min, port_max, port_count;
-};
-
 // All inventories of a run, one after another: a device's place is an offset
 // into their concatenation.
 struct fleet {
@@ -32,6 +30,7 @@ struct fleet {
     uint64_t *bases; // where each inventory starts
     size_t count;
     bool plain = true; // every inventory in the plain format
+    const fleet_ranges *ranges = nullptr; // the devices' ranges and servers
 
     // The inventory holding `offset`.
     size_t index_of(uint64_t offset) const
@@ -170,18 +169,31 @@ inline const char *text_at(const fleet &inventories, uint64_t offset)
     return inventories.files[i].text + (offset - inventories.bases[i]);
 }
 
-// A device as the plan keeps it, in eight bytes: the first port of its block
-// (what portslot --port-num 1 prints; never negative) above the offset of its
-// record (in the plain format, of its address) among the fleet's inventories.
+// A device as the plan keeps it, in eight bytes: the index of its server,
+// above the first port of its block (what portslot --port-num 1 prints in
+// its range), above the offset of its record (in the plain format, of its
+// address) among the fleet's inventories. Its server and first port are its
+// block: devices with the same share it, as ranges in use are the same or
+// apart.
 constexpr int offset_bits = 33;
+constexpr int port_bits = 17;
 constexpr uint64_t max_offset = (uint64_t{1} << offset_bits) - 1;
-inline uint64_t make_device(int32_t first_port, uint64_t offset)
+inline uint64_t make_device(int32_t first_port, uint64_t offset, uint32_t server = 0)
 {
-    return uint64_t(uint32_t(first_port)) << offset_bits | offset;
+    return (uint64_t{server} << port_bits | uint32_t(first_port)) << offset_bits | offset;
 }
 inline int32_t first_port_of(uint64_t device)
 {
-    return int32_t(device >> offset_bits);
+    return int32_t(device >> offset_bits & ((uint64_t{1} << port_bits) - 1));
+}
+inline uint32_t server_of(uint64_t device)
+{
+    return uint32_t(device >> (offset_bits + port_bits));
+}
+// The block of a device, as compared: its server and its first port.
+inline uint64_t block_of(uint64_t device)
+{
+    return device >> offset_bits;
 }
 inline uint64_t offset_of(uint64_t device)
 {
@@ -197,6 +209,7 @@ struct loaded_fleet {
     bool complete = true;            // every line gave a port, every file was read
     bool read_whole = true;          // every file was read, its CSV header too
     uint64_t refused = 0;            // records that gave no port
+    fleet_ranges ranges;             // the ranges and servers of the devices
 
     loaded_fleet() = default;
     loaded_fleet(const loaded_fleet &) = delete;
@@ -205,7 +218,7 @@ struct loaded_fleet {
 
     bool plain = true; // every inventory in the plain format
 
-    fleet view() const { return fleet{files, bases, count, plain}; }
+    fleet view() const { return fleet{files, bases, count, plain, &ranges}; }
 };
 
 // What to load, and how its records hold their addresses.
@@ -214,6 +227,8 @@ struct fleet_source {
     size_t file_count;
     record_format format;
     const char *field_name; // with CSV: the address column's name, or null
+    const char *const *servers = nullptr; // --server, in order
+    size_t server_count = 0;
 };
 
 // Loads the inventories of `source` into `loaded`. A file named twice, or

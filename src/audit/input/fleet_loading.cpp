@@ -74,44 +74,91 @@ void write_malformed(output &err, unsigned char fault)
     return e.mac;
 }
 
+// Says why the record `e` of `inv` gives no device.
+void write_refusal(output &err, const inventory &inv, const entry &e)
+{
+    write_place(err, inv, e);
+    if (e.malformed != no_fault) {
+        write_malformed(err, e.malformed);
+        return;
+    }
+    if (e.no_field) {
+        char digits[20];
+        err.text("no field ");
+        err.bytes(digits, put_decimal(digits, inv.format.field));
+        err.text("\n");
+        return;
+    }
+    err.text("no port for \"");
+    write_cut(err, e.mac, e.mac_size, 64);
+    err.text("\"\n");
+}
+
+// The block of the device of record `e` of `inv`, placed in its own range
+// and on its own server where its fields say (`Placed`), else in the command
+// line's range; -1 after saying why there is none.
+template <bool Placed>
+[[gnu::always_inline]] inline int32_t place_device(const inventory &inv, const entry &e,
+                                                   const char *record, fleet_ranges &ranges,
+                                                   uint32_t &server,
+                                                   growing_array<char> &scratch, output &err)
+{
+    // An address longer than 17 bytes gives no port; so does a NUL byte in
+    // it, which no argument could carry to portslot, or a quote.
+    if (e.has_nul || e.has_quote || e.no_field)
+        return -1;
+    if constexpr (!Placed) {
+        return first_port_of_address(e.mac, e.mac_size, ranges.layouts.items[0]);
+    } else {
+        placement_fields fields;
+        if (inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0)
+            read_placement_fields(inv, record, fields, scratch);
+        uint32_t range = 0;
+        const placement_fault fault = take_placement(ranges, fields, range, server);
+        if (fault != placement_fault::none) {
+            write_place(err, inv, e);
+            err.text(placement_fault_text(fault));
+            err.text("\n");
+            return -2;
+        }
+        return first_port_of_address(e.mac, e.mac_size, ranges.layouts.items[range]);
+    }
+}
+
 // Adds the devices of `inv`, whose text starts at `base` in the fleet.
 // Returns how many records gave no port.
-uint64_t add_devices(const inventory &inv, uint64_t base, const block_layout &layout,
-                     growing_array<uint64_t> &devices, output &err)
+template <bool Placed>
+uint64_t add_devices_of(const inventory &inv, uint64_t base, fleet_ranges &ranges,
+                        growing_array<uint64_t> &devices, output &err)
 {
     uint64_t refused = 0;
+    growing_array<char> scratch; // a record's placement fields
     for_each_record(
         inv, inv.text + inv.records_start,
         inv.records_line, [&](const entry &e, const char *record) __attribute__((always_inline)) {
-            // An address longer than 17 bytes gives no port; so does a NUL byte
-            // in it, which no argument could carry to portslot, or a quote.
-            const int32_t first = e.has_nul || e.has_quote || e.no_field
-                                      ? -1
-                                      : first_port_of_address(e.mac, e.mac_size, layout);
+            uint32_t server = 0;
+            const int32_t first = place_device<Placed>(inv, e, record, ranges, server, scratch, err);
             if (first >= 0) {
                 const uint64_t offset =
                     base + static_cast<uint64_t>(device_place(record, e, inv.format) - inv.text);
-                devices.push(make_device(first, offset));
+                devices.push(make_device(first, offset, server));
                 return;
             }
             ++refused;
-            write_place(err, inv, e);
-            if (e.malformed != no_fault) {
-                write_malformed(err, e.malformed);
-                return;
-            }
-            if (e.no_field) {
-                char digits[20];
-                err.text("no field ");
-                err.bytes(digits, put_decimal(digits, inv.format.field));
-                err.text("\n");
-                return;
-            }
-            err.text("no port for \"");
-            write_cut(err, e.mac, e.mac_size, 64);
-            err.text("\"\n");
+            if (first == -1)
+                write_refusal(err, inv, e);
         });
     return refused;
+}
+
+uint64_t add_devices(const inventory &inv, uint64_t base, fleet_ranges &ranges,
+                     growing_array<uint64_t> &devices, output &err)
+{
+    if (inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0)
+        start_placing(ranges, devices.size != 0);
+    if (ranges.placed())
+        return add_devices_of<true>(inv, base, ranges, devices, err);
+    return add_devices_of<false>(inv, base, ranges, devices, err);
 }
 
 } // namespace
@@ -132,7 +179,7 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
     loaded.bases = static_cast<uint64_t *>(allocate_zeroed(file_count, sizeof(uint64_t)));
     watch_mappings(&loaded.files, &loaded.count);
     loaded.plain = source.format.kind == record_format::plain;
-    const block_layout layout(range.port_min, range.port_max, range.port_count);
+    start_fleet_ranges(loaded.ranges, range, source.servers, source.server_count);
     uint64_t base = 0;
     for (size_t i = 0; i < file_count; ++i) {
         inventory &inv = loaded.files[loaded.count];
@@ -166,7 +213,7 @@ void load_fleet(const fleet_source &source, const port_range &range, loaded_flee
                 loaded.complete = loaded.read_whole = false;
             }
         }
-        const uint64_t refused = add_devices(inv, base, layout, loaded.devices, err);
+        const uint64_t refused = add_devices(inv, base, loaded.ranges, loaded.devices, err);
         loaded.refused += refused;
         loaded.complete = refused == 0 && loaded.complete;
         base += inv.size;

@@ -34,6 +34,8 @@ struct inventory {
     // Columns left out of the labels (--drop-column), from 1.
     uint32_t dropped[8] = {};
     size_t dropped_count = 0;
+    // Columns that place its devices (CSV), from 1; 0 where there is none.
+    uint32_t port_min_column = 0, port_max_column = 0, server_column = 0;
     size_t records_start = 0; // the offset of its first record
     uint64_t records_line = 1;
 };

@@ -22,9 +22,9 @@ void sort_by_bits(growing_array<uint64_t> &values, int low, int high);
 // The end of the block that starts at `begin`.
 inline size_t block_end(const growing_array<uint64_t> &devices, size_t begin)
 {
-    const int32_t first = first_port_of(devices.items[begin]);
+    const uint64_t block = block_of(devices.items[begin]);
     size_t end = begin + 1;
-    while (end < devices.size && first_port_of(devices.items[end]) == first)
+    while (end < devices.size && block_of(devices.items[end]) == block)
         ++end;
     return end;
 }

@@ -43,9 +43,50 @@ void drop_in_block(identity_table &work, growing_array<uint64_t> &devices, size_
 
 } // namespace
 
+namespace {
+
+// In a fleet placed in several ranges one address may stand in two blocks:
+// its entries are found by the block it gives in the command line's range,
+// and the devices kept are those whose entries are.
+void drop_placed_twice(growing_array<uint64_t> &devices, const fleet &inventories,
+                       const block_layout &home_range, kept_entry keep,
+                       growing_array<duplicate> &duplicates)
+{
+    growing_array<uint64_t> home;
+    home.reserve(devices.size);
+    for (size_t i = 0; i < devices.size; ++i) {
+        const uint64_t offset = offset_of(devices.items[i]);
+        const entry e = entry_at<false>(inventories, offset);
+        home.push(make_device(first_port_of_address(e.mac, e.mac_size, home_range), offset));
+    }
+    sort_by_bits(home, 0, offset_bits); // input order within a block
+    sort_by_block(home);
+    drop_listed_twice(home, inventories, keep, duplicates);
+    if (duplicates.size == 0)
+        return;
+    for (size_t i = 0; i < home.size; ++i)
+        home.items[i] = offset_of(home.items[i]);
+    std::sort(home.items, home.items + home.size);
+    size_t kept = 0;
+    for (size_t i = 0; i < devices.size; ++i)
+        if (std::binary_search(home.items, home.items + home.size, offset_of(devices.items[i])))
+            devices.items[kept++] = devices.items[i];
+    devices.size = kept;
+}
+
+} // namespace
+
 void drop_listed_twice(growing_array<uint64_t> &devices, const fleet &inventories, kept_entry keep,
                        growing_array<duplicate> &duplicates)
 {
+    const fleet_ranges *ranges = inventories.ranges;
+    if (ranges != nullptr && ranges->placed() &&
+        (ranges->layouts.size > 1 || ranges->server_count() > 1)) {
+        fleet homes = inventories;
+        homes.ranges = nullptr; // (compared by the home block alone)
+        drop_placed_twice(devices, homes, ranges->layouts.items[0], keep, duplicates);
+        return;
+    }
     identity_table work;
     by_format(inventories, [&](auto plain) {
         for (size_t begin = 0, end; begin < devices.size; begin = end) {

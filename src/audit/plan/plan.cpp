@@ -2,17 +2,44 @@
 
 #include <portslot/port_derivation.h>
 
+#include <string.h>
+
 #include "fatal.h"
 #include "line_numbers.h"
 
 namespace portslot::audit {
 
+namespace {
+
+// The whole blocks of the ranges that the devices take on each server.
+uint64_t blocks_in_ranges(const growing_array<uint64_t> &devices, const fleet_ranges &ranges)
+{
+    growing_array<uint32_t> counted; // per range, 1 + the last server counted
+    counted.reserve(ranges.layouts.size);
+    memset(counted.items, 0, ranges.layouts.size * sizeof(uint32_t));
+    uint64_t blocks = 0;
+    for (size_t i = 0; i < devices.size; ++i) {
+        const uint32_t range = ranges.owner[first_port_of(devices.items[i])] - 1u;
+        const uint32_t server = server_of(devices.items[i]) + 1;
+        if (counted.items[range] != server) {
+            counted.items[range] = server;
+            blocks += ranges.layouts.items[range].blocks;
+        }
+    }
+    return blocks;
+}
+
+} // namespace
+
 plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, rows_of rows,
-               const socket_match *sockets)
+               const socket_match *sockets, const fleet_ranges *ranges)
 {
     plan_summary summary;
-    summary.blocks = static_cast<uint64_t>(
-        portslot::port_block_count(range.port_min, range.port_max, range.port_count));
+    summary.blocks =
+        ranges != nullptr && ranges->placed()
+            ? blocks_in_ranges(devices, *ranges)
+            : static_cast<uint64_t>(
+                  portslot::port_block_count(range.port_min, range.port_max, range.port_count));
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         ++summary.blocks_in_use;
@@ -29,7 +56,7 @@ plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, 
         summary.cannot_tell = sockets->cannot_tell;
         summary.unheld_ports = sockets->unheld.size;
     }
-    return plan{range, devices, rows, summary, sockets};
+    return plan{range, devices, rows, summary, sockets, ranges};
 }
 
 void changed_since_planned(const fleet &inventories, uint64_t offset)

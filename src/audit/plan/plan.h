@@ -51,6 +51,7 @@ struct plan {
     rows_of rows;
     plan_summary summary;
     const socket_match *sockets = nullptr; // --listening: the sockets beside the plan
+    const fleet_ranges *ranges = nullptr;  // the devices' own ranges, where placed
 
     // True when the block of `count` devices has rows.
     bool has_rows(size_t count) const { return count > 1 || rows == rows_of::every_device; }
@@ -59,7 +60,7 @@ struct plan {
 // The plan of the sorted, distinct `devices`, placed in `range`; with
 // `sockets`, beside them.
 plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, rows_of rows,
-               const socket_match *sockets = nullptr);
+               const socket_match *sockets = nullptr, const fleet_ranges *ranges = nullptr);
 
 // The last port of the block whose first is `first`, as portslot
 // --port-num <count> gives it: the block's ports lie two apart.
@@ -79,6 +80,8 @@ inline int32_t last_port(int32_t first, const port_range &range)
 struct plan_row {
     int32_t first, last;
     bool shared;
+    const block_layout *range; // the device's range
+    uint32_t server;           // and its server's index
     entry e;
     uint64_t offset;
     size_t inventory;
@@ -102,6 +105,8 @@ void walk_rows(const plan &p, const fleet &inventories, const uint64_t *lines, B
 {
     const growing_array<uint64_t> &devices = p.devices;
     const block_layout layout(p.range.port_min, p.range.port_max, p.range.port_count);
+    const fleet_ranges *const ranges = inventories.ranges;
+    const bool placed = ranges != nullptr && ranges->placed();
     constexpr size_t ahead = 64; // records fetched ahead, as blocks visit them out of order
     char mac[24];
     growing_array<char> label; // a label without the columns dropped (--drop-column)
@@ -115,6 +120,8 @@ void walk_rows(const plan &p, const fleet &inventories, const uint64_t *lines, B
         r.first = first_port_of(devices.items[begin]);
         r.last = last_port(r.first, p.range);
         r.shared = end - begin > 1;
+        r.range = placed ? &ranges->layout_of(r.first) : &layout;
+        r.server = server_of(devices.items[begin]);
         r.line = 0;
         block(r.first, r.last, r.shared);
         for (size_t i = begin; i < end; ++i) {
@@ -135,7 +142,7 @@ void walk_rows(const plan &p, const fleet &inventories, const uint64_t *lines, B
                 memcpy(mac, r.e.mac, r.e.mac_size);
             }
             r.e.mac = mac;
-            if (first_port_of_address(mac, r.e.mac_size, layout) != r.first)
+            if (first_port_of_address(mac, r.e.mac_size, *r.range) != r.first)
                 changed_since_planned(inventories, r.offset);
             drop_row_columns(!Plain && dropping, inventories, r, label);
             row(static_cast<const plan_row &>(r));

@@ -1,5 +1,7 @@
 #include "port_query.h"
 
+#include <string.h>
+
 #include <algorithm>
 
 namespace portslot::audit {
@@ -18,11 +20,74 @@ bool precedes_block_of(int32_t first_port, uint64_t device)
     return first_port < first_port_of(device);
 }
 
+// The first port of the block of `layout` (null: none) that holds `port`,
+// or 0 with why none does (end: past the last whole block).
+int32_t block_holding(const block_layout *layout, int64_t port, port_miss &why)
+{
+    const bool outside = layout == nullptr || port < layout->port_min || port > layout->port_max;
+    const int64_t first = outside ? 0 : layout->first_port;
+    const int64_t block_size = outside ? 2 : 2 * int64_t{layout->port_count};
+    const int64_t end = outside ? 0 : first + block_size * static_cast<int64_t>(layout->blocks);
+    const bool odd = !outside && port % 2 != 0;
+    const bool past = !outside && !odd && port >= end;
+    why = port_miss{static_cast<int32_t>(port),
+                    layout == nullptr ? port_miss::no_range
+                    : outside ? port_miss::outside
+                    : odd   ? port_miss::odd
+                    : past  ? port_miss::past
+                            : port_miss::unheld,
+                    static_cast<int32_t>(end - 2)};
+    return static_cast<int32_t>(outside || odd || past ? 0
+                                                       : first + (port - first) / block_size * block_size);
+}
+
+// keep_port_holders for devices in ranges of their own, on servers of their
+// own: in one pass, as a block's devices may be on any server.
+void keep_placed_holders(growing_array<uint64_t> &devices, const int32_t *ports, size_t count,
+                         const fleet_ranges &ranges, growing_array<port_miss> &misses)
+{
+    growing_array<int32_t> wanted; // first ports, in the order asked
+    growing_array<port_miss> whys;
+    for (size_t i = 0; i < count; ++i) {
+        port_miss why;
+        wanted.push(block_holding(ranges.range_holding(ports[i]), ports[i], why));
+        whys.push(why);
+    }
+    growing_array<int32_t> sorted;
+    for (size_t i = 0; i < count; ++i)
+        if (wanted.items[i] != 0)
+            sorted.push(wanted.items[i]);
+    std::sort(sorted.items, sorted.items + sorted.size);
+    growing_array<bool> held;
+    held.reserve(sorted.size + 1);
+    memset(held.items, 0, sorted.size + 1);
+    size_t kept = 0;
+    for (size_t i = 0; i < devices.size; ++i) {
+        const int32_t *at = std::lower_bound(sorted.items, sorted.items + sorted.size,
+                                             first_port_of(devices.items[i]));
+        if (at != sorted.items + sorted.size && *at == first_port_of(devices.items[i])) {
+            held.items[at - sorted.items] = true;
+            devices.items[kept++] = devices.items[i];
+        }
+    }
+    devices.size = kept;
+    for (size_t i = 0; i < count; ++i) {
+        const int32_t *at = std::lower_bound(sorted.items, sorted.items + sorted.size, wanted.items[i]);
+        if (wanted.items[i] == 0 || !held.items[at - sorted.items])
+            misses.push(whys.items[i]);
+    }
+}
+
 } // namespace
 
 void keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, size_t count,
-                       const port_range &range, int64_t blocks, growing_array<port_miss> &misses)
+                       const port_range &range, int64_t blocks, growing_array<port_miss> &misses,
+                       const fleet_ranges *ranges)
 {
+    if (ranges != nullptr && ranges->placed()) {
+        keep_placed_holders(devices, ports, count, *ranges, misses);
+        return;
+    }
     const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
     const int64_t block_size = 2 * int64_t{range.port_count};
     const int64_t end = first + block_size * blocks; // past the last whole block

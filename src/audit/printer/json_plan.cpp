@@ -75,6 +75,24 @@ json_names::json_names(const fleet &inventories) : columns(inventories)
     starts.push(text.size);
 }
 
+// `,"port_min":N,"port_max":M,"server":"NAME"`: the range the device's
+// block is in, and its server (where the fleet names servers).
+void write_placement(output &out, const fleet_ranges &ranges, const plan_row &r)
+{
+    char digits[20];
+    out.text(",\"port_min\":");
+    out.bytes(digits, put_decimal(digits, static_cast<uint64_t>(r.range->port_min)));
+    out.text(",\"port_max\":");
+    out.bytes(digits, put_decimal(digits, static_cast<uint64_t>(r.range->port_max)));
+    if (ranges.server_count() > 1 || ranges.name_starts.items[1] != 0) {
+        size_t size;
+        const char *name = server_name(ranges, r.server, size);
+        out.text(",\"server\":\"");
+        write_json_chars(out, name, size);
+        out.text("\"");
+    }
+}
+
 // A device as one JSON object on a line of its own, composed in the
 // output's buffer (each byte of text takes at most six there): its block's
 // `row_start`, its address, label, file and line, whether its block is
@@ -120,6 +138,8 @@ json_names::json_names(const fleet &inventories) : columns(inventories)
     }
     if (listening.size != 0)
         out.bytes(listening.items, listening.size);
+    if (inventories.ranges != nullptr && inventories.ranges->placed()) [[unlikely]]
+        write_placement(out, *inventories.ranges, r);
     if (inv.format.kind == record_format::csv) {
         out.text(",\"fields\":{");
         write_csv_fields(out, inventories, r, names.columns);

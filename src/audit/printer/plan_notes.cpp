@@ -50,6 +50,9 @@ void write_port_misses(const growing_array<port_miss> &misses, const port_range 
             err.text(" to ");
             err.number(range.port_max);
             break;
+        case port_miss::no_range:
+            err.text(": no range the devices are placed in holds it");
+            break;
         case port_miss::odd:
             err.text(": it is odd, and blocks hold even ports only");
             break;
