@@ -147,7 +147,8 @@ int write_hosts(const audit_options &options, loaded_fleet &loaded, const port_r
     const plan p = make_plan(loaded.devices, range, rows_of::every_device, nullptr, &loaded.ranges);
     const ssh_config_options how{options.alias_field, options.alias_field_name,
                                  options.ssh_port_num,
-                                 options.jump, options.alias_domain};
+                                 options.jump, options.alias_domain,
+                                 options.jump_user, &loaded.ranges};
     const bool written = write_ssh_config(p, loaded.view(), how, out, err);
     check_unchanged(loaded);
     return exit_status(loaded.complete && written, p.summary.shared_blocks > 0, out, err);
@@ -170,6 +171,19 @@ int place(const audit_options &options, loaded_fleet &loaded, const port_range &
     check_unchanged(loaded);
     write_placement_summary(inventories, a, err);
     return exit_status(loaded.complete, a.nowhere > 0, out, err);
+}
+
+// --server (but --place): the devices of the last server named only, this
+// server's (an empty server field is the first named's).
+void keep_server(const audit_options &options, loaded_fleet &loaded)
+{
+    const char *name = options.servers[options.server_count - 1];
+    const uint64_t server = static_cast<uint64_t>(server_index(loaded.ranges, name, strlen(name)));
+    size_t kept = 0;
+    for (size_t i = 0; i < loaded.devices.size; ++i)
+        if (server_of(loaded.devices.items[i]) == server)
+            loaded.devices.items[kept++] = loaded.devices.items[i];
+    loaded.devices.size = kept;
 }
 
 // Every inventory taken in, each device given its block in `range`; the
@@ -290,6 +304,8 @@ int audit(const audit_options &options, output &out, output &err)
     load_in_block_order(options, range, loaded, err);
     if (options.place)
         return place(options, loaded, range, out, err);
+    if (options.server_count > 0)
+        keep_server(options, loaded);
 
     // --suggest: the range with the least sharing, and the devices' blocks in it.
     port_range placed_in = range;

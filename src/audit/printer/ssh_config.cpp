@@ -6,6 +6,7 @@
 
 #include "csv_header.h"
 #include "decimal.h"
+#include "device_ranges.h"
 #include "fatal.h"
 #include "host_aliases.h"
 #include "key_record.h"
@@ -26,6 +27,7 @@ namespace {
 struct host_row {
     size_t word_at;
     int32_t first;
+    uint32_t server;
     bool shared, copied;
     bool plain; // its address is plain, and at `mac` as "aa:bb:cc:dd:ee:ff"
     char mac[17];
@@ -102,6 +104,34 @@ struct block_text {
     char comment[80], port[12]; // (the longest comment: 79 bytes)
 };
 
+// ProxyJump: --jump's hosts, then the device's server where it is named
+// (an address with colons in brackets, as ssh reads it).
+void write_proxy_jump(output &out, uint32_t server, const ssh_config_options &how)
+{
+    size_t size = 0;
+    const char *name = how.ranges != nullptr ? server_name(*how.ranges, server, size) : nullptr;
+    if (how.jump == nullptr && size == 0)
+        return;
+    out.text("    ProxyJump ");
+    if (how.jump != nullptr)
+        out.text(how.jump);
+    if (size != 0) {
+        if (how.jump != nullptr)
+            out.text(",");
+        if (how.jump_user != nullptr) {
+            out.text(how.jump_user);
+            out.text("@");
+        }
+        const bool colons = memchr(name, ':', size) != nullptr;
+        if (colons)
+            out.text("[");
+        out.bytes(name, size);
+        if (colons)
+            out.text("]");
+    }
+    out.text("\n");
+}
+
 void write_block(output &out, const host_row &row, const host_candidate &name,
                  const host_alias &alias,
                  const ssh_config_options &how, const port_range &range, block_text &block,
@@ -140,11 +170,7 @@ void write_block(output &out, const host_row &row, const host_candidate &name,
     to[17] = '\n';
     to += 18;
     out.commit(static_cast<size_t>(to - start));
-    if (how.jump != nullptr) {
-        out.text("    ProxyJump ");
-        out.text(how.jump);
-        out.text("\n");
-    }
+    write_proxy_jump(out, row.server, how);
 }
 
 // Every device of `p`, in block order, with the word its alias may be: the
@@ -158,6 +184,13 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         jump_part jump{};
         at = read_jump(at, jump);
         jumps.push(jump);
+    }
+    // The devices' servers are hosts on the way too: an alias like one would loop.
+    for (size_t i = 0; how.ranges != nullptr && i < how.ranges->server_count(); ++i) {
+        jump_part server{};
+        server.host = server_name(*how.ranges, i, server.host_size);
+        if (server.host_size != 0)
+            jumps.push(server);
     }
     uint64_t jump_sizes = 0;
     for (size_t i = 0; i < jumps.size; ++i)
@@ -174,6 +207,7 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         host_row &row = hosts.rows.items[hosts.rows.size];
         host_candidate &name = hosts.names.items[hosts.names.size];
         row.first = r.first;
+        row.server = r.server;
         row.shared = r.shared;
         row.copied = false;
         name = {r.offset, nullptr, 0, 0, false, false, false, false};
@@ -228,8 +262,18 @@ bool find_alias_columns(const fleet &inventories, const ssh_config_options &how,
 
 // In file order, the devices that get no block (an address not plain) and
 // those whose word another has; false when any gets no block.
+// What the hosts on the way that an alias may not name are.
+const char *way_hosts(const ssh_config_options &how)
+{
+    size_t size = 0;
+    const bool named = how.ranges != nullptr && how.ranges->server_count() > 0 &&
+                       (how.ranges->server_count() > 1 || (server_name(*how.ranges, 0, size), size != 0));
+    return !named ? "a host of --jump" : how.jump != nullptr ? "a host of --jump or a server"
+                                                             : "a server of the fleet";
+}
+
 bool write_host_diagnostics(const host_rows &hosts, const growing_array<host_alias> &aliases,
-                            const fleet &inventories, output &err)
+                            const fleet &inventories, const char *way_hosts, output &err)
 {
     const growing_array<host_row> &rows = hosts.rows;
     const growing_array<host_candidate> &names = hosts.names;
@@ -271,7 +315,9 @@ bool write_host_diagnostics(const host_rows &hosts, const growing_array<host_ali
         err.text(": alias \"");
         err.bytes(name.word, name.word_size);
         if (aliases.items[said.items[k]].from == alias_from::jump_host) {
-            err.text("\" names a host of --jump; this device is ");
+            err.text("\" names ");
+            err.text(way_hosts);
+            err.text("; this device is ");
         } else {
             err.text("\" is ");
             place(names.items[aliases.items[said.items[k]].holder].offset);
@@ -309,7 +355,7 @@ bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_
                     written++ == 0);
     }
     const bool to_say = hosts.not_plain > 0 || gave_way > 0;
-    const bool all_plain = !to_say || write_host_diagnostics(hosts, aliases, inventories, err);
+    const bool all_plain = !to_say || write_host_diagnostics(hosts, aliases, inventories, way_hosts(how), err);
     if (sharing > 0) {
         warn(err, "warning: ");
         err.number(static_cast<int64_t>(sharing));
