@@ -90,7 +90,31 @@ INSTANTIATE_TEST_SUITE_P(
             "{\"type\":\"summary\",\"devices\":1,\"blocks\":250,\"blocks_in_use\":1,"
             "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
             "",
-            0}),
+            0},
+        audit_case{"placed_rows",
+                   {"--csv", "--json", "--all", "@g"},
+                   {{"g", "mac,n,Port_Min,port-max,server\n"
+                          "aa:bb:cc:dd:ee:ff,a,2000,2099,s1.example\n"
+                          "00:00:00:00:00:8b,b,2000,2099,s2.example\n"
+                          "00:00:00:00:01:8b,c,,,\n"}},
+                   "{\"type\":\"device\",\"first\":40580,\"last\":40582,\"mac\":\"00:00:00:00:01:"
+                   "8b\",\"label\":\"c,,,\",\"file\":\"@g\",\"line\":4,\"shared\":false,\"port_"
+                   "min\":40000,\"port_max\":41000,\"server\":\"\",\"fields\":{\"mac\":\"00:00:00:"
+                   "00:01:8b\",\"n\":\"c\",\"Port_Min\":\"\",\"port-max\":\"\",\"server\":\"\"}}\n"
+                   "{\"type\":\"device\",\"first\":2056,\"last\":2058,\"mac\":\"aa:bb:cc:dd:ee:"
+                   "ff\",\"label\":\"a,2000,2099,s1.example\",\"file\":\"@g\",\"line\":2,"
+                   "\"shared\":false,\"port_min\":2000,\"port_max\":2099,\"server\":\"s1.example\","
+                   "\"fields\":{\"mac\":\"aa:bb:cc:dd:ee:ff\",\"n\":\"a\",\"Port_Min\":\"2000\","
+                   "\"port-max\":\"2099\",\"server\":\"s1.example\"}}\n"
+                   "{\"type\":\"device\",\"first\":2056,\"last\":2058,\"mac\":\"00:00:00:00:00:"
+                   "8b\",\"label\":\"b,2000,2099,s2.example\",\"file\":\"@g\",\"line\":3,"
+                   "\"shared\":false,\"port_min\":2000,\"port_max\":2099,\"server\":\"s2.example\","
+                   "\"fields\":{\"mac\":\"00:00:00:00:00:8b\",\"n\":\"b\",\"Port_Min\":\"2000\","
+                   "\"port-max\":\"2099\",\"server\":\"s2.example\"}}\n"
+                   "{\"type\":\"summary\",\"devices\":3,\"blocks\":300,\"blocks_in_use\":3,"
+                   "\"shared_blocks\":0,\"sharing_devices\":0,\"must_share\":0}\n",
+                   "",
+                   0}),
     case_name);
 
 // Every --json line parses with strict JSON parsers (Python's, as UTF-8

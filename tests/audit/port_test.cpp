@@ -64,7 +64,13 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    "",
                    "portslot-audit: --port cannot be used with --suggest\n" + try_help,
-                   2}),
+                   2},
+        audit_case{"placed_port_held",
+                   {"--csv", "--port", "2056", "--port", "40580", "--port", "2100", "@g"},
+                   {{"g", "mac,n,Port_Min,port-max,server\n" "aa:bb:cc:dd:ee:ff,a,2000,2099,s1.example\n" "00:00:00:00:00:8b,b,2000,2099,s2.example\n" "00:00:00:00:01:8b,c,,,\n"}},
+                   "40580-40582\t00:00:00:00:01:8b\tc,,,\n" "2056-2058\taa:bb:cc:dd:ee:ff\ta,2000,2099,s1.example\n" "2056-2058\t00:00:00:00:00:8b\tb,2000,2099,s2.example\n",
+                   "portslot-audit: no device holds port 2100: no range the devices are placed in holds it\n",
+                   1}),
     case_name);
 
 

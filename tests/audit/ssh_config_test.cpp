@@ -144,7 +144,19 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    "",
                    "portslot-audit: --ssh-config cannot be used with --sockets\n" + try_help,
-                   2}),
+                   2},
+        audit_case{"placed_hosts_jump_to_their_servers",
+                   {"--csv", "--ssh-config", "--jump-user", "tunnel", "--jump", "gw.example", "@g"},
+                   {{"g", "mac,n,Port_Min,port-max,server\n" "aa:bb:cc:dd:ee:ff,a,2000,2099,s1.example\n" "00:00:00:00:00:8b,b,2000,2099,s2.example\n" "00:00:00:00:01:8b,c,,,\n"}},
+                   "Host c\n" "    HostName localhost\n" "    Port 40580\n" "    HostKeyAlias 00:00:00:00:01:8b\n" "    ProxyJump gw.example\n" "\n" "Host a\n" "    HostName localhost\n" "    Port 2056\n" "    HostKeyAlias aa:bb:cc:dd:ee:ff\n" "    ProxyJump gw.example,tunnel@s1.example\n" "\n" "Host b\n" "    HostName localhost\n" "    Port 2056\n" "    HostKeyAlias 00:00:00:00:00:8b\n" "    ProxyJump gw.example,tunnel@s2.example\n",
+                   "",
+                   0},
+        audit_case{"alias_names_a_server",
+                   {"--csv", "--ssh-config", "@s"},
+                   {{"s", "mac,n,server\n" "aa:bb:cc:dd:ee:ff,gw,gw\n" "00:00:00:00:00:8b,b,2001:db8::1\n"}},
+                   "Host aabbccddeeff\n" "    HostName localhost\n" "    Port 40556\n" "    HostKeyAlias aa:bb:cc:dd:ee:ff\n" "    ProxyJump gw\n" "\n" "Host b\n" "    HostName localhost\n" "    Port 40556\n" "    HostKeyAlias 00:00:00:00:00:8b\n" "    ProxyJump [2001:db8::1]\n",
+                   "@s:2: alias \"gw\" names a server of the fleet; this device is aabbccddeeff\n",
+                   0}),
     case_name);
 
 TEST(host_aliases, names_ssh_takes_for_one_device)

@@ -215,8 +215,8 @@ void keep_and_cut(const port_range &bounds, growing_array<port_bounds> &held,
 }
 
 // With no device placed yet: the fleet's range of the bounds' first blocks
-// that leaves the fewest devices with a setting (and none placed nowhere,
-// where it can), the rest cut in halves after it.
+// (50 to 100 %) that leaves the fewest devices with a setting (and none
+// placed nowhere, where it can), the rest cut in halves after it.
 void best_cut(const port_range &bounds, size_t servers, const growing_array<placed_device> &all,
               growing_array<port_bounds> &ranges)
 {
@@ -227,7 +227,12 @@ void best_cut(const port_range &bounds, size_t servers, const growing_array<plac
     tally best{};
     int64_t best_blocks = blocks;
     bool first = true;
-    for (int percent = 50; percent <= 100; ++percent) {
+    // Tried from four fifths outwards, so that of equal cuts the one kept
+    // leaves room both in the fleet's range and after it for devices to come.
+    for (int step = 0; step <= 40; ++step) {
+        const int percent = step % 2 == 0 ? 80 + step / 2 : 80 - (step + 1) / 2;
+        if (percent < 50)
+            continue;
         const int64_t fleet_blocks = std::max<int64_t>(1, blocks * percent / 100);
         growing_array<port_bounds> pieces;
         cut(bounds.port_min, bounds.port_max, bounds.port_count, fleet_blocks, pieces);
