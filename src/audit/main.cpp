@@ -93,8 +93,9 @@ struct sockets_view {
 };
 
 void read_listening(const audit_options &options, const port_range &range,
-                    const growing_array<uint64_t> &devices, sockets_view &sockets, output &err)
+                    const loaded_fleet &loaded, sockets_view &sockets, output &err)
 {
+    const fleet_ranges *ranges = &loaded.ranges;
     if (options.sockets != nullptr) {
         sockets.read_whole = read_socket_table(options.sockets, sockets.listening, err);
     } else {
@@ -103,12 +104,15 @@ void read_listening(const audit_options &options, const port_range &range,
         proc = proc != nullptr ? proc : "/proc";
         ephemeral_ports kernel;
         if (read_ephemeral_ports(proc, kernel)) {
-            warn_ephemeral_overlap(range, kernel, err);
-            sockets.exposed = exposed_port_count(range, kernel);
+            // (Where devices are placed in ranges of their own: the ports
+            // from the lowest range's to the highest's.)
+            const port_range watched = span_of_ranges(loaded.ranges);
+            warn_ephemeral_overlap(watched, kernel, err);
+            sockets.exposed = exposed_port_count(watched, kernel);
         }
         sockets.read_whole = read_host_sockets(proc, sockets.listening, err);
     }
-    match_sockets(devices, range, sockets.match);
+    match_sockets(loaded.devices, range, ranges, sockets.match);
 }
 
 // --metrics: the plan beside the sockets, in place of the file named, whole;
@@ -184,6 +188,19 @@ void keep_server(const audit_options &options, loaded_fleet &loaded)
         if (server_of(loaded.devices.items[i]) == server)
             loaded.devices.items[kept++] = loaded.devices.items[i];
     loaded.devices.size = kept;
+}
+
+// True when a device of `loaded` is placed in a range or on a server other
+// than the command line's.
+bool any_device_placed(const loaded_fleet &loaded)
+{
+    const block_layout *fleet = loaded.ranges.layouts.items;
+    for (size_t i = 0; i < loaded.devices.size; ++i) {
+        const uint64_t d = loaded.devices.items[i];
+        if (server_of(d) != 0 || &loaded.ranges.layout_of(first_port_of(d)) != fleet)
+            return true;
+    }
+    return false;
 }
 
 // Every inventory taken in, each device given its block in `range`; the
@@ -306,6 +323,12 @@ int audit(const audit_options &options, output &out, output &err)
         return place(options, loaded, range, out, err);
     if (options.server_count > 0)
         keep_server(options, loaded);
+    if (options.suggest && any_device_placed(loaded)) {
+        err.text("portslot-audit: --suggest moves the whole fleet into one range, and devices of the "
+                 "inventory are placed in ranges (or on servers) of their own: see --place\n");
+        err.flush();
+        return 2;
+    }
 
     // --suggest: the range with the least sharing, and the devices' blocks in it.
     port_range placed_in = range;
@@ -322,7 +345,7 @@ int audit(const audit_options &options, output &out, output &err)
     // 75 KB, are kept off the stack: a stack that cannot grow is a crash.)
     static sockets_view sockets;
     if (options.listening)
-        read_listening(options, range, loaded.devices, sockets, err);
+        read_listening(options, range, loaded, sockets, err);
 
     // --authorized-keys: a line for each device, and nothing else on the output.
     if (options.key_field != 0 || options.key_field_name != nullptr)

@@ -262,7 +262,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "0 devices connected, 1 not connected, 0 ports of the range listening without a "
                    "device\n",
                    "portslot-audit: /: Is a directory\n",
-                   2}),
+                   2},
+        audit_case{"placed_beside_sockets",
+                   {"--csv", "--server", "s1.example", "--sockets", "@s", "@g"},
+                   {{"g", "mac,n,port_min,port_max,server\n" "aa:bb:cc:dd:ee:ff,a,2000,2099,s1.example\n" "00:00:00:00:00:8b,b,40000,41000,s1.example\n" "00:00:00:00:01:8b,c,2000,2099,s2.example\n"}, {"s", "State Recv-Q Send-Q Local Address:Port Peer Address:PortProcess\n" "LISTEN 0 128 127.0.0.1:2056 0.0.0.0:*\n" "LISTEN 0 128 127.0.0.1:2098 0.0.0.0:*\n" "LISTEN 0 128 127.0.0.1:3000 0.0.0.0:*\n" "LISTEN 0 128 127.0.0.1:40998 0.0.0.0:*\n"}},
+                   "2056-2058\tlistening 2056\taa:bb:cc:dd:ee:ff\ta,2000,2099,s1.example\n" "40556-40558\tnot listening\t00:00:00:00:00:8b\tb,40000,41000,s1.example\n" "2098\tlistening, no device\n" "40998\tlistening, no device\n" "2 devices, 2 of 275 blocks in use, 0 shared by 0 devices\n" "1 device connected, 1 not connected, 2 ports of the range listening without a device\n",
+                   "",
+                   1}),
     case_name);
 
 // A label's value for the metrics: the format's three escapes, other

@@ -106,7 +106,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "addresses are\n",
                    "portslot-audit: these devices share a block in every range up to --port-max "
                    "40000: 00:00:00:00:00:00 (@k:1), 00:00:00:00:00:01 (@k:2)\n",
-                   1}),
+                   1},
+        audit_case{"suggest_refused_for_a_placed_fleet",
+                   {"--csv", "--suggest", "@g"},
+                   {{"g", "mac,n,port_min,port_max\n" "aa:bb:cc:dd:ee:ff,a,2000,2099\n" "00:00:00:00:00:8b,b,,\n"}},
+                   "",
+                   "portslot-audit: --suggest moves the whole fleet into one range, and devices of the inventory are placed in ranges (or on servers) of their own: see --place\n",
+                   2}),
     case_name);
 
 TEST(suggest, agrees_with_trying_every_number_of_blocks)

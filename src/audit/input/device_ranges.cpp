@@ -254,6 +254,21 @@ placement_fault take_placement(fleet_ranges &t, const placement_fields &fields, 
     return placement_fault::none;
 }
 
+port_range span_of_ranges(const fleet_ranges &t)
+{
+    port_range span = t.fleet;
+    if (!t.placed() || t.layouts.size == 1)
+        return span;
+    const size_t from = t.fleet_in_use ? 0 : 1;
+    span.port_min = t.layouts.items[from].port_min;
+    span.port_max = t.layouts.items[from].port_max;
+    for (size_t i = from + 1; i < t.layouts.size; ++i) {
+        span.port_min = std::min(span.port_min, t.layouts.items[i].port_min);
+        span.port_max = std::max(span.port_max, t.layouts.items[i].port_max);
+    }
+    return span;
+}
+
 const char *placement_fault_text(placement_fault fault)
 {
     switch (fault) {

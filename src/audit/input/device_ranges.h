@@ -104,6 +104,10 @@ int64_t server_index(fleet_ranges &t, const char *name, size_t size);
 // if new; -1 when it holds ports of another range in part.
 int64_t range_index(fleet_ranges &t, int32_t min, int32_t max);
 
+// The ports from the lowest range in use to the highest (the command line's
+// range while no device is placed in one of its own).
+port_range span_of_ranges(const fleet_ranges &t);
+
 // The name of server `i` (empty for an unnamed first server).
 inline const char *server_name(const fleet_ranges &t, size_t i, size_t &size)
 {

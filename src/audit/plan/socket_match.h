@@ -22,9 +22,10 @@ struct socket_match {
     growing_array<int32_t> unheld;             // ports, ascending
 };
 
-// Matches the sorted, distinct `devices`, placed in `range`, with `m.listening`.
+// Matches the sorted, distinct `devices`, placed in `range` (or each in its
+// own of `ranges`), with `m.listening`.
 void match_sockets(const growing_array<uint64_t> &devices, const port_range &range,
-                   socket_match &m);
+                   const fleet_ranges *ranges, socket_match &m);
 
 } // namespace portslot::audit
 
