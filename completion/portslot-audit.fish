@@ -21,5 +21,9 @@ complete -c portslot-audit -l ssh-port-num -x -d "With --ssh-config, the block's
 complete -c portslot-audit -l jump -x -d 'With --ssh-config, reach the devices through this server (ProxyJump)'
 complete -c portslot-audit -l alias-domain -x -d 'With --ssh-config, take labels with a dot as aliases only in this domain'
 complete -c portslot-audit -l authorized-keys -x -d "Write authorized_keys from each device's key in this field"
+complete -c portslot-audit -l place -d "Write the inventory back with each new device's range and server"
+complete -c portslot-audit -l overflow -x -d "With --place, an overflow range MIN-MAX after the fleet's range"
+complete -c portslot-audit -l server -x -a '(__fish_print_hostnames)' -d 'A server to place devices on; in other modes, only its devices'
+complete -c portslot-audit -l jump-user -x -a '(__fish_complete_users)' -d "With --ssh-config, the user on the devices' servers"
 complete -c portslot-audit -l help -d 'Print the usage and exit'
 complete -c portslot-audit -l version -d 'Print the version and exit'

@@ -196,7 +196,9 @@ void read_placement_fields(const inventory &inv, const char *record, placement_f
     scratch.size = 0;
     const uint32_t last =
         std::max(inv.port_min_column, std::max(inv.port_max_column, inv.server_column));
-    // (Values are gathered in `scratch` first, pointed at once it has stopped growing.)
+    // An unquoted value is pointed at in the text; a quoted one is gathered
+    // in `scratch` first, pointed at once it has stopped growing.
+    const char *text[3] = {};
     size_t at[3] = {}, sizes[3] = {};
     walk_csv_fields(record, inv.text + inv.size, inv.format.delimiter,
                     [&](uint32_t column, const char *start, const char *stop) {
@@ -204,7 +206,10 @@ void read_placement_fields(const inventory &inv, const char *record, placement_f
                                           : column == inv.port_max_column ? 1
                                           : column == inv.server_column   ? 2
                                                                           : -1;
-                        if (which >= 0) {
+                        if (which >= 0 && (start == stop || *start != '"')) {
+                            text[which] = start;
+                            sizes[which] = static_cast<size_t>(stop - start);
+                        } else if (which >= 0) {
                             at[which] = scratch.size;
                             csv_value(start, stop, [&](const char *piece, size_t size) {
                                 append(scratch, piece, size);
@@ -213,9 +218,12 @@ void read_placement_fields(const inventory &inv, const char *record, placement_f
                         }
                         return column < last;
                     });
-    fields.port_min = scratch.items + at[0];
-    fields.port_max = scratch.items + at[1];
-    fields.server = scratch.items + at[2];
+    for (int i = 0; i < 3; ++i)
+        if (text[i] == nullptr)
+            text[i] = scratch.items + at[i];
+    fields.port_min = text[0];
+    fields.port_max = text[1];
+    fields.server = text[2];
     fields.port_min_size = sizes[0];
     fields.port_max_size = sizes[1];
     fields.server_size = sizes[2];

@@ -44,6 +44,10 @@ struct fleet_ranges {
     // no inventory has placement columns (every device in [0]).
     uint16_t *owner = nullptr;
     growing_array<int32_t> starts; // the ranges' first ports, ascending
+    // While devices are placed: each device, in input order, as its block in
+    // the command line's range would be (make_device, server 0), so that one
+    // device listed twice with two placements is still found.
+    growing_array<uint64_t> homes;
     // The servers: [0] the first (an empty field's), then in order of first
     // mention (those given on the command line first); each name's bytes
     // from name_starts[i] to name_starts[i + 1].

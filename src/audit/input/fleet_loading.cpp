@@ -100,7 +100,7 @@ void write_refusal(output &err, const inventory &inv, const entry &e)
 template <bool Placed>
 [[gnu::always_inline]] inline int32_t place_device(const inventory &inv, const entry &e,
                                                    const char *record, fleet_ranges &ranges,
-                                                   uint32_t &server,
+                                                   uint32_t &server, int32_t &home_first,
                                                    growing_array<char> &scratch, output &err)
 {
     // An address longer than 17 bytes gives no port; so does a NUL byte in
@@ -121,6 +121,8 @@ template <bool Placed>
             err.text("\n");
             return -2;
         }
+        const block_layout &home = ranges.layouts.items[0];
+        home_first = range == 0 ? -1 : first_port_of_address(e.mac, e.mac_size, home);
         return first_port_of_address(e.mac, e.mac_size, ranges.layouts.items[range]);
     }
 }
@@ -137,11 +139,15 @@ uint64_t add_devices_of(const inventory &inv, uint64_t base, fleet_ranges &range
         inv, inv.text + inv.records_start,
         inv.records_line, [&](const entry &e, const char *record) __attribute__((always_inline)) {
             uint32_t server = 0;
-            const int32_t first = place_device<Placed>(inv, e, record, ranges, server, scratch, err);
+            int32_t home_first = -1; // (-1: its block's own)
+            const int32_t first =
+                place_device<Placed>(inv, e, record, ranges, server, home_first, scratch, err);
             if (first >= 0) {
                 const uint64_t offset =
                     base + static_cast<uint64_t>(device_place(record, e, inv.format) - inv.text);
                 devices.push(make_device(first, offset, server));
+                if constexpr (Placed)
+                    ranges.homes.push(make_device(home_first < 0 ? first : home_first, offset));
                 return;
             }
             ++refused;
@@ -154,8 +160,13 @@ uint64_t add_devices_of(const inventory &inv, uint64_t base, fleet_ranges &range
 uint64_t add_devices(const inventory &inv, uint64_t base, fleet_ranges &ranges,
                      growing_array<uint64_t> &devices, output &err)
 {
-    if (inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0)
+    if ((inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0) &&
+        !ranges.placed()) {
         start_placing(ranges, devices.size != 0);
+        ranges.homes.reserve(devices.size); // (the devices so far, each in its own block)
+        for (size_t i = 0; i < devices.size; ++i)
+            ranges.homes.push(devices.items[i]);
+    }
     if (ranges.placed())
         return add_devices_of<true>(inv, base, ranges, devices, err);
     return add_devices_of<false>(inv, base, ranges, devices, err);

@@ -49,18 +49,14 @@ namespace {
 // its entries are found by the block it gives in the command line's range,
 // and the devices kept are those whose entries are.
 void drop_placed_twice(growing_array<uint64_t> &devices, const fleet &inventories,
-                       const block_layout &home_range, kept_entry keep,
+                       const growing_array<uint64_t> &homes, kept_entry keep,
                        growing_array<duplicate> &duplicates)
 {
     growing_array<uint64_t> home;
-    home.reserve(devices.size);
-    for (size_t i = 0; i < devices.size; ++i) {
-        const uint64_t offset = offset_of(devices.items[i]);
-        const entry e = entry_at<false>(inventories, offset);
-        home.push(make_device(first_port_of_address(e.mac, e.mac_size, home_range), offset));
-    }
-    sort_by_bits(home, 0, offset_bits); // input order within a block
-    sort_by_block(home);
+    home.reserve(homes.size);
+    for (size_t i = 0; i < homes.size; ++i)
+        home.push(homes.items[i]);
+    sort_by_block(home); // (stable: in input order within a block)
     drop_listed_twice(home, inventories, keep, duplicates);
     if (duplicates.size == 0)
         return;
@@ -84,7 +80,7 @@ void drop_listed_twice(growing_array<uint64_t> &devices, const fleet &inventorie
         (ranges->layouts.size > 1 || ranges->server_count() > 1)) {
         fleet homes = inventories;
         homes.ranges = nullptr; // (compared by the home block alone)
-        drop_placed_twice(devices, homes, ranges->layouts.items[0], keep, duplicates);
+        drop_placed_twice(devices, homes, ranges->homes, keep, duplicates);
         return;
     }
     identity_table work;
