@@ -92,6 +92,10 @@ struct sockets_view {
     int64_t exposed = -1;   // -1: not known (a table saved on another host)
 };
 
+// (Its tables, 75 KB, are kept off the stack: a stack that cannot grow is a
+// crash. One run of the audit a process.)
+sockets_view listening_sockets;
+
 void read_listening(const audit_options &options, const port_range &range,
                     const loaded_fleet &loaded, sockets_view &sockets, output &err)
 {
@@ -341,9 +345,8 @@ int audit(const audit_options &options, output &out, output &err)
     const bool all_held =
         options.port_queries == 0 || keep_holders(options, loaded, range, blocks, err);
 
-    // --listening: the devices beside the sockets that listen. (Its tables,
-    // 75 KB, are kept off the stack: a stack that cannot grow is a crash.)
-    static sockets_view sockets;
+    // --listening: the devices beside the sockets that listen.
+    sockets_view &sockets = listening_sockets;
     if (options.listening)
         read_listening(options, range, loaded, sockets, err);
 

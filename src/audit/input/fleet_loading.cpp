@@ -94,10 +94,37 @@ void write_refusal(output &err, const inventory &inv, const entry &e)
     err.text("\"\n");
 }
 
+// Adds the devices of `inv`, whose text starts at `base` in the fleet, each
+// in `layout` (no inventory places its devices). Returns how many records
+// gave no port.
+uint64_t add_unplaced_devices(const inventory &inv, uint64_t base, const block_layout &layout,
+                              growing_array<uint64_t> &devices, output &err)
+{
+    uint64_t refused = 0;
+    for_each_record(
+        inv, inv.text + inv.records_start,
+        inv.records_line, [&](const entry &e, const char *record) __attribute__((always_inline)) {
+            // An address longer than 17 bytes gives no port; so does a NUL byte
+            // in it, which no argument could carry to portslot, or a quote.
+            const int32_t first = e.has_nul || e.has_quote || e.no_field
+                                      ? -1
+                                      : first_port_of_address(e.mac, e.mac_size, layout);
+            if (first >= 0) {
+                const uint64_t offset =
+                    base + static_cast<uint64_t>(device_place(record, e, inv.format) - inv.text);
+                devices.push(make_device(first, offset));
+                return;
+            }
+            ++refused;
+            write_refusal(err, inv, e);
+        });
+    return refused;
+}
+
 // The block of the device of record `e` of `inv`, placed in its own range
-// and on its own server where its fields say (`Placed`), else in the command
-// line's range; -1 after saying why there is none.
-template <bool Placed>
+// and on its own server where its fields say, else in the command line's
+// range (`home_first`: its block there, or -1 when that is the block); -1
+// where the record gives no port, -2 after saying why its placement is none.
 [[gnu::always_inline]] inline int32_t place_device(const inventory &inv, const entry &e,
                                                    const char *record, fleet_ranges &ranges,
                                                    uint32_t &server, int32_t &home_first,
@@ -107,31 +134,26 @@ template <bool Placed>
     // it, which no argument could carry to portslot, or a quote.
     if (e.has_nul || e.has_quote || e.no_field)
         return -1;
-    if constexpr (!Placed) {
-        return first_port_of_address(e.mac, e.mac_size, ranges.layouts.items[0]);
-    } else {
-        placement_fields fields;
-        if (inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0)
-            read_placement_fields(inv, record, fields, scratch);
-        uint32_t range = 0;
-        const placement_fault fault = take_placement(ranges, fields, range, server);
-        if (fault != placement_fault::none) {
-            write_place(err, inv, e);
-            err.text(placement_fault_text(fault));
-            err.text("\n");
-            return -2;
-        }
-        const block_layout &home = ranges.layouts.items[0];
-        home_first = range == 0 ? -1 : first_port_of_address(e.mac, e.mac_size, home);
-        return first_port_of_address(e.mac, e.mac_size, ranges.layouts.items[range]);
+    placement_fields fields;
+    if (inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0)
+        read_placement_fields(inv, record, fields, scratch);
+    uint32_t range = 0;
+    const placement_fault fault = take_placement(ranges, fields, range, server);
+    if (fault != placement_fault::none) {
+        write_place(err, inv, e);
+        err.text(placement_fault_text(fault));
+        err.text("\n");
+        return -2;
     }
+    const block_layout &home = ranges.layouts.items[0];
+    home_first = range == 0 ? -1 : first_port_of_address(e.mac, e.mac_size, home);
+    return first_port_of_address(e.mac, e.mac_size, ranges.layouts.items[range]);
 }
 
-// Adds the devices of `inv`, whose text starts at `base` in the fleet.
-// Returns how many records gave no port.
-template <bool Placed>
-uint64_t add_devices_of(const inventory &inv, uint64_t base, fleet_ranges &ranges,
-                        growing_array<uint64_t> &devices, output &err)
+// Adds the devices of `inv`, whose text starts at `base` in the fleet, each
+// placed by its fields. Returns how many records gave no port.
+[[gnu::noinline]] uint64_t add_placed_devices(const inventory &inv, uint64_t base, fleet_ranges &ranges,
+                            growing_array<uint64_t> &devices, output &err)
 {
     uint64_t refused = 0;
     growing_array<char> scratch; // a record's placement fields
@@ -139,15 +161,14 @@ uint64_t add_devices_of(const inventory &inv, uint64_t base, fleet_ranges &range
         inv, inv.text + inv.records_start,
         inv.records_line, [&](const entry &e, const char *record) __attribute__((always_inline)) {
             uint32_t server = 0;
-            int32_t home_first = -1; // (-1: its block's own)
+            int32_t home_first = -1;
             const int32_t first =
-                place_device<Placed>(inv, e, record, ranges, server, home_first, scratch, err);
+                place_device(inv, e, record, ranges, server, home_first, scratch, err);
             if (first >= 0) {
                 const uint64_t offset =
                     base + static_cast<uint64_t>(device_place(record, e, inv.format) - inv.text);
                 devices.push(make_device(first, offset, server));
-                if constexpr (Placed)
-                    ranges.homes.push(make_device(home_first < 0 ? first : home_first, offset));
+                ranges.homes.push(make_device(home_first < 0 ? first : home_first, offset));
                 return;
             }
             ++refused;
@@ -168,8 +189,9 @@ uint64_t add_devices(const inventory &inv, uint64_t base, fleet_ranges &ranges,
             ranges.homes.push(devices.items[i]);
     }
     if (ranges.placed())
-        return add_devices_of<true>(inv, base, ranges, devices, err);
-    return add_devices_of<false>(inv, base, ranges, devices, err);
+        return add_placed_devices(inv, base, ranges, devices, err);
+    const block_layout layout = ranges.layouts.items[0];
+    return add_unplaced_devices(inv, base, layout, devices, err);
 }
 
 } // namespace

@@ -194,8 +194,10 @@ void keep_and_cut(const port_range &bounds, growing_array<port_bounds> &held,
     growing_array<size_t> order;
     for (size_t i = 0; i < held.size; ++i)
         order.push(i);
-    std::stable_sort(order.items, order.items + order.size,
-                     [&](size_t a, size_t b) { return held_count.items[a] > held_count.items[b]; });
+    std::sort(order.items, order.items + order.size, [&](size_t a, size_t b) {
+        return held_count.items[a] != held_count.items[b] ? held_count.items[a] > held_count.items[b]
+                                                          : a < b; // (of equal ones, the first held)
+    });
     for (size_t i = 0; i < order.size; ++i)
         ranges.push(held.items[order.items[i]]);
     std::sort(held.items, held.items + held.size,

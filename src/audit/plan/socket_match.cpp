@@ -20,26 +20,30 @@ void match_sockets(const growing_array<uint64_t> &devices, const port_range &ran
         const size_t count = end - begin;
         (!connected ? m.not_connected : count > 1 ? m.cannot_tell : m.connected) += count;
     }
-    // The ports looked at: the range, or where devices are placed each in
-    // their own, every range that holds one of them.
+    if (ranges == nullptr || !ranges->placed() || devices.size == 0) {
+        const int32_t low = range.port_min > 0 ? range.port_min : 0;
+        const int32_t high = range.port_max < 65535 ? range.port_max : 65535;
+        for (int32_t port = low; port <= high; ++port)
+            if (m.listening.has(port) && !held.has(port))
+                m.unheld.push(port);
+        return;
+    }
+    // Where devices are placed each in their own range: the ports of every
+    // range that holds one of them.
     port_set scanned;
     const auto scan = [&](int32_t min, int32_t max) {
         for (int32_t port = min > 0 ? min : 0; port <= max && port <= 65535; ++port)
             scanned.add(static_cast<uint32_t>(port));
     };
-    if (ranges == nullptr || !ranges->placed() || devices.size == 0) {
-        scan(range.port_min, range.port_max);
-    } else {
-        growing_array<bool> seen;
-        for (size_t i = 0; i < ranges->layouts.size; ++i)
-            seen.push(false);
-        for (size_t i = 0; i < devices.size; ++i) {
-            const block_layout &l = ranges->layout_of(first_port_of(devices.items[i]));
-            bool &was = seen.items[&l - ranges->layouts.items];
-            if (!was)
-                scan(l.port_min, l.port_max);
-            was = true;
-        }
+    growing_array<bool> seen;
+    for (size_t i = 0; i < ranges->layouts.size; ++i)
+        seen.push(false);
+    for (size_t i = 0; i < devices.size; ++i) {
+        const block_layout &l = ranges->layout_of(first_port_of(devices.items[i]));
+        bool &was = seen.items[&l - ranges->layouts.items];
+        if (!was)
+            scan(l.port_min, l.port_max);
+        was = true;
     }
     for (int32_t port = 0; port <= 65535; ++port)
         if (m.listening.has(port) && scanned.has(port) && !held.has(port))

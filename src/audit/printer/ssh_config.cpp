@@ -109,7 +109,9 @@ struct block_text {
 void write_proxy_jump(output &out, uint32_t server, const ssh_config_options &how)
 {
     size_t size = 0;
-    const char *name = how.ranges != nullptr ? server_name(*how.ranges, server, size) : nullptr;
+    // (No inventory with placement columns: no server is named.)
+    const bool placed = how.ranges != nullptr && how.ranges->placed();
+    const char *name = placed ? server_name(*how.ranges, server, size) : nullptr;
     if (how.jump == nullptr && size == 0)
         return;
     out.text("    ProxyJump ");
