@@ -3,6 +3,27 @@
 
 namespace {
 
+// An option given `n` times, each with a value of its own (--overflow's
+// ranges apart, after --place), then the inventory g.
+std::vector<std::string> given_times(const char *option, int n)
+{
+    const bool ranges = std::string(option) == "--overflow";
+    std::vector<std::string> args;
+    if (ranges)
+        args.push_back("--place");
+    char value[32];
+    for (int i = 0; i < n; ++i) {
+        if (ranges)
+            snprintf(value, sizeof value, "%d-%d", 50000 + 100 * i, 50099 + 100 * i);
+        else
+            snprintf(value, sizeof value, "s%d", i);
+        args.push_back(option);
+        args.push_back(value);
+    }
+    args.push_back("@g");
+    return args;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     cli, audit,
     testing::Values(
@@ -197,6 +218,56 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"g", "aa:bb:cc:dd:ee:ff a\n"}},
                    "",
                    "portslot-audit: invalid value '-x' for --jump-user: not a login name (letters, digits, '.', '_' and '-')\n" "Try 'portslot-audit --help' for more information.\n",
+                   2},
+        audit_case{"overflow_without_a_dash",
+                   {"--place", "--overflow", "41002", "@g"},
+                   {{"g", "aa:bb:cc:dd:ee:ff a\n"}},
+                   "",
+                   "portslot-audit: invalid value '41002' for --overflow: not MIN-MAX, two ports from 1 to 65535 in order\n" "Try 'portslot-audit --help' for more information.\n",
+                   2},
+        audit_case{"overflow_high_not_a_number",
+                   {"--place", "--overflow", "41002-x", "@g"},
+                   {{"g", "aa:bb:cc:dd:ee:ff a\n"}},
+                   "",
+                   "portslot-audit: invalid value '41002-x' for --overflow: not MIN-MAX, two ports from 1 to 65535 in order\n" "Try 'portslot-audit --help' for more information.\n",
+                   2},
+        audit_case{"jump_user_with_a_blank",
+                   {"--ssh-config", "--jump-user", "a b", "@g"},
+                   {{"g", "aa:bb:cc:dd:ee:ff a\n"}},
+                   "",
+                   "portslot-audit: invalid value 'a b' for --jump-user: not a login name (letters, digits, '.', '_' and '-')\n" "Try 'portslot-audit --help' for more information.\n",
+                   2},
+        audit_case{"overflow_over_the_fleets_range",
+                   {"--place", "--overflow", "40500-41500", "@g"},
+                   {{"g", "aa:bb:cc:dd:ee:ff a\n"}},
+                   "",
+                   "portslot-audit: the fleet's range 40000-41000 holds ports of the range 40500-41500 in part (ranges must be the same or apart)\n",
+                   2},
+        audit_case{"overflow_over_another",
+                   {"--place", "--overflow", "41002-41101", "--overflow", "41050-41200", "@g"},
+                   {{"g", "aa:bb:cc:dd:ee:ff a\n"}},
+                   "",
+                   "portslot-audit: --overflow 41002-41101 holds ports of the range 41050-41200 in part (ranges must be the same or apart)\n",
+                   2},
+        audit_case{"overflow_without_a_block",
+                   {"--place", "--overflow", "41002-41002", "@g"},
+                   {{"g", "aa:bb:cc:dd:ee:ff a\n"}},
+                   "",
+                   "portslot-audit: --overflow 41002-41002 holds no whole block\n",
+                   2},
+        audit_case{"server_named_too_often",
+                   given_times("--server", 65),
+                   {{"g", "aa:bb:cc:dd:ee:ff a\n"}},
+                   "",
+                   "portslot-audit: --server may be given at most 64 times\n"
+                   "Try 'portslot-audit --help' for more information.\n",
+                   2},
+        audit_case{"overflow_given_too_often",
+                   given_times("--overflow", 65),
+                   {{"g", "aa:bb:cc:dd:ee:ff a\n"}},
+                   "",
+                   "portslot-audit: --overflow may be given at most 64 times\n"
+                   "Try 'portslot-audit --help' for more information.\n",
                    2}),
     case_name);
 

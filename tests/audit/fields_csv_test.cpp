@@ -3,6 +3,19 @@
 
 namespace {
 
+// An inventory of `n` devices, each on a server of its own.
+std::string one_server_each(int n)
+{
+    std::string text = "mac,server\n";
+    char line[48];
+    for (int i = 0; i < n; ++i) {
+        snprintf(line, sizeof line, "00:00:00:%02x:%02x:%02x,h%d.example\n", i >> 16 & 255,
+                 i >> 8 & 255, i & 255, i);
+        text += line;
+    }
+    return text;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     csv, audit,
     testing::Values(
@@ -322,7 +335,51 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"t", "mac;name\n" "aa:bb:cc:dd:ee:ff;a\n" "AABBCCDDEEFF;twice\n" "00:00:00:00:00:8b;b\n" "01:00:00:00:00:8b;c\n" "02:00:00:00:00:8b;d\n" "03:00:00:00:00:8b;e\n"}},
                    "mac;name;port_min;port_max;server\n" "aa:bb:cc:dd:ee:ff;a;40000;41000;s1.example\n" "AABBCCDDEEFF;twice;;;\n" "00:00:00:00:00:8b;b;41002;41099;s1.example\n" "01:00:00:00:00:8b;c;40000;41000;s2.example\n" "02:00:00:00:00:8b;d;41002;41099;s2.example\n" "03:00:00:00:00:8b;e;;;\n",
                    "@t:3: duplicate of @t:2\n" "@t:7: placed nowhere: its block is taken in every range on every server\n" "5 devices (0 placed before): on s1.example: 1 in the fleet's range 40000-41000, 1 in 41002-41099; on s2.example: 1 in 40000-41000, 1 in 41002-41099; 3 with a setting, 1 placed nowhere (another server or more ranges would take them)\n",
-                   1}),
+                   1},
+        audit_case{"placement_refusals_beside_quoted_bounds",
+                   {"--csv", "--all", "@a"},
+                   {{"a", "mac,n,port_min,port_max\n" "aa:bb:cc:dd:ee:ff,a,\"2000\",\"2099\"\n" "00:00:00:00:00:01,b,123456,200\n" "xx,c,2000,2099\n" "00:00:00:00:00:02,d,40100,40199\n" "00:00:00:00:00:03,e,40000,41000\n" "00:00:00:00:00:04,f,1900,2050\n"}},
+                   "2056-2058\taa:bb:cc:dd:ee:ff\ta,\"2000\",\"2099\"\n" "40108-40110\t00:00:00:00:00:02\td,40100,40199\n" "2 devices, 2 of 50 blocks in use, 0 shared by 0 devices\n",
+                   "@a:3: port_min or port_max is no port from 1 to 65535\n" "@a:4: no port for \"xx\"\n" "@a:6: port_min to port_max holds ports of another range in part (ranges must be the same or apart)\n" "@a:7: port_min to port_max holds ports of another range in part (ranges must be the same or apart)\n",
+                   2},
+        audit_case{"placed_after_an_unplaced_inventory",
+                   {"--csv", "--all", "@u", "@p", "@q"},
+                   {{"u", "mac,n\n" "aa:bb:cc:dd:ee:ff,a\n"}, {"p", "mac,n,port_min,port_max\n" "00:00:00:00:00:8b,b,2000,2099\n"}, {"q", "mac,n,port_min,port_max\n" "00:00:00:00:00:01,c,3000,3099\n" "aa:bb:cc:dd:ee:ff,again,2000,2099\n"}},
+                   "2056-2058\t00:00:00:00:00:8b\tb,2000,2099\n" "3004-3006\t00:00:00:00:00:01\tc,3000,3099\n" "40556-40558\taa:bb:cc:dd:ee:ff\ta\n" "3 devices, 3 of 300 blocks in use, 0 shared by 0 devices\n",
+                   "@q:3: duplicate of @u:2\n",
+                   0},
+        // Servers past what a device's word holds; the table of names grown.
+        audit_case{"more_servers_than_a_device_tells_apart",
+                   {"--csv", "@m"},
+                   {{"m", one_server_each(16383)}},
+                   "16382 devices, 16382 of 4095500 blocks in use, 0 shared by 0 devices\n",
+                   "@m:16384: more than 16383 servers\n",
+                   2},
+        // A NUL byte in a server's name, which the C library would stop at.
+        audit_case{"server_with_a_nul_byte",
+                   {"--csv", "@z"},
+                   {{"z", std::string("mac,server\naa:bb:cc:dd:ee:ff,a\0b\n", 33)}},
+                   "0 devices, 0 of 250 blocks in use, 0 shared by 0 devices\n",
+                   "@z:2: the server is no host name or address\n",
+                   2},
+        audit_case{"place_quotes_a_label",
+                   {"--place", "@h"},
+                   {{"h", "aa:bb:cc:dd:ee:ff say \"hi\", all\n"}},
+                   "mac,label,port_min,port_max\n" "aa:bb:cc:dd:ee:ff,\"say \"\"hi\"\", all\",40000,40799\n",
+                   "1 device (0 placed before): 1 in the fleet's range 40000-40799; 0 with a setting, 0 placed nowhere\n",
+                   0},
+        audit_case{"place_writes_a_malformed_record_back",
+                   {"--csv", "--place", "@k"},
+                   {{"k", "mac,name\n" "aa:bb:cc:dd:ee:ff,\"unclosed\n"}},
+                   "mac,name,port_min,port_max\n" "aa:bb:cc:dd:ee:ff,\"unclosed\n",
+                   "@k:2: malformed CSV record (a quote opened here does not close)\n" "0 devices (0 placed before): 0 in the fleet's range 40000-40799; 0 with a setting, 0 placed nowhere\n",
+                   2},
+        audit_case{"place_keeps_a_range_outside_those_given",
+                   {"--csv", "--place", "--overflow", "41002-41101", "@o"},
+                   {{"o", "mac,name,port_min,port_max\n" "aa:bb:cc:dd:ee:ff,a,2000,2099\n" "00:00:00:00:00:8b,b,,\n"}},
+                   "mac,name,port_min,port_max\n" "aa:bb:cc:dd:ee:ff,a,2000,2099\n" "00:00:00:00:00:8b,b,40000,41000\n",
+                   "2 devices (1 placed before): 1 in the fleet's range 40000-41000; 1 with a setting, 0 placed nowhere, 1 kept in ranges outside these\n",
+                   0}),
     case_name);
 
 // Every byte that --delimiter takes splits fields as a comma does, with

@@ -337,6 +337,17 @@ TEST(audit_conditions, are_met_or_reported)
          "--port-max 40010 --metrics \"$d/m.prom\" \"$1\" >/dev/null 2>&1; grep "
          "'^portslot_ephemeral_ports_exposed ' \"$d/m.prom\"; rm -r \"$d\"",
          one, "portslot_ephemeral_ports_exposed 4\n", "", 0},
+        // Devices placed in ranges of their own: the ports from the lowest
+        // range's to the highest's counted, 40000-40110 (56 even ports).
+        {"placed_ephemeral_ports_exposed", anywhere,
+         "d=$(mktemp -d); mkdir -p \"$d/net\" \"$d/sys/net/ipv4\"; printf '  sl  local_address "
+         "rem_address   st\\n' >\"$d/net/tcp\"; printf '32768 60999\\n' "
+         ">\"$d/sys/net/ipv4/ip_local_port_range\"; : >\"$d/sys/net/ipv4/ip_local_reserved_ports\"; "
+         "printf 'mac,port_min,port_max\\naa:bb:cc:dd:ee:ff,40000,40010\\n00:00:00:00:00:01,40100,"
+         "40110\\n' >\"$d/f.csv\"; PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --csv --listening --metrics "
+         "\"$d/m.prom\" \"$d/f.csv\" >/dev/null 2>&1; grep '^portslot_ephemeral_ports_exposed ' "
+         "\"$d/m.prom\"; rm -r \"$d\"",
+         one, "portslot_ephemeral_ports_exposed 56\n", "", 0},
         // A line past the bound that ends within one piece of the read.
         {"sockets_long_line_ended", anywhere,
          "{ echo 'State Recv-Q Send-Q Local Peer'; printf 'LISTEN 0 128 0.0.0.0:40556 0.0.0.0:* '; "

@@ -120,10 +120,6 @@ const block_layout *fleet_ranges::range_holding(int32_t port) const
 {
     if (port < 0 || port > 65535)
         return nullptr;
-    if (owner == nullptr) {
-        const block_layout &l = layouts.items[0];
-        return port >= l.port_min && port <= l.port_max ? &l : nullptr;
-    }
     return owner[port] == 0 ? nullptr : &layouts.items[owner[port] - 1];
 }
 
@@ -143,8 +139,6 @@ void start_fleet_ranges(fleet_ranges &t, const port_range &fleet, const char *co
 
 void start_placing(fleet_ranges &t, bool devices_before)
 {
-    if (t.owner != nullptr)
-        return;
     t.owner = static_cast<uint16_t *>(allocate_zeroed(port_slots, sizeof(uint16_t)));
     if (devices_before) {
         t.fleet_in_use = true;
@@ -279,24 +273,18 @@ port_range span_of_ranges(const fleet_ranges &t)
 
 const char *placement_fault_text(placement_fault fault)
 {
-    switch (fault) {
-    case placement_fault::not_a_port:
-        return "port_min or port_max is no port from 1 to 65535";
-    case placement_fault::half_given:
-        return "port_min and port_max go together: one is empty";
-    case placement_fault::no_block:
-        return "port_min to port_max holds no whole block";
-    case placement_fault::overlaps:
-        return "port_min to port_max holds ports of another range in part (ranges must be the "
-               "same or apart)";
-    case placement_fault::not_a_host:
-        return "the server is no host name or address";
-    case placement_fault::too_many_servers:
-        return "more than 16383 servers";
-    case placement_fault::none:
-        break;
-    }
-    return "";
+    // (In the enumeration's order.)
+    static constexpr const char *texts[] = {
+        "",
+        "port_min or port_max is no port from 1 to 65535",
+        "port_min and port_max go together: one is empty",
+        "port_min to port_max holds no whole block",
+        "port_min to port_max holds ports of another range in part (ranges must be the same or "
+        "apart)",
+        "the server is no host name or address",
+        "more than 16383 servers",
+    };
+    return texts[static_cast<size_t>(fault)];
 }
 
 } // namespace portslot::audit

@@ -69,7 +69,7 @@ struct fleet_ranges {
     {
         return owner == nullptr ? layouts.items[0] : layouts.items[owner[first] - 1];
     }
-    // The range that holds `port`, or null.
+    // The range that holds `port`, or null (devices placed only).
     const block_layout *range_holding(int32_t port) const;
 };
 
@@ -79,7 +79,7 @@ void start_fleet_ranges(fleet_ranges &t, const port_range &fleet, const char *co
                         size_t count);
 
 // From now on, devices are placed each in its own range: the table of ports
-// is made (the devices so far all took the command line's range).
+// is made (the devices so far all took the command line's range). Once.
 void start_placing(fleet_ranges &t, bool devices_before);
 
 // A record's placement as its fields give it (each a value, without its

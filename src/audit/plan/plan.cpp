@@ -36,7 +36,7 @@ plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, 
 {
     plan_summary summary;
     summary.blocks =
-        ranges != nullptr && ranges->placed()
+        ranges != nullptr && ranges->placed() && devices.size > 0 // (none: the range's)
             ? blocks_in_ranges(devices, *ranges)
             : static_cast<uint64_t>(
                   portslot::port_block_count(range.port_min, range.port_max, range.port_count));

@@ -217,7 +217,7 @@ void keep_and_cut(const port_range &bounds, growing_array<port_bounds> &held,
 }
 
 // With no device placed yet: the fleet's range of the bounds' first blocks
-// (50 to 100 %) that leaves the fewest devices with a setting (and none
+// (60 to 100 %) that leaves the fewest devices with a setting (and none
 // placed nowhere, where it can), the rest cut in halves after it.
 void best_cut(const port_range &bounds, size_t servers, const growing_array<placed_device> &all,
               growing_array<port_bounds> &ranges)
@@ -232,9 +232,7 @@ void best_cut(const port_range &bounds, size_t servers, const growing_array<plac
     // Tried from four fifths outwards, so that of equal cuts the one kept
     // leaves room both in the fleet's range and after it for devices to come.
     for (int step = 0; step <= 40; ++step) {
-        const int percent = step % 2 == 0 ? 80 + step / 2 : 80 - (step + 1) / 2;
-        if (percent < 50)
-            continue;
+        const int percent = step % 2 == 0 ? 80 + step / 2 : 80 - (step + 1) / 2; // (60 to 100)
         const int64_t fleet_blocks = std::max<int64_t>(1, blocks * percent / 100);
         growing_array<port_bounds> pieces;
         cut(bounds.port_min, bounds.port_max, bounds.port_count, fleet_blocks, pieces);

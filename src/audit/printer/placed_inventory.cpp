@@ -213,8 +213,13 @@ void write_placement_summary(const fleet &inventories, const range_assignment &a
         placed += a.choices.items[c].devices;
         with_setting += c == 0 ? 0 : a.choices.items[c].devices;
     }
-    err.number(static_cast<int64_t>(a.kept + a.new_devices.size));
-    err.text(" devices (");
+    // Devices kept in ranges outside the choices are not in the fleet's
+    // range: each has a setting of its own.
+    const uint64_t outside = a.kept + a.new_devices.size - a.nowhere - placed;
+    with_setting += outside;
+    const uint64_t devices = a.kept + a.new_devices.size;
+    err.number(static_cast<int64_t>(devices));
+    err.text(devices == 1 ? " device (" : " devices (");
     err.number(static_cast<int64_t>(a.kept));
     err.text(" placed before):");
     const bool servers = a.choices.size > 0 && a.choices.items[a.choices.size - 1].server != 0;
@@ -244,9 +249,9 @@ void write_placement_summary(const fleet &inventories, const range_assignment &a
     err.text(" with a setting, ");
     err.number(static_cast<int64_t>(a.nowhere));
     err.text(a.nowhere == 0 ? " placed nowhere" : " placed nowhere (another server or more ranges would take them)");
-    if (a.kept + a.new_devices.size - a.nowhere > placed) {
+    if (outside > 0) {
         err.text(", ");
-        err.number(static_cast<int64_t>(a.kept + a.new_devices.size - a.nowhere - placed));
+        err.number(static_cast<int64_t>(outside));
         err.text(" kept in ranges outside these");
     }
     err.text("\n");
