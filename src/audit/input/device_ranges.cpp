@@ -279,8 +279,8 @@ const char *placement_fault_text(placement_fault fault)
         "port_min or port_max is no port from 1 to 65535",
         "port_min and port_max go together: one is empty",
         "port_min to port_max holds no whole block",
-        "port_min to port_max holds ports of another range in part (ranges must be the same or "
-        "apart)",
+        ("port_min to port_max holds ports of another range in part (ranges must be the same or "
+         "apart)"),
         "the server is no host name or address",
         "more than 16383 servers",
     };
