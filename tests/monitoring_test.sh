@@ -80,7 +80,10 @@ s = socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(); time.s
     "$(port_of $mac)" &
   pids+=($!)
 done
-wait_for 50 sh -c "ss -Hltn | grep -q ':$(port_of 52:54:00:00:00:03) '"
+# (Both: the first may start listening after the second.)
+for mac in 52:54:00:00:00:01 52:54:00:00:00:03; do
+  wait_for 50 sh -c "ss -Hltn | grep -q ':$(port_of $mac) '"
+done
 
 textfiles=$work/textfiles
 mkdir "$textfiles"
