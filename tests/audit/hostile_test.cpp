@@ -346,8 +346,12 @@ TEST(audit_conditions, are_met_or_reported)
          "printf 'mac,port_min,port_max\\naa:bb:cc:dd:ee:ff,40000,40010\\n00:00:00:00:00:01,40100,"
          "40110\\n' >\"$d/f.csv\"; PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --csv --listening --metrics "
          "\"$d/m.prom\" \"$d/f.csv\" >/dev/null 2>&1; grep '^portslot_ephemeral_ports_exposed ' "
-         "\"$d/m.prom\"; rm -r \"$d\"",
-         one, "portslot_ephemeral_ports_exposed 56\n", "", 0},
+         "\"$d/m.prom\"; for f in 'aa:bb:cc:dd:ee:ff,,' 'aa:bb:cc:dd:ee:ff,,\\n00:00:00:00:00:01,41100,"
+         "41110'; do printf \"mac,port_min,port_max\\\\n$f\\\\n\" >\"$d/f.csv\"; PORTSLOT_AUDIT_PROC=\"$d\" "
+         "\"$0\" --csv --listening --metrics \"$d/m.prom\" \"$d/f.csv\" >/dev/null 2>&1; grep "
+         "'^portslot_ephemeral_ports_exposed ' \"$d/m.prom\"; done; rm -r \"$d\"",
+         one, "portslot_ephemeral_ports_exposed 56\nportslot_ephemeral_ports_exposed 500\n"
+         "portslot_ephemeral_ports_exposed 556\n", "", 0},
         // A line past the bound that ends within one piece of the read.
         {"sockets_long_line_ended", anywhere,
          "{ echo 'State Recv-Q Send-Q Local Peer'; printf 'LISTEN 0 128 0.0.0.0:40556 0.0.0.0:* '; "

@@ -74,7 +74,7 @@ int32_t read_bound(const char *p, size_t size)
     const char *end = p + size;
     p = detail::skip_blanks(p, end);
     end = detail::trim_end(p, end);
-    if (p == end || end - p > 5)
+    if (end - p > 5) // (an empty bound is told apart before)
         return -1;
     int32_t value = 0;
     for (; p != end; ++p) {
@@ -101,7 +101,7 @@ void mark_range(fleet_ranges &t, uint32_t index)
 // True when [min, max] holds no port of a range in use.
 bool apart(const fleet_ranges &t, int32_t min, int32_t max)
 {
-    if (t.owner[min] != 0 || t.owner[max] != 0)
+    if (t.owner[max] != 0) // (owner[min] is looked at first: range_index)
         return false;
     // (Every range lies whole in [min, max] or outside it: one inside starts inside.)
     const int32_t *at = std::lower_bound(t.starts.items, t.starts.items + t.starts.size, min);
@@ -118,8 +118,6 @@ fleet_ranges::~fleet_ranges()
 
 const block_layout *fleet_ranges::range_holding(int32_t port) const
 {
-    if (port < 0 || port > 65535)
-        return nullptr;
     return owner[port] == 0 ? nullptr : &layouts.items[owner[port] - 1];
 }
 
@@ -169,7 +167,8 @@ int64_t range_index(fleet_ranges &t, int32_t min, int32_t max)
         const block_layout &l = t.layouts.items[at - 1];
         return l.port_min == min && l.port_max == max ? at - 1 : -1;
     }
-    if (min == t.fleet.port_min && max == t.fleet.port_max && !t.fleet_in_use) {
+    // (Once in use, the fleet's range is found above.)
+    if (min == t.fleet.port_min && max == t.fleet.port_max) {
         if (!apart(t, min, max))
             return -1;
         t.fleet_in_use = true;

@@ -69,7 +69,7 @@ struct fleet_ranges {
     {
         return owner == nullptr ? layouts.items[0] : layouts.items[owner[first] - 1];
     }
-    // The range that holds `port`, or null (devices placed only).
+    // The range that holds `port` (0 to 65535), or null (devices placed only).
     const block_layout *range_holding(int32_t port) const;
 };
 

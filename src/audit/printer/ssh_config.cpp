@@ -110,7 +110,7 @@ void write_proxy_jump(output &out, uint32_t server, const ssh_config_options &ho
 {
     size_t size = 0;
     // (No inventory with placement columns: no server is named.)
-    const bool placed = how.ranges != nullptr && how.ranges->placed();
+    const bool placed = how.ranges->placed();
     const char *name = placed ? server_name(*how.ranges, server, size) : nullptr;
     if (how.jump == nullptr && size == 0)
         return;
@@ -188,7 +188,7 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         jumps.push(jump);
     }
     // The devices' servers are hosts on the way too: an alias like one would loop.
-    for (size_t i = 0; how.ranges != nullptr && i < how.ranges->server_count(); ++i) {
+    for (size_t i = 0; i < how.ranges->server_count(); ++i) {
         jump_part server{};
         server.host = server_name(*how.ranges, i, server.host_size);
         if (server.host_size != 0)

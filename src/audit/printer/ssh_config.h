@@ -20,7 +20,7 @@ struct ssh_config_options {
     const char *jump;  // ProxyJump's list; null: none
     const char *alias_domain; // the domain aliases with a dot may be in; null: none
     const char *jump_user;    // the user on the devices' servers; null: ssh's own choice
-    const fleet_ranges *ranges; // the devices' servers; a named one ends its ProxyJump
+    const fleet_ranges *ranges; // the devices' servers (never null); a named one ends its ProxyJump
 };
 
 // For each device of `p` (which has a row for every device), in block
