@@ -176,15 +176,19 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
             ++options.server_count;
             return false;
         }
-        options.servers[options.server_count] = value;
-        return is_server_name(value, strlen(value)) && ++options.server_count != 0;
+        if (!is_server_name(value, strlen(value)))
+            return false;
+        options.servers[options.server_count++] = value;
+        return true;
     case takes::overflow:
         if (options.overflow_count == sizeof options.overflow / sizeof *options.overflow) {
             ++options.overflow_count;
             return false;
         }
-        return parse_bounds(value, options.overflow[options.overflow_count]) &&
-               ++options.overflow_count != 0;
+        if (!parse_bounds(value, options.overflow[options.overflow_count]))
+            return false;
+        ++options.overflow_count;
+        return true;
     case takes::user:
         options.jump_user = value;
         return is_login_name(value);

@@ -84,7 +84,7 @@ void keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, s
                        const port_range &range, int64_t blocks, growing_array<port_miss> &misses,
                        const fleet_ranges *ranges)
 {
-    if (ranges != nullptr && ranges->placed()) {
+    if (ranges->placed()) {
         keep_placed_holders(devices, ports, count, *ranges, misses);
         return;
     }

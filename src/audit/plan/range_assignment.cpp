@@ -44,6 +44,20 @@ struct taken_blocks {
     }
 };
 
+// True when the record at `record` of `inv` gives a range or a server.
+bool has_placement(const inventory &inv, const char *record, growing_array<char> &scratch)
+{
+    if (inv.port_min_column == 0 && inv.port_max_column == 0 && inv.server_column == 0)
+        return false;
+    placement_fields fields;
+    read_placement_fields(inv, record, fields, scratch);
+    const auto empty = [](const char *p, size_t size) {
+        return detail::skip_blanks(p, p + size) == p + size;
+    };
+    return !empty(fields.port_min, fields.port_min_size) ||
+           !empty(fields.port_max, fields.port_max_size) || !empty(fields.server, fields.server_size);
+}
+
 template <bool Plain>
 void read_devices(const growing_array<uint64_t> &devices, const fleet &inventories,
                   growing_array<placed_device> &out)
@@ -61,17 +75,8 @@ void read_devices(const growing_array<uint64_t> &devices, const fleet &inventori
         const size_t k = read_device_record<Plain>(inventories, offset_of(device), e, start);
         const inventory &inv = inventories.files[k];
         bool is_new = true;
-        // (A plain inventory has no columns.)
-        if (!Plain && (inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0)) {
-            placement_fields fields;
-            read_placement_fields(inv, start, fields, scratch);
-            const auto empty = [](const char *p, size_t size) {
-                return detail::skip_blanks(p, p + size) == p + size;
-            };
-            is_new = empty(fields.port_min, fields.port_min_size) &&
-                     empty(fields.port_max, fields.port_max_size) &&
-                     empty(fields.server, fields.server_size);
-        }
+        if constexpr (!Plain) // (a plain inventory has no columns)
+            is_new = !has_placement(inv, start, scratch);
         out.push(placed_device{offset_of(device), key_of_address(e.mac, e.mac_size), is_new,
                                server_of(device), first_port_of(device)});
     }

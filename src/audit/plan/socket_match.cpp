@@ -20,7 +20,7 @@ void match_sockets(const growing_array<uint64_t> &devices, const port_range &ran
         const size_t count = end - begin;
         (!connected ? m.not_connected : count > 1 ? m.cannot_tell : m.connected) += count;
     }
-    if (ranges == nullptr || !ranges->placed() || devices.size == 0) {
+    if (!ranges->placed() || devices.size == 0) {
         const int32_t low = range.port_min > 0 ? range.port_min : 0;
         const int32_t high = range.port_max < 65535 ? range.port_max : 65535;
         for (int32_t port = low; port <= high; ++port)

@@ -23,7 +23,7 @@ struct socket_match {
 };
 
 // Matches the sorted, distinct `devices`, placed in `range` (or each in its
-// own of `ranges`), with `m.listening`.
+// own of `ranges`, never null), with `m.listening`.
 void match_sockets(const growing_array<uint64_t> &devices, const port_range &range,
                    const fleet_ranges *ranges, socket_match &m);
 

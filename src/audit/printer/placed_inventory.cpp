@@ -130,6 +130,8 @@ void write_csv(const fleet &inventories, const range_assignment &a, bool with_se
             out.text(names[k]);
         }
     }
+    if (inv.header == nullptr) // (an empty file: the header is all there is)
+        out.text("\n");
     size_t at = 0; // the next new device
     for_each_record(inv, inv.text + inv.records_start, inv.records_line,
                     [&](const entry &e, const char *record) {
@@ -222,7 +224,7 @@ void write_placement_summary(const fleet &inventories, const range_assignment &a
     err.text(devices == 1 ? " device (" : " devices (");
     err.number(static_cast<int64_t>(a.kept));
     err.text(" placed before):");
-    const bool servers = a.choices.size > 0 && a.choices.items[a.choices.size - 1].server != 0;
+    const bool servers = a.choices.items[a.choices.size - 1].server != 0; // (one choice at least)
     uint32_t server = UINT32_MAX; // the server said last
     for (size_t c = 0; c < a.choices.size; ++c) {
         const range_choice &choice = a.choices.items[c];

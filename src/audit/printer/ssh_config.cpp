@@ -268,8 +268,9 @@ bool find_alias_columns(const fleet &inventories, const ssh_config_options &how,
 const char *way_hosts(const ssh_config_options &how)
 {
     size_t size = 0;
-    const bool named = how.ranges != nullptr && how.ranges->server_count() > 0 &&
-                       (how.ranges->server_count() > 1 || (server_name(*how.ranges, 0, size), size != 0));
+    // (Server 0 is unnamed unless --server named it; the others are named.)
+    const bool named =
+        how.ranges->server_count() > 1 || (server_name(*how.ranges, 0, size), size != 0);
     return !named ? "a host of --jump" : how.jump != nullptr ? "a host of --jump or a server"
                                                              : "a server of the fleet";
 }
