@@ -24,7 +24,7 @@ bool precedes_block_of(int32_t first_port, uint64_t device)
 // or 0 with why none does (end: past the last whole block).
 int32_t block_holding(const block_layout *layout, int64_t port, port_miss &why)
 {
-    const bool outside = layout == nullptr || port < layout->port_min || port > layout->port_max;
+    const bool outside = layout == nullptr; // (a range found holds the port)
     const int64_t first = outside ? 0 : layout->first_port;
     const int64_t block_size = outside ? 2 : 2 * int64_t{layout->port_count};
     const int64_t end = outside ? 0 : first + block_size * static_cast<int64_t>(layout->blocks);

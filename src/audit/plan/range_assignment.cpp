@@ -47,15 +47,15 @@ struct taken_blocks {
 // True when the record at `record` of `inv` gives a range or a server.
 bool has_placement(const inventory &inv, const char *record, growing_array<char> &scratch)
 {
-    if (inv.port_min_column == 0 && inv.port_max_column == 0 && inv.server_column == 0)
+    // (port_max alone places nothing: the bounds go together, as loading checked.)
+    if (inv.port_min_column == 0 && inv.server_column == 0)
         return false;
     placement_fields fields;
     read_placement_fields(inv, record, fields, scratch);
     const auto empty = [](const char *p, size_t size) {
         return detail::skip_blanks(p, p + size) == p + size;
     };
-    return !empty(fields.port_min, fields.port_min_size) ||
-           !empty(fields.port_max, fields.port_max_size) || !empty(fields.server, fields.server_size);
+    return !empty(fields.port_min, fields.port_min_size) || !empty(fields.server, fields.server_size);
 }
 
 template <bool Plain>
