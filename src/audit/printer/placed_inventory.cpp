@@ -61,7 +61,8 @@ struct placement_out {
         size_t size;
         const char *name = server_name(t, c.server, size);
         sizes[2] = size; // (a host name, at most 253 bytes)
-        memcpy(text[2], name, size);
+        if (size != 0) // (no name: no text to copy from)
+            memcpy(text[2], name, size);
     }
 };
 
