@@ -111,7 +111,7 @@ add_device() {
 }
 # Each device: name, number, MAC address, client, shell. d5's key leaves the
 # same remainder as d1's (1 and 251 modulo 250 blocks), and d6's as d2's:
-# they share blocks.
+# they share blocks. d7's leaves d3's, and joins the fleet later, placed.
 devices=(
   "d1 1 52:54:00:00:00:01 ssh dash"
   "d2 2 52:54:00:00:00:02 dbclient ash"
@@ -119,6 +119,7 @@ devices=(
   "d4 4 52:54:00:00:00:04 dbclient dash"
   "d5 5 52:54:00:00:00:fb ssh dash"
   "d6 6 52:54:00:00:00:fc dbclient ash"
+  "d7 7 52:54:00:00:00:fd ssh ash"
 )
 for device in "${devices[@]}"; do
   read -r name n mac _ <<<"$device"
@@ -163,7 +164,7 @@ for device in "${devices[@]}"; do
     dropbearkey -t ed25519 -f "$work/$name/id" >/dev/null 2>&1
     key=$(dropbearkey -y -f "$work/$name/id" | grep '^ssh-' | cut -d' ' -f1,2)
   fi
-  echo "$mac,$name,$key" >>"$work/fleet.csv"
+  if [ "$name" = d7 ]; then echo "$mac,$name,$key" >"$work/d7.row"; else echo "$mac,$name,$key" >>"$work/fleet.csv"; fi
   echo "198.18.$n.1 $(cut -d' ' -f1,2 "$work/host_key.pub")" >>"$work/known_hosts"
 done
 
@@ -339,17 +340,17 @@ in_server "$build/portslot-audit" --csv --alias-field name --ssh-config "$work/f
   >"$work/hosts.conf" 2>"$work/hosts.err"
 check "--ssh-config: a block a device, status 1 for the shared blocks" \
   test "$?-$(grep -c '^Host ' "$work/hosts.conf")" = "1-6"
-for device in "${devices[@]}"; do
+for device in "${devices[@]::6}"; do
   read -r name _ mac _ <<<"$device"
   check "ssh -G reads $name's block" test "$(ssh -G -F "$work/hosts.conf" "$name" |
     grep -E '^(hostname|port|hostkeyalias) ' | sort | tr '\n' ' ')" = \
     "hostkeyalias $mac hostname localhost port $(port_of "$mac") "
 done
 echo "52:54:00:00:00:04 $(cut -d' ' -f1,2 "$work/d4/host_key.pub")" >"$work/admin_known_hosts"
-admin_ssh() { # known-hosts command...
+admin_ssh() { # known-hosts command... (with $conf: that fragment)
   local known=$1
   shift
-  in_server ssh -F "$work/hosts.conf" -i "$work/admin" -o IdentitiesOnly=yes -o BatchMode=yes \
+  in_server ssh -F "${conf:-$work/hosts.conf}" -i "$work/admin" -o IdentitiesOnly=yes -o BatchMode=yes \
     -o StrictHostKeyChecking=yes -o UserKnownHostsFile="$known" \
     -o GlobalKnownHostsFile=/dev/null -o ConnectTimeout=10 -l admin "$@"
 }
@@ -357,6 +358,52 @@ check "ssh -F FILE d4 reaches d4's own sshd through the tunnel" \
   test "$(admin_ssh "$work/admin_known_hosts" d4 echo reached 2>"$work/admin.err")" = reached
 echo "52:54:00:00:00:04 $(cut -d' ' -f1,2 "$work/host_key.pub")" >"$work/admin_wrong_hosts"
 check "another key under d4's address is refused" fails admin_ssh "$work/admin_wrong_hosts" d4 true
+
+# A device placed in an overflow range: d7 joins the fleet, its block in the
+# fleet's range is d3's, so --place gives it a range of its own (and d5 and
+# d6 theirs). Given the options the README's command prints for it, it
+# listens on its own port, the authorized_keys line lets its key listen there
+# and nowhere else, and the administrator reaches its sshd by name.
+cat "$work/fleet.csv" "$work/d7.row" >"$work/joined.csv"
+"$build/portslot-audit" --csv --place --overflow 41100-41199 "$work/joined.csv" \
+  >"$work/placed.csv" 2>"$work/place.err"
+check "--place: d5, d6 and d7 given a setting, none placed nowhere (status $?)" \
+  grep -q "4 in the fleet's range 40000-41000, 3 in 41100-41199; 3 with a setting, 0 placed nowhere" "$work/place.err"
+d7_options=$("$build/portslot-audit" --csv --json --all "$work/placed.csv" | jq -r --argjson min 40000 --argjson max 41000 \
+  'select(.type == "device" and (.port_min != $min or .port_max != $max)) | "\(.mac) --port-min \(.port_min) --port-max \(.port_max)"' |
+  sed -n 's/^52:54:00:00:00:fd //p')
+check "d7's options, as the README prints them" test "$d7_options" = "--port-min 41100 --port-max 41199"
+# shellcheck disable=SC2086 # (the options' words)
+d7_port=$("$build/portslot" $d7_options --port-num 1 52:54:00:00:00:fd)
+"$build/portslot-audit" --csv --authorized-keys key "$work/placed.csv" >"$work/authorized_keys" 2>"$work/keys.err"
+check "the placed fleet's authorized_keys: 7 lines, no block shared (status $?)" test "$?-$(wc -l <"$work/authorized_keys")" = "0-7"
+check "d7's key may listen on its own ports and no other" test \
+  "$(grep "$(cut -d' ' -f2 "$work/d7/id.pub")" "$work/authorized_keys" | grep -o 'permitlisten="[^"]*"' | tr '\n' ' ')" = \
+  "permitlisten=\"localhost:$d7_port\" permitlisten=\"localhost:$((d7_port + 2))\" "
+ssh-keygen -q -t ed25519 -N '' -f "$work/d7/host_key"
+printf '%s\n' "ListenAddress 127.0.0.1:2222" "HostKey $work/d7/host_key" "PidFile none" \
+  "StrictModes no" "UsePAM no" "AuthorizedKeysFile $work/admin.pub" >"$work/d7/sshd_config"
+in_device d7 "$sshd" -D -e -f "$work/d7/sshd_config" 2>"$work/d7/sshd.log" &
+pids+=($!)
+# shellcheck disable=SC2086 # (the options' words)
+tunnel d7 --known-hosts "$work/known_hosts" $d7_options --forward 2222 >"$work/d7.log" 2>&1 &
+pids+=($!)
+check "d7 listens on its own port $d7_port" wait_for 150 listening "$d7_port"
+check "  and d3 still holds the block d7 would have taken ($(port_of 52:54:00:00:00:fd))" \
+  test "$(answer "$(port_of 52:54:00:00:00:fd)")" = d3
+in_device d7 env -i PATH="$bin" HOME="$work/d7" ssh -i "$work/d7/id" -o IdentitiesOnly=yes -o BatchMode=yes \
+  -o StrictHostKeyChecking=yes -o "UserKnownHostsFile=$work/known_hosts" -o ExitOnForwardFailure=yes \
+  -o ConnectTimeout=5 -N -R "localhost:$(port_of 52:54:00:00:00:03 2):localhost:7000" tunnel@198.18.7.1 >"$work/d7-bind.log" 2>&1
+check "d7's key cannot bind a port of its block in the fleet's range" \
+  grep -q "remote port forwarding failed for listen port $(port_of 52:54:00:00:00:03 2)" "$work/d7-bind.log"
+in_server "$build/portslot-audit" --listening --json --csv "$work/placed.csv" >"$work/placed-listening.json" 2>/dev/null
+check "--listening on the placed fleet: d7 alone on its port, connected" test \
+  "$(jq -r 'select(.type == "device" and .mac == "52:54:00:00:00:fd") | "\(.shared) \(.listening)"' "$work/placed-listening.json" | tr -d '\n')" = \
+  "false [$d7_port]"
+in_server "$build/portslot-audit" --csv --alias-field name --ssh-config "$work/placed.csv" >"$work/placed.conf" 2>/dev/null
+echo "52:54:00:00:00:fd $(cut -d' ' -f1,2 "$work/d7/host_key.pub")" >"$work/d7_known_hosts"
+check "ssh -F FILE d7 reaches d7's own sshd through its port in the overflow range" \
+  test "$(conf=$work/placed.conf admin_ssh "$work/d7_known_hosts" d7 echo reached 2>"$work/admin-d7.err")" = reached
 
 # With its key, a device can only listen on its own ports: not bind another
 # device's, run a command, or reach another device's port (-W, -L).
