@@ -21,6 +21,9 @@ complete -c portslot-audit -l ssh-port-num -x -d "With --ssh-config, the block's
 complete -c portslot-audit -l jump -x -d 'With --ssh-config, reach the devices through this server (ProxyJump)'
 complete -c portslot-audit -l alias-domain -x -d 'With --ssh-config, take labels with a dot as aliases only in this domain'
 complete -c portslot-audit -l authorized-keys -x -d "Write authorized_keys from each device's key in this field"
+complete -c portslot-audit -l known-hosts -d "Write known_hosts from each device's host key"
+complete -c portslot-audit -l host-key-field -x -d 'With --known-hosts or --ssh-config, the field or column of the host keys'
+complete -c portslot-audit -l known-hosts-file -r -F -d 'With --ssh-config, the known_hosts file that pins the devices'
 complete -c portslot-audit -l place -d "Write the inventory back with each new device's range and server"
 complete -c portslot-audit -l overflow -x -d "With --place, an overflow range MIN-MAX after the fleet's range"
 complete -c portslot-audit -l server -x -a '(__fish_print_hostnames)' -d 'A server to place devices on; in other modes, only its devices'

@@ -90,6 +90,19 @@ bool is_login_name(const char *text)
     return true;
 }
 
+// A path ssh_config takes as one word, as written: not empty, no blank,
+// quote, '%' (a token ssh would expand) or control byte.
+bool is_ssh_config_word(const char *text)
+{
+    if (*text == '\0')
+        return false;
+    for (; *text != '\0'; ++text)
+        if (*text == ' ' || *text == '"' || *text == '\'' || *text == '%' ||
+            static_cast<unsigned char>(*text) < 0x20 || *text == 0x7f)
+            return false;
+    return true;
+}
+
 // One byte, and none that ends a line or quotes a CSV field.
 bool parse_delimiter(const char *text, char &delimiter)
 {
@@ -104,7 +117,7 @@ bool parse_delimiter(const char *text, char &delimiter)
 namespace {
 
 // The options, and what each takes.
-enum class takes { nothing, number, port, field, key_field, alias_field, jump, domain, delimiter, name, column, server, overflow, user };
+enum class takes { nothing, number, port, field, key_field, alias_field, jump, domain, delimiter, name, column, server, overflow, user, host_key_field, path };
 struct option_spec {
     const char *name;
     takes what;
@@ -143,6 +156,9 @@ constexpr option_spec known_options[] = {
     {"--overflow", takes::overflow, nullptr, nullptr, parsed_command::not_a_range},
     {"--server", takes::server, nullptr, nullptr, parsed_command::not_a_host},
     {"--jump-user", takes::user, nullptr, nullptr, parsed_command::not_a_user},
+    {"--known-hosts", takes::nothing, &audit_options::known_hosts, nullptr, {}},
+    {"--host-key-field", takes::host_key_field, nullptr, nullptr, parsed_command::not_a_field},
+    {"--known-hosts-file", takes::path, nullptr, nullptr, parsed_command::not_a_path},
 };
 
 const option_spec *option_named(const char *name, size_t size)
@@ -198,6 +214,11 @@ bool take_value(const option_spec &option, const char *value, audit_options &opt
         return parse_field(value, options.field, options.field_name);
     case takes::key_field:
         return parse_field(value, options.key_field, options.key_field_name);
+    case takes::host_key_field:
+        return parse_field(value, options.host_key_field, options.host_key_field_name);
+    case takes::path:
+        options.known_hosts_file = value;
+        return is_ssh_config_word(value);
     case takes::delimiter:
         return parse_delimiter(value, options.delimiter);
     case takes::column: {

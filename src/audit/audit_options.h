@@ -39,6 +39,14 @@ struct audit_options {
     // null when not given.
     uint32_t key_field = 0;
     const char *key_field_name = nullptr;
+    // --known-hosts: the administrator's known_hosts, a line a device, its
+    // host key from field `host_key_field` (or the column
+    // `host_key_field_name`; 0 and null: a CSV column named host_key), which
+    // --ssh-config pins too, naming `known_hosts_file`.
+    bool known_hosts = false;
+    uint32_t host_key_field = 0;
+    const char *host_key_field_name = nullptr;
+    const char *known_hosts_file = nullptr;
     // Where a line's address is: field `field` (from 1), or with --csv the
     // column named `field_name`; fields split at `delimiter`, or at runs of
     // blanks when it is 0. With --csv and neither, the column is found by
@@ -83,6 +91,7 @@ struct parsed_command {
         not_a_host,
         not_a_range,
         not_a_user,
+        not_a_path,
         needs_csv,
         needs_other, // `name` goes only with `value`
         too_many, // `name` given more often than it may be

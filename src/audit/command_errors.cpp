@@ -96,6 +96,10 @@ void write_command_error(const parsed_command &command, output &err)
     case parsed_command::not_a_user:
         write_invalid_value(command, "not a login name (letters, digits, '.', '_' and '-')", err);
         break;
+    case parsed_command::not_a_path:
+        write_invalid_value(command, "ssh_config would read it otherwise (empty, or a blank, a"
+                                     " quote, '%' or a control byte in it)", err);
+        break;
     case parsed_command::needs_other:
         err.bytes(command.name, command.name_size);
         err.text(" goes only with ");

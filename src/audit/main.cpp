@@ -15,6 +15,7 @@
 
 #include "audit_options.h"
 #include "authorized_keys.h"
+#include "known_hosts.h"
 #include "block_sort.h"
 #include "duplicate_report.h"
 #include "ephemeral_warning.h"
@@ -148,6 +149,18 @@ int write_keys(loaded_fleet &loaded, const key_field &keys, const port_range &ra
     return exit_status(loaded.complete && keys_read, p.summary.shared_blocks > 0, out, err);
 }
 
+// --known-hosts: a line for every device of `loaded` that has a host key.
+int write_host_keys(const audit_options &options, loaded_fleet &loaded, const port_range &range,
+                    output &out, output &err)
+{
+    const plan p = make_plan(loaded.devices, range, rows_of::every_device, nullptr, &loaded.ranges);
+    err.flush();
+    const host_key_choice where{options.host_key_field, options.host_key_field_name};
+    const bool keys_read = write_known_hosts(p, loaded.view(), where, out, err);
+    check_unchanged(loaded);
+    return exit_status(loaded.complete && keys_read, p.summary.shared_blocks > 0, out, err);
+}
+
 // --ssh-config: a Host block for every device of `loaded`.
 int write_hosts(const audit_options &options, loaded_fleet &loaded, const port_range &range,
                 output &out, output &err)
@@ -156,7 +169,9 @@ int write_hosts(const audit_options &options, loaded_fleet &loaded, const port_r
     const ssh_config_options how{options.alias_field, options.alias_field_name,
                                  options.ssh_port_num,
                                  options.jump, options.alias_domain,
-                                 options.jump_user, &loaded.ranges};
+                                 options.jump_user, &loaded.ranges,
+                                 options.host_key_field, options.host_key_field_name,
+                                 options.known_hosts_file};
     const bool written = write_ssh_config(p, loaded.view(), how, out, err);
     check_unchanged(loaded);
     return exit_status(loaded.complete && written, p.summary.shared_blocks > 0, out, err);
@@ -353,6 +368,9 @@ int audit(const audit_options &options, output &out, output &err)
     // --authorized-keys: a line for each device, and nothing else on the output.
     if (options.key_field != 0 || options.key_field_name != nullptr)
         return write_keys(loaded, {options.key_field, options.key_field_name}, range, out, err);
+    // --known-hosts: a line for each device's host key, and nothing else.
+    if (options.known_hosts)
+        return write_host_keys(options, loaded, range, out, err);
     // --ssh-config: a Host block for each device, and nothing else.
     if (options.ssh_config)
         return write_hosts(options, loaded, range, out, err);

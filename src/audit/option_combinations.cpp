@@ -52,6 +52,40 @@ bool settle_ssh_config(parsed_command &command)
     return fail(parsed_command::conflicting, "--ssh-config", other);
 }
 
+// --known-hosts and the host keys' options, and what they cannot be used
+// with; true when `command` was refused.
+bool settle_known_hosts(parsed_command &command)
+{
+    const audit_options &options = command.options;
+    const auto fail = [&](parsed_command::error_kinds kind, const char *name, const char *value) {
+        refuse(command, kind, name, strlen(name), value);
+        return true;
+    };
+    const bool host_keys = options.host_key_field != 0 || options.host_key_field_name != nullptr;
+    if (options.host_key_field_name != nullptr && !options.csv)
+        return fail(parsed_command::needs_csv, "--host-key-field", options.host_key_field_name);
+    if (host_keys && !options.known_hosts && !options.ssh_config)
+        return fail(parsed_command::needs_other, "--host-key-field", "--known-hosts or --ssh-config");
+    if (options.known_hosts_file != nullptr && !options.ssh_config)
+        return fail(parsed_command::needs_other, "--known-hosts-file", "--ssh-config");
+    if (!options.known_hosts)
+        return false;
+    if (!options.csv && !host_keys)
+        return fail(parsed_command::needs_other, "--known-hosts",
+                    "--csv (a host_key column) or --host-key-field");
+    const bool keys = options.key_field != 0 || options.key_field_name != nullptr;
+    const char *other = keys                       ? "--authorized-keys"
+                        : options.ssh_config       ? "--ssh-config"
+                        : options.place            ? "--place"
+                        : options.suggest          ? "--suggest"
+                        : options.port_queries > 0 ? "--port"
+                        : options.sockets != nullptr ? "--sockets"
+                        : options.listening        ? "--listening"
+                        : options.json             ? "--json"
+                                                   : nullptr;
+    return other != nullptr && fail(parsed_command::conflicting, "--known-hosts", other);
+}
+
 // --place's own options, and the modes it cannot be used with; true when
 // `command` was refused.
 bool settle_place(parsed_command &command)
@@ -111,7 +145,7 @@ void settle(parsed_command &command, const char **files)
                     : options.port_queries > 0 ? "--port"
                     : options.listening        ? listening
                                                : "--json");
-    if (settle_ssh_config(command) || settle_place(command))
+    if (settle_known_hosts(command) || settle_ssh_config(command) || settle_place(command))
         return;
     if (options.metrics != nullptr && !options.listening)
         return fail(parsed_command::needs_other, "--metrics", 9, "--listening or --sockets");

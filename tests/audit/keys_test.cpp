@@ -175,7 +175,44 @@ INSTANTIATE_TEST_SUITE_P(
                 ed25519_key(3) + " 00:00:00:00:00:03\n",
             "portslot-audit: warning: 4 devices share 2 blocks, and each of their keys may "
             "listen on the others' ports:\n  40000: @k:3 @k:4\n  40002: @k:1 @k:2\n",
-            1}),
+            1},
+        // The administrator's known_hosts: a line a device under its address,
+        // its label the comment (the columns dropped left out, a control byte
+        // a space); a security key, a certificate and a key two devices hold
+        // are refused, a device without one counted.
+        audit_case{"known_hosts_from_csv",
+                   {"--csv", "--known-hosts", "--drop-column", "key", "@k"},
+                   {{"k", "mac,name,Host Key,key\n52:54:00:00:00:01,gw\x1b" "1," + ed25519 +
+                              " comment," + ed25519_key(1) + "\n52:54:00:00:00:02,cam,,x\n"
+                              "52:54:00:00:00:03,sk,sk-ssh-ed25519@openssh.com AAAAGnNrLXNzaC1lZDI1NTE5QG9wZW5zc2guY29tAAAAIAABAgMEBQYHCAkKCwwNDg8QERITFBUWFxgZGhscHR4fAAAABHNzaDo=\n"
+                              "52:54:00:00:00:04,cert,ssh-ed25519-cert-v01@openssh.com AAAA\n"
+                              "00:00:00:00:00:05,twin," + ed25519_key(6) + "\n00:00:00:00:00:06,twin," +
+                              ed25519_key(6) + "\n00:00:00:00:00:fb,d5," + ecdsa + "\n"}},
+                   "52:54:00:00:00:01 " + ed25519 + " gw 1\n00:00:00:00:00:fb " + ecdsa + " d5\n",
+                   "@k:4: not a host key ssh takes: a security key's type, which is a user's key "
+                   "and never a host's\n@k:5: not a host key ssh takes: a certificate, not the "
+                   "host's key itself\n@k:6: the same host key as @k:7, so neither device's line "
+                   "is written: ssh could not tell them apart\n@k:7: the same host key as @k:6, so "
+                   "neither device's line is written: ssh could not tell them apart\n"
+                   "portslot-audit: warning: 2 devices share 1 block, and only the one connected "
+                   "answers on their port (its host key says which):\n  40004: @k:2 @k:8\n"
+                   "portslot-audit: warning: 1 device has no host key in the inventory, and no "
+                   "line here (ssh cannot tell such a device from another on its port)\n",
+                   2},
+        // Fields split at blanks: TYPE BASE64 from the field named, before the
+        // tunnel key; a CSV file without the column is said.
+        audit_case{"known_hosts_blank_fields",
+                   {"--known-hosts", "--host-key-field", "2", "@b"},
+                   {{"b", "52:54:00:00:00:01 " + ed25519 + " " + ed25519_key(1) + " x\n"}},
+                   "52:54:00:00:00:01 " + ed25519 + "\n",
+                   "",
+                   0},
+        audit_case{"known_hosts_without_column",
+                   {"--csv", "--known-hosts", "@n"},
+                   {{"n", "mac,name\n52:54:00:00:00:01,x\n"}},
+                   "",
+                   "portslot-audit: @n: no column named \"host_key\" for the host keys\n",
+                   2}),
     case_name);
 
 // A key's text from its fields, each an SSH string, in canonical base64.

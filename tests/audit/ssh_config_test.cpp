@@ -156,7 +156,28 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"s", "mac,n,server\n" "aa:bb:cc:dd:ee:ff,gw,gw\n" "00:00:00:00:00:8b,b,2001:db8::1\n"}},
                    "Host aabbccddeeff\n" "    HostName localhost\n" "    Port 40556\n" "    HostKeyAlias aa:bb:cc:dd:ee:ff\n" "    ProxyJump gw\n" "\n" "Host b\n" "    HostName localhost\n" "    Port 40556\n" "    HostKeyAlias 00:00:00:00:00:8b\n" "    ProxyJump [2001:db8::1]\n",
                    "@s:2: alias \"gw\" names a server of the fleet; this device is aabbccddeeff\n",
-                   0}),
+                   0},
+        // With host keys, a device that has one is pinned to the known_hosts
+        // file; one without keeps ssh's own settings, said in its block. A
+        // column asked for that an inventory lacks is said.
+        audit_case{"hosts_pinned_to_their_keys",
+                   {"--csv", "--ssh-config", "--known-hosts-file", "/etc/ssh/fleet", "@k", "@n"},
+                   {{"k", "mac,name,host_key\naa:bb:cc:dd:ee:ff,gw," + ed25519 + "\n00:00:00:00:00:01,cam, \n"},
+                    {"n", "mac,name\n00:00:00:00:00:02,x\n"}},
+                   "Host cam\n    HostName localhost\n    Port 40004\n    HostKeyAlias 00:00:00:00:00:01\n"
+                   "    # no host key in the inventory: ssh's own settings decide at first contact\n\n"
+                   "Host x\n    HostName localhost\n    Port 40008\n    HostKeyAlias 00:00:00:00:00:02\n"
+                   "    # no host key in the inventory: ssh's own settings decide at first contact\n\n"
+                   "Host gw\n    HostName localhost\n    Port 40556\n    HostKeyAlias aa:bb:cc:dd:ee:ff\n"
+                   "    UserKnownHostsFile /etc/ssh/fleet\n    StrictHostKeyChecking yes\n",
+                   "",
+                   0},
+        audit_case{"hosts_without_the_host_key_column",
+                   {"--csv", "--ssh-config", "--host-key-field", "hk", "@n"},
+                   {{"n", "mac,name\n00:00:00:00:00:02,x\n"}},
+                   "Host x\n    HostName localhost\n    Port 40008\n    HostKeyAlias 00:00:00:00:00:02\n",
+                   "portslot-audit: @n: no column named \"hk\" for the host keys\n",
+                   2}),
     case_name);
 
 TEST(host_aliases, names_ssh_takes_for_one_device)

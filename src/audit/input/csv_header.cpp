@@ -48,9 +48,10 @@ bool is_address_name(const char *start, const char *stop)
     return is_folded_name(start, stop, {"mac", "macaddress", "hwaddr", "hardwareaddress"});
 }
 
-// The columns that place the devices: port_min, port_max and server, named
-// as the address column is (the first of each name).
-void find_placement_columns(inventory &inv)
+// The columns found by their names, as the address column is (the first of
+// each name): port_min, port_max and server, which place the devices, and
+// host_key.
+void find_named_columns(inventory &inv)
 {
     walk_csv_fields(inv.header, inv.header + inv.header_size, inv.format.delimiter,
                     [&](uint32_t column, const char *start, const char *stop) {
@@ -59,6 +60,7 @@ void find_placement_columns(inventory &inv)
                         uint32_t *const which = is_folded_name(start, stop, {"portmin"})   ? &inv.port_min_column
                                                 : is_folded_name(start, stop, {"portmax"}) ? &inv.port_max_column
                                                 : is_folded_name(start, stop, {"server"})  ? &inv.server_column
+                                                : is_folded_name(start, stop, {"hostkey"}) ? &inv.host_key_column
                                                                                            : nullptr;
                         if (which != nullptr && *which == 0)
                             *which = column;
@@ -184,7 +186,7 @@ unsigned char read_csv_header(inventory &inv, const char *name, uint64_t &header
             no_column(inv, name);
         inv.format.field = found;
     }
-    find_placement_columns(inv);
+    find_named_columns(inv);
     return no_fault;
 }
 

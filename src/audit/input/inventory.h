@@ -36,6 +36,7 @@ struct inventory {
     size_t dropped_count = 0;
     // Columns that place its devices (CSV), from 1; 0 where there is none.
     uint32_t port_min_column = 0, port_max_column = 0, server_column = 0;
+    uint32_t host_key_column = 0; // the devices' host keys (CSV), from 1; 0: none
     size_t records_start = 0; // the offset of its first record
     uint64_t records_line = 1;
 };

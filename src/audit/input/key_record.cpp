@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "inventory_records.h"
+#include "label_columns.h"
 
 namespace portslot::audit {
 
@@ -29,7 +30,8 @@ void add_to_label(key_record &g, const char *text, size_t size)
 
 } // namespace
 
-void read_key_record(const inventory &inv, const char *record, uint32_t key_column, key_record &g)
+void read_key_record(const inventory &inv, const char *record, uint32_t key_column, key_record &g,
+                     bool drop)
 {
     g.key.size = g.label.size = 0;
     g.has_key = false;
@@ -59,7 +61,7 @@ void read_key_record(const inventory &inv, const char *record, uint32_t key_colu
                 return;
             append(value, p, static_cast<size_t>(stop - p));
         }
-        if (column != key_column && column != format.field)
+        if (column != key_column && column != format.field && !(drop && is_dropped(inv, column)))
             add_to_label(g, g.field.items, g.field.size);
         g.has_key = g.has_key || column == key_column;
         if (format.kind == record_format::csv || format.delimiter != 0) {

@@ -19,9 +19,11 @@ struct key_record {
 
 // Reads the key (field `key_column`; with fields split at blanks, the rest
 // of the line) and the label (the other fields but the address, trimmed,
-// the empty ones left out, joined by spaces; CSV fields by their values) of
-// the record at `record` of `inv` into `g`.
-void read_key_record(const inventory &inv, const char *record, uint32_t key_column, key_record &g);
+// the empty ones left out, joined by spaces; CSV fields by their values; with
+// `drop`, without the columns `inv` drops) of the record at `record` of `inv`
+// into `g`.
+void read_key_record(const inventory &inv, const char *record, uint32_t key_column, key_record &g,
+                     bool drop = false);
 
 } // namespace portslot::audit
 

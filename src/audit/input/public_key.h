@@ -25,6 +25,8 @@ enum class key_fault : unsigned char {
     not_on_curve,   // an ECDSA point that is not on its curve
     rsa_negative,   // an RSA number below zero
     rsa_size,       // an RSA modulus outside 1024 to 16384 bits
+    security_key,   // (a host key) a security key's type
+    certificate,    // (a host key) a certificate, not a key
 };
 
 struct public_key {

@@ -16,7 +16,7 @@ bool is_space(char c)
 }
 
 // What a refusal says after the record's place.
-void write_refusal(output &err, const key_line &line, const char *texts)
+void write_refusal(output &err, const key_line &line, const char *texts, key_use use)
 {
     static constexpr const char *faults[] = {
         "",
@@ -34,23 +34,28 @@ void write_refusal(output &err, const key_line &line, const char *texts)
         "its point is not on its curve",
         "an RSA number below zero",
         "an RSA modulus must be 1024 to 16384 bits",
+        "a security key's type, which is a user's key and never a host's",
+        "a certificate, not the host's key itself",
     };
-    static_assert(std::size(faults) == static_cast<size_t>(key_fault::rsa_size) + 1);
+    static_assert(std::size(faults) == static_cast<size_t>(key_fault::certificate) + 1);
+    const bool host = use == key_use::host;
     switch (line.why) {
     case refusal::no_key:
         err.text(": no public key\n");
         return;
     case refusal::control_in_key:
-        err.text(": a control byte in the key field\n");
+        err.text(host ? ": a control byte in the host key field\n"
+                      : ": a control byte in the key field\n");
         return;
     case refusal::address:
         err.text(": the address is not a plain MAC address (12 hexadecimal digits, colons"
-                 " aside); no key line for it\n");
+                 " aside); ");
+        err.text(host ? "no known_hosts line for it\n" : "no key line for it\n");
         return;
     default: // bad_key (same_key is said with its other place, by the caller)
         break;
     }
-    err.text(": not a public key sshd takes: ");
+    err.text(host ? ": not a host key ssh takes: " : ": not a public key sshd takes: ");
     if (line.fault != key_fault::unknown_type) {
         err.text(faults[static_cast<int>(line.fault)]);
         err.text("\n");
@@ -76,7 +81,8 @@ uint64_t line_of(const growing_array<uint64_t> &offsets, const growing_array<uin
 
 // For each shared block, its first port and the places of its devices.
 template <class Place>
-void write_shared_blocks(const growing_array<key_line> &lines, const Place &place, output &err)
+void write_shared_blocks(const growing_array<key_line> &lines, const Place &place, key_use use,
+                         output &err)
 {
     uint64_t devices = 0, blocks = 0;
     for (size_t i = 0; i < lines.size; ++i)
@@ -90,7 +96,10 @@ void write_shared_blocks(const growing_array<key_line> &lines, const Place &plac
         err.text(" devices share ");
         err.number(static_cast<int64_t>(blocks));
         err.text(blocks == 1 ? " block" : " blocks");
-        err.text(", and each of their keys may listen on the others' ports:\n");
+        err.text(use == key_use::host
+                     ? ", and only the one connected answers on their port (its host key says"
+                       " which):\n"
+                     : ", and each of their keys may listen on the others' ports:\n");
         for (size_t i = 0; i < lines.size; ++i) {
             const key_line &line = lines.items[i];
             if (!line.shared)
@@ -113,12 +122,16 @@ void write_shared_blocks(const growing_array<key_line> &lines, const Place &plac
 } // namespace
 
 bool write_key_diagnostics(const growing_array<key_line> &lines, const fleet &inventories,
-                           const char *texts, output &err)
+                           const char *texts, key_use use, output &err)
 {
+    // (A device without a host key is counted, not refused.)
+    const auto refused = [use](const key_line &line) {
+        return line.why != refusal::none && (use == key_use::tunnel || line.why != refusal::no_key);
+    };
     growing_array<uint64_t> offsets;
     for (size_t i = 0; i < lines.size; ++i) {
         const key_line &line = lines.items[i];
-        if (line.why != refusal::none || line.shared)
+        if (refused(line) || line.shared)
             offsets.push(line.offset);
     }
     if (offsets.size == 0)
@@ -133,25 +146,27 @@ bool write_key_diagnostics(const growing_array<key_line> &lines, const fleet &in
                     line_of(offsets, numbers, offset));
     };
     // The refusals by place (the lines are in block order).
-    growing_array<const key_line *> refused;
+    growing_array<const key_line *> said;
     for (size_t i = 0; i < lines.size; ++i)
-        if (lines.items[i].why != refusal::none)
-            refused.push(lines.items + i);
-    std::sort(refused.items, refused.items + refused.size,
+        if (refused(lines.items[i]))
+            said.push(lines.items + i);
+    std::sort(said.items, said.items + said.size,
               [](const key_line *a, const key_line *b) { return a->offset < b->offset; });
-    for (size_t k = 0; k < refused.size; ++k) {
-        const key_line &line = *refused.items[k];
+    for (size_t k = 0; k < said.size; ++k) {
+        const key_line &line = *said.items[k];
         place(line.offset);
         if (line.why == refusal::same_key) {
-            err.text(": the same public key as ");
+            err.text(use == key_use::host ? ": the same host key as " : ": the same public key as ");
             place(line.other);
-            err.text(", so neither device's line is written: a key must be one device's\n");
+            err.text(use == key_use::host
+                         ? ", so neither device's line is written: ssh could not tell them apart\n"
+                         : ", so neither device's line is written: a key must be one device's\n");
         } else {
-            write_refusal(err, line, texts);
+            write_refusal(err, line, texts, use);
         }
     }
-    write_shared_blocks(lines, place, err);
-    return refused.size == 0;
+    write_shared_blocks(lines, place, use, err);
+    return said.size == 0;
 }
 
 } // namespace portslot::audit

@@ -1,5 +1,6 @@
-// The lines of authorized_keys as they are gathered, before any is written,
-// and what is said of those refused and of the devices that share a block.
+// The lines of authorized_keys and known_hosts as they are gathered, before
+// any is written, and what is said of those refused and of the devices that
+// share a block.
 #ifndef PORTSLOT_AUDIT_KEY_LINES_H
 #define PORTSLOT_AUDIT_KEY_LINES_H
 
@@ -8,7 +9,9 @@
 
 #include "fleet.h"
 #include "growing_array.h"
+#include "key_record.h"
 #include "output.h"
+#include "plan.h"
 #include "public_key.h"
 
 namespace portslot::audit {
@@ -33,13 +36,30 @@ struct key_line {
     key_fault fault;
     size_t key, key_size;         // the key field's text in `texts`
     size_t comment, comment_size; // address and label, in `texts`
+    size_t mac;                   // (a host) its address, 17 bytes in `texts`
     uint64_t other;               // same_key: the record that holds it first
 };
 
+// What the keys are for: the tunnel account's authorized_keys (the devices'
+// own keys), or the administrator's known_hosts (their host keys).
+enum class key_use : unsigned char { tunnel, host };
+
+// The line of every device of `p` whose inventory has a key column (the
+// `columns` of `inventories`, 0: none), in block order: its key and comment
+// (for the tunnel, its address and label; for a host, its label without the
+// columns dropped) appended to `texts`, or why it gets none. A host key is
+// read by read_host_key. The devices that hold the same key as another are
+// refused too: sshd would take the first line of such a key for both, and
+// ssh could not tell two hosts of one key apart.
+void gather_key_lines(const plan &p, const fleet &inventories,
+                      const growing_array<uint32_t> &columns, key_use use,
+                      growing_array<key_line> &lines, growing_array<char> &texts);
+
 // The places of refused devices and their reasons, in file order; then for
-// each shared block the places of its devices. False when any was refused.
+// each shared block the places of its devices. A device without a host key
+// is not refused: the caller counts them. False when any was refused.
 bool write_key_diagnostics(const growing_array<key_line> &lines, const fleet &inventories,
-                           const char *texts, output &err);
+                           const char *texts, key_use use, output &err);
 
 } // namespace portslot::audit
 

@@ -10,6 +10,8 @@
 #include "fatal.h"
 #include "host_aliases.h"
 #include "key_record.h"
+#include "host_key.h"
+#include "known_hosts.h"
 #include "letter_case.h"
 #include "line_numbers.h"
 #include "plain_mac.h"
@@ -29,6 +31,7 @@ struct host_row {
     int32_t first;
     uint32_t server;
     bool shared, copied;
+    bool pinned; // its host key is in the inventory
     bool plain; // its address is plain, and at `mac` as "aa:bb:cc:dd:ee:ff"
     char mac[17];
 };
@@ -137,7 +140,7 @@ void write_proxy_jump(output &out, uint32_t server, const ssh_config_options &ho
 void write_block(output &out, const host_row &row, const host_candidate &name,
                  const host_alias &alias,
                  const ssh_config_options &how, const port_range &range, block_text &block,
-                 bool first)
+                 bool first, bool pinning)
 {
     if (row.first != block.first) {
         block.first = row.first;
@@ -172,13 +175,30 @@ void write_block(output &out, const host_row &row, const host_candidate &name,
     to[17] = '\n';
     to += 18;
     out.commit(static_cast<size_t>(to - start));
+    if (pinning && row.pinned) {
+        out.text("    UserKnownHostsFile ");
+        out.text(how.known_hosts_file != nullptr ? how.known_hosts_file : default_known_hosts_file);
+        out.text("\n    StrictHostKeyChecking yes\n");
+    } else if (pinning) {
+        out.text("    # no host key in the inventory: ssh's own settings decide at first contact\n");
+    }
     write_proxy_jump(out, row.server, how);
+}
+
+// True when `field` holds more than blanks.
+bool has_text(const growing_array<char> &field)
+{
+    for (size_t k = 0; k < field.size; ++k)
+        if (field.items[k] != ' ' && field.items[k] != '\t')
+            return true;
+    return false;
 }
 
 // Every device of `p`, in block order, with the word its alias may be: the
 // first of its label, or with `from_column` of that column's field.
 void gather_rows(const plan &p, const fleet &inventories, const growing_array<uint32_t> &columns,
-                 const ssh_config_options &how, host_rows &hosts, growing_array<char> &words)
+                 const growing_array<uint32_t> &key_columns, const ssh_config_options &how,
+                 host_rows &hosts, growing_array<char> &words)
 {
     const bool from_column = how.alias_field != 0 || how.alias_field_name != nullptr;
     growing_array<jump_part> jumps; // (--jump's hosts, read once)
@@ -201,7 +221,7 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
     const alias_limits limits{how.alias_domain,
                               how.alias_domain != nullptr ? strlen(how.alias_domain) : 0,
                               jumps.items, jumps.size, jump_sizes};
-    key_record g{{}, {}, {}, false};
+    key_record g{{}, {}, {}, false}, host_key{{}, {}, {}, false};
     size_t copied = 0;
     hosts.rows.reserve(p.devices.size); // (a row a device at most)
     hosts.names.reserve(p.devices.size);
@@ -212,6 +232,11 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         row.server = r.server;
         row.shared = r.shared;
         row.copied = false;
+        row.pinned = false;
+        if (const uint32_t column = key_columns.items[r.inventory]; column != 0) {
+            read_key_record(inventories.files[r.inventory], r.record, column, host_key);
+            row.pinned = host_key.has_key && has_text(host_key.key);
+        }
         name = {r.offset, nullptr, 0, 0, false, false, false, false};
         row.plain = read_plain_mac(r.e.mac, r.e.mac_size, row.mac);
         hosts.not_plain += !row.plain;
@@ -341,9 +366,22 @@ bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_
 {
     growing_array<uint32_t> columns;
     const bool columns_found = find_alias_columns(inventories, how, columns, err);
+    // Host keys: the column asked for (which each inventory must have), or
+    // those named host_key.
+    growing_array<uint32_t> key_columns;
+    const bool keys_asked = how.host_key_field != 0 || how.host_key_field_name != nullptr;
+    bool key_columns_found = true;
+    if (keys_asked)
+        key_columns_found = find_host_key_columns(
+            inventories, {how.host_key_field, how.host_key_field_name}, key_columns, err);
+    for (size_t i = 0; !keys_asked && i < inventories.count; ++i)
+        key_columns.push(host_key_column(inventories.files[i], 0, nullptr));
+    bool pinning = false;
+    for (size_t i = 0; i < key_columns.size; ++i)
+        pinning = pinning || key_columns.items[i] != 0;
     host_rows hosts;
     growing_array<char> words;
-    gather_rows(p, inventories, columns, how, hosts, words);
+    gather_rows(p, inventories, columns, key_columns, how, hosts, words);
     growing_array<host_alias> aliases;
     const size_t gave_way = choose_aliases(hosts.names, aliases);
 
@@ -355,7 +393,7 @@ bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_
             continue;
         sharing += row.shared;
         write_block(out, row, hosts.names.items[i], aliases.items[i], how, p.range, block,
-                    written++ == 0);
+                    written++ == 0, pinning);
     }
     const bool to_say = hosts.not_plain > 0 || gave_way > 0;
     const bool all_plain = !to_say || write_host_diagnostics(hosts, aliases, inventories, way_hosts(how), err);
@@ -365,7 +403,7 @@ bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_
         err.text(" devices share a block with another, and only the one connected answers on"
                  " its port (their blocks say so)\n");
     }
-    return columns_found && all_plain;
+    return columns_found && key_columns_found && all_plain;
 }
 
 } // namespace portslot::audit

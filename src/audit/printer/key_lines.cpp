@@ -1,0 +1,131 @@
+#include "key_lines.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "host_key.h"
+#include "plain_mac.h"
+#include "shown_text.h"
+
+namespace portslot::audit {
+
+namespace {
+
+bool is_space(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The comment: no control byte (a line end would start a line of its own),
+// each a space.
+void clean_comment(char *text, size_t size)
+{
+    for (size_t k = 0; k < size; ++k) {
+        if (starts_c1_control(text + k, size - k)) {
+            text[k] = ' ';
+            text[++k] = ' ';
+        } else if (is_control(text[k])) {
+            text[k] = ' ';
+        }
+    }
+}
+
+// Marks the devices that hold the same key as another, so that neither
+// line is written.
+void refuse_shared_keys(growing_array<key_line> &lines, const char *texts)
+{
+    growing_array<size_t> order; // the lines with a key, by key, then by place
+    for (size_t i = 0; i < lines.size; ++i)
+        if (lines.items[i].why == refusal::none)
+            order.push(i);
+    const auto key_of = [&](size_t i) {
+        return std::string_view(texts + lines.items[i].key, lines.items[i].key_size);
+    };
+    std::sort(order.items, order.items + order.size, [&](size_t a, size_t b) {
+        return key_of(a) != key_of(b) ? key_of(a) < key_of(b)
+                                      : lines.items[a].offset < lines.items[b].offset;
+    });
+    for (size_t k = 0, end; k < order.size; k = end) {
+        const key_line &first = lines.items[order.items[k]];
+        for (end = k + 1; end < order.size && key_of(order.items[end]) == key_of(order.items[k]);
+             ++end) {
+        }
+        for (size_t j = k; end - k > 1 && j < end; ++j) {
+            key_line &line = lines.items[order.items[j]];
+            line.why = refusal::same_key;
+            line.other = j == k ? lines.items[order.items[k + 1]].offset : first.offset;
+        }
+    }
+}
+
+// The line of the device of `row`, whose record gave `g`.
+key_line checked_line(const plan_row &row, const key_record &g, key_use use,
+                      growing_array<char> &texts)
+{
+    key_line line{row.offset, row.first, row.shared, refusal::none, key_fault::none, 0, 0,
+                  0,          0,         0, 0};
+    char mac[17];
+    const char *key = g.key.items;
+    size_t size = g.key.size;
+    while (size > 0 && is_space(*key))
+        ++key, --size;
+    while (size > 0 && is_space(key[size - 1]))
+        --size;
+    line.key = texts.size;
+    bool control = false;
+    for (size_t k = 0; k < size; ++k)
+        control = control || is_control(key[k]) || starts_c1_control(key + k, size - k);
+    if (!g.has_key || size == 0) {
+        line.why = refusal::no_key;
+    } else if (!read_plain_mac(row.e.mac, row.e.mac_size, mac)) {
+        line.why = refusal::address;
+    } else if (control) {
+        line.why = refusal::control_in_key;
+    } else {
+        const public_key read =
+            use == key_use::host ? read_host_key(key, size) : read_public_key(key, size);
+        line.fault = read.fault;
+        line.why = read.size == 0 ? refusal::bad_key : refusal::none;
+        size = read.size == 0 ? size : read.size;
+    }
+    append(texts, key, size);
+    line.key_size = size;
+    if (use == key_use::host && line.why == refusal::none) {
+        line.mac = texts.size;
+        append(texts, mac, 17);
+    }
+    line.comment = texts.size;
+    // (A known_hosts line names the device by its address already.)
+    if (use == key_use::tunnel)
+        append(texts, row.e.mac, row.e.mac_size);
+    if (g.label.size != 0) {
+        if (use == key_use::tunnel)
+            append(texts, " ", 1);
+        append(texts, g.label.items, g.label.size);
+    }
+    line.comment_size = texts.size - line.comment;
+    clean_comment(texts.items + line.comment, line.comment_size);
+    return line;
+}
+
+} // namespace
+
+void gather_key_lines(const plan &p, const fleet &inventories,
+                      const growing_array<uint32_t> &columns, key_use use,
+                      growing_array<key_line> &lines, growing_array<char> &texts)
+{
+    key_record g{{}, {}, {}, false};
+    const auto gather_line = [&](const plan_row &row) {
+        if (columns.items[row.inventory] == 0)
+            return;
+        read_key_record(inventories.files[row.inventory], row.record, columns.items[row.inventory],
+                        g, use == key_use::host);
+        lines.push(checked_line(row, g, use, texts));
+    };
+    by_format(inventories, [&](auto plain) {
+        for_each_row<plain()>(p, inventories, [](int32_t, int32_t, bool) {}, gather_line);
+    });
+    refuse_shared_keys(lines, texts.items);
+}
+
+} // namespace portslot::audit
