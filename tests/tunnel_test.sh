@@ -359,6 +359,41 @@ check "ssh -F FILE d4 reaches d4's own sshd through the tunnel" \
 echo "52:54:00:00:00:04 $(cut -d' ' -f1,2 "$work/host_key.pub")" >"$work/admin_wrong_hosts"
 check "another key under d4's address is refused" fails admin_ssh "$work/admin_wrong_hosts" d4 true
 
+# Host keys from the inventory: known_hosts written by --known-hosts, and a
+# fragment that pins each device that has one to it. d8 shares d4's block
+# (0xfe and 0x04 leave the same remainder) and is not connected: at first
+# contact ssh d8 reaches d4's sshd and refuses it, storing nothing; ssh d4
+# reaches d4.
+ssh-keygen -q -t ed25519 -N '' -f "$work/d8_host_key"
+{ echo "mac,name,key,host_key"
+  sed -n '2,$p' "$work/fleet.csv" | while IFS= read -r line; do
+    case $line in 52:54:00:00:00:04,*) echo "$line,$(cut -d' ' -f1,2 "$work/d4/host_key.pub")" ;; *) echo "$line," ;; esac
+  done
+  echo "52:54:00:00:00:fe,d8,$(cut -d' ' -f1,2 "$work/d8_host_key.pub"),$(cut -d' ' -f1,2 "$work/d8_host_key.pub")"
+} >"$work/pinned.csv"
+"$build/portslot-audit" --csv --known-hosts --drop-column key "$work/pinned.csv" >"$work/fleet_known_hosts" 2>"$work/known.err"
+check "--known-hosts: d4's and d8's lines, status 1 for the shared blocks, 5 devices without a host key counted" \
+  test "$?-$(wc -l <"$work/fleet_known_hosts")-$(grep -c "5 devices have no host key" "$work/known.err")" = "1-2-1"
+check "ssh-keygen -F finds d4's key under its address" sh -c \
+  'ssh-keygen -F 52:54:00:00:00:04 -f "$1" | grep -q "^52:54:00:00:00:04 $2 d4$"' _ "$work/fleet_known_hosts" "$(cut -d' ' -f1,2 "$work/d4/host_key.pub")"
+"$build/portslot-audit" --csv --alias-field name --ssh-config --known-hosts-file "$work/fleet_known_hosts" \
+  "$work/pinned.csv" >"$work/pinned.conf" 2>/dev/null
+check "ssh -G: d4 pinned to the fleet's known_hosts, strictly" test "$(ssh -G -F "$work/pinned.conf" d4 |
+  grep -E '^(userknownhostsfile|stricthostkeychecking) ' | sort | tr '\n' ' ')" = \
+  "stricthostkeychecking true userknownhostsfile $work/fleet_known_hosts "
+check "  and d1, which has none, keeps ssh's own known hosts" sh -c \
+  '! ssh -G -F "$1" d1 | grep -q "^userknownhostsfile $2"' _ "$work/pinned.conf" "$work/fleet_known_hosts"
+cp "$work/fleet_known_hosts" "$work/fleet_known_hosts.before"
+pinned_ssh() {
+  in_server ssh -F "$work/pinned.conf" -i "$work/admin" -o IdentitiesOnly=yes -o BatchMode=yes \
+    -o GlobalKnownHostsFile=/dev/null -o ConnectTimeout=10 -l admin "$@"
+}
+pinned_ssh d8 true 2>"$work/d8.err"
+check "ssh -F FILE d8, whose block d4 holds, is refused at first contact (status $?)" \
+  grep -q "Host key verification failed" "$work/d8.err"
+check "  and nothing is stored" cmp -s "$work/fleet_known_hosts" "$work/fleet_known_hosts.before"
+check "ssh -F FILE d4 reaches d4, its key pinned" test "$(pinned_ssh d4 echo reached 2>"$work/d4-pinned.err")" = reached
+
 # A device placed in an overflow range: d7 joins the fleet, its block in the
 # fleet's range is d3's, so --place gives it a range of its own (and d5 and
 # d6 theirs). Given the options the README's command prints for it, it
