@@ -194,8 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "host's key itself\n@k:6: the same host key as @k:7, so neither device's line "
                    "is written: ssh could not tell them apart\n@k:7: the same host key as @k:6, so "
                    "neither device's line is written: ssh could not tell them apart\n"
-                   "portslot-audit: warning: 2 devices share 1 block, and only the one connected "
-                   "answers on their port (its host key says which):\n  40004: @k:2 @k:8\n"
+                   "portslot-audit: warning: 2 devices share a block with another, and only the "
+                   "one connected answers on its port: its host key says which\n"
                    "portslot-audit: warning: 1 device has no host key in the inventory, and no "
                    "line here (ssh cannot tell such a device from another on its port)\n",
                    2},

@@ -3,6 +3,19 @@
 
 namespace {
 
+// A block of a fragment from an inventory with host keys: pinned to `file`,
+// or (null) said to have none.
+std::string pinned_block(const std::string &alias, int port, const std::string &mac,
+                         const char *file)
+{
+    return host_block(false, alias, port, mac, false) +
+           (file != nullptr ? "    UserKnownHostsFile " + std::string(file) +
+                                  "\n    StrictHostKeyChecking yes\n"
+                            : "    # no host key in the inventory: ssh's own settings decide at "
+                              "first contact\n");
+}
+constexpr const char *default_file = "~/.ssh/portslot_known_hosts";
+
 INSTANTIATE_TEST_SUITE_P(
     hosts, audit,
     testing::Values(
@@ -170,6 +183,37 @@ INSTANTIATE_TEST_SUITE_P(
                    "    # no host key in the inventory: ssh's own settings decide at first contact\n\n"
                    "Host gw\n    HostName localhost\n    Port 40556\n    HostKeyAlias aa:bb:cc:dd:ee:ff\n"
                    "    UserKnownHostsFile /etc/ssh/fleet\n    StrictHostKeyChecking yes\n",
+                   "",
+                   0},
+        // A host key field pins where it holds more than blanks: quoted or
+        // not, a doubled quote being text; in fields split at blanks or at a
+        // delimiter too.
+        audit_case{"hosts_pinned_where_the_field_holds_text",
+                   {"--csv", "--ssh-config", "@q"},
+                   {{"q", "mac,name,host_key\n00:00:00:00:00:01,a,\"\"\n00:00:00:00:00:02,b,\" \"\n"
+                          "00:00:00:00:00:03,c,\"\"\"\"\n00:00:00:00:00:04,d,\"k\"\n"
+                          "00:00:00:00:00:05,e\n00:00:00:00:00:06,f,  \n"}},
+                   (pinned_block("a", 40004, "00:00:00:00:00:01", nullptr) +
+                    pinned_block("b", 40008, "00:00:00:00:00:02", nullptr) +
+                    pinned_block("c", 40012, "00:00:00:00:00:03", default_file) +
+                    pinned_block("d", 40016, "00:00:00:00:00:04", default_file) +
+                    pinned_block("e", 40020, "00:00:00:00:00:05", nullptr) +
+                    pinned_block("f", 40024, "00:00:00:00:00:06", nullptr))
+                       .substr(1),
+                   "",
+                   0},
+        audit_case{"hosts_pinned_from_blank_fields",
+                   {"--ssh-config", "--host-key-field", "3", "@b"},
+                   {{"b", "00:00:00:00:00:01 a k\n00:00:00:00:00:02 b\n"}},
+                   (pinned_block("a", 40004, "00:00:00:00:00:01", default_file) +
+                    pinned_block("b", 40008, "00:00:00:00:00:02", nullptr))
+                       .substr(1),
+                   "",
+                   0},
+        audit_case{"hosts_pinned_from_delimited_fields",
+                   {"--ssh-config", "--delimiter", ";", "--host-key-field", "1", "@d"},
+                   {{"d", "00:00:00:00:00:01;a\n"}},
+                   pinned_block("a", 40004, "00:00:00:00:00:01", default_file).substr(1),
                    "",
                    0},
         audit_case{"hosts_without_the_host_key_column",

@@ -31,7 +31,7 @@ void add_to_label(key_record &g, const char *text, size_t size)
 } // namespace
 
 void read_key_record(const inventory &inv, const char *record, uint32_t key_column, key_record &g,
-                     bool drop)
+                     label_part part)
 {
     g.key.size = g.label.size = 0;
     g.has_key = false;
@@ -61,9 +61,13 @@ void read_key_record(const inventory &inv, const char *record, uint32_t key_colu
                 return;
             append(value, p, static_cast<size_t>(stop - p));
         }
-        if (column != key_column && column != format.field && !(drop && is_dropped(inv, column)))
+        if (column != key_column && column != format.field &&
+            !(part == label_part::without_dropped && is_dropped(inv, column)))
             add_to_label(g, g.field.items, g.field.size);
         g.has_key = g.has_key || column == key_column;
+        // (An alias is the key's field, or without one the label's first.)
+        if (part == label_part::first_field && (key_column == 0 ? g.label.size != 0 : g.has_key))
+            return;
         if (format.kind == record_format::csv || format.delimiter != 0) {
             if (stop == end || *stop != format.delimiter)
                 return;
@@ -74,6 +78,42 @@ void read_key_record(const inventory &inv, const char *record, uint32_t key_colu
             p = stop;
         }
     }
+}
+
+bool field_has_text(const inventory &inv, const char *record, uint32_t column)
+{
+    const char *const end = inv.text + inv.size;
+    const record_format &format = inv.format;
+    const bool csv = format.kind == record_format::csv;
+    const char *p = record;
+    if (!csv && format.delimiter == 0) { // runs of blanks
+        for (uint32_t at = 1;; ++at) {
+            p = detail::skip_blanks(p, end);
+            if (p == end || detail::class_of(*p) == detail::line_end)
+                return false;
+            if (at == column)
+                return true;
+            while (p != end && detail::class_of(*p) != detail::line_end &&
+                   detail::class_of(*p) != detail::blank)
+                ++p;
+        }
+    }
+    // The fields before it walked, its own only looked into.
+    if (column > 1) {
+        const field_walk walk = walk_fields(record, end, format.delimiter, csv,
+                                            [&](uint32_t at, const char *, const char *) {
+                                                return at + 1 < column;
+                                            });
+        if (walk.stop == end || *walk.stop != format.delimiter)
+            return false;
+        p = walk.stop + 1;
+    }
+    if (csv && p != end && *p == '"') { // "" alone is empty; a doubled quote is text
+        p = detail::skip_blanks(p + 1, end);
+        return p != end && (*p != '"' || (p + 1 != end && p[1] == '"'));
+    }
+    p = detail::skip_blanks(p, end);
+    return p != end && *p != format.delimiter && detail::class_of(*p) != detail::line_end;
 }
 
 } // namespace portslot::audit

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "curve_point.h"
+#include "words.h"
 
 namespace portslot::audit {
 
@@ -38,19 +39,27 @@ long decode_base64(const char *text, size_t size, uint8_t *blob)
     size_t padding = 0;
     while (padding < 2 && padding < size && text[size - 1 - padding] == '=')
         ++padding;
+    const auto digit = [&](size_t i) {
+        return static_cast<int32_t>(base64_digits.of[static_cast<unsigned char>(text[i])]);
+    };
+    // Whole groups of four digits, then what the padding leaves.
     size_t n = 0;
-    uint32_t v = 0;
-    for (size_t i = 0; i < size - padding; ++i) {
-        const int digit = base64_digits.of[static_cast<unsigned char>(text[i])];
-        if (digit < 0)
+    const size_t whole = (size - (padding != 0 ? 4 : 0)) / 4;
+    for (size_t g = 0; g < whole; ++g) {
+        const int32_t a = digit(4 * g), b = digit(4 * g + 1), c = digit(4 * g + 2),
+                      d = digit(4 * g + 3);
+        if ((a | b | c | d) < 0)
             return -1;
-        v = v << 6 | uint32_t(digit);
-        if (i % 4 == 3) {
-            blob[n++] = static_cast<uint8_t>(v >> 16);
-            blob[n++] = static_cast<uint8_t>(v >> 8);
-            blob[n++] = static_cast<uint8_t>(v);
-            v = 0;
-        }
+        const auto v = static_cast<uint32_t>(a << 18 | b << 12 | c << 6 | d);
+        blob[n++] = static_cast<uint8_t>(v >> 16);
+        blob[n++] = static_cast<uint8_t>(v >> 8);
+        blob[n++] = static_cast<uint8_t>(v);
+    }
+    uint32_t v = 0;
+    for (size_t i = 4 * whole; i < size - padding; ++i) {
+        if (digit(i) < 0)
+            return -1;
+        v = v << 6 | static_cast<uint32_t>(digit(i));
     }
     if (padding == 2) { // 12 bits left: one byte, and 4 spare bits
         if ((v & 0xf) != 0)
@@ -97,20 +106,28 @@ struct fields {
 enum class shape : unsigned char { ed25519, ecdsa, rsa };
 struct key_type {
     const char *name;
+    size_t size; // of the name (known when compiled: no call for it)
     shape form;
     bool security_key; // an application field follows
     const char *curve;
     nist_curve curve_kind;
 };
+template <size_t N>
+constexpr key_type type_named(const char (&name)[N], shape form, bool security_key,
+                              const char *curve, nist_curve curve_kind)
+{
+    return {name, N - 1, form, security_key, curve, curve_kind};
+}
 // The key types sshd takes (ssh-dss no longer).
 constexpr key_type key_types[] = {
-    {"ssh-ed25519", shape::ed25519, false, nullptr, nist_curve::p256},
-    {"ssh-rsa", shape::rsa, false, nullptr, nist_curve::p256},
-    {"ecdsa-sha2-nistp256", shape::ecdsa, false, "nistp256", nist_curve::p256},
-    {"ecdsa-sha2-nistp384", shape::ecdsa, false, "nistp384", nist_curve::p384},
-    {"ecdsa-sha2-nistp521", shape::ecdsa, false, "nistp521", nist_curve::p521},
-    {"sk-ssh-ed25519@openssh.com", shape::ed25519, true, nullptr, nist_curve::p256},
-    {"sk-ecdsa-sha2-nistp256@openssh.com", shape::ecdsa, true, "nistp256", nist_curve::p256},
+    type_named("ssh-ed25519", shape::ed25519, false, nullptr, nist_curve::p256),
+    type_named("ssh-rsa", shape::rsa, false, nullptr, nist_curve::p256),
+    type_named("ecdsa-sha2-nistp256", shape::ecdsa, false, "nistp256", nist_curve::p256),
+    type_named("ecdsa-sha2-nistp384", shape::ecdsa, false, "nistp384", nist_curve::p384),
+    type_named("ecdsa-sha2-nistp521", shape::ecdsa, false, "nistp521", nist_curve::p521),
+    type_named("sk-ssh-ed25519@openssh.com", shape::ed25519, true, nullptr, nist_curve::p256),
+    type_named("sk-ecdsa-sha2-nistp256@openssh.com", shape::ecdsa, true, "nistp256",
+               nist_curve::p256),
 };
 
 // An RSA number (an SSH mpint): its size in bits, or -1 when it is negative.
@@ -191,13 +208,14 @@ public_key read_public_key(const char *text, size_t size)
     size_t body = type_end;
     while (body < size && is_blank(text[body]))
         ++body;
-    size_t body_end = body;
+    // (Base64 eight bytes at a time up to the first byte that could be a blank.)
+    size_t body_end = static_cast<size_t>(skip_words_from(text + body, text + size, 0x21) - text);
     while (body_end < size && !is_blank(text[body_end]))
         ++body_end;
 
     const key_type *type = nullptr;
     for (const key_type &t : key_types)
-        if (type_end == strlen(t.name) && memcmp(text, t.name, type_end) == 0)
+        if (type_end == t.size && memcmp(text, t.name, type_end) == 0)
             type = &t;
     if (type == nullptr)
         return {0, key_fault::unknown_type};
@@ -214,7 +232,7 @@ public_key read_public_key(const char *text, size_t size)
     const uint8_t *name = f.next(name_size);
     if (name == nullptr)
         return {0, key_fault::cut_short};
-    if (!f.is(name, name_size, type->name))
+    if (name_size != type->size || memcmp(name, type->name, name_size) != 0)
         return {0, key_fault::other_type};
     const key_fault fault = check_fields(f, *type);
     return {fault == key_fault::none ? body_end : 0, fault};

@@ -81,8 +81,7 @@ uint64_t line_of(const growing_array<uint64_t> &offsets, const growing_array<uin
 
 // For each shared block, its first port and the places of its devices.
 template <class Place>
-void write_shared_blocks(const growing_array<key_line> &lines, const Place &place, key_use use,
-                         output &err)
+void write_shared_blocks(const growing_array<key_line> &lines, const Place &place, output &err)
 {
     uint64_t devices = 0, blocks = 0;
     for (size_t i = 0; i < lines.size; ++i)
@@ -96,10 +95,7 @@ void write_shared_blocks(const growing_array<key_line> &lines, const Place &plac
         err.text(" devices share ");
         err.number(static_cast<int64_t>(blocks));
         err.text(blocks == 1 ? " block" : " blocks");
-        err.text(use == key_use::host
-                     ? ", and only the one connected answers on their port (its host key says"
-                       " which):\n"
-                     : ", and each of their keys may listen on the others' ports:\n");
+        err.text(", and each of their keys may listen on the others' ports:\n");
         for (size_t i = 0; i < lines.size; ++i) {
             const key_line &line = lines.items[i];
             if (!line.shared)
@@ -131,7 +127,7 @@ bool write_key_diagnostics(const growing_array<key_line> &lines, const fleet &in
     growing_array<uint64_t> offsets;
     for (size_t i = 0; i < lines.size; ++i) {
         const key_line &line = lines.items[i];
-        if (refused(line) || line.shared)
+        if (refused(line) || (line.shared && use == key_use::tunnel))
             offsets.push(line.offset);
     }
     if (offsets.size == 0)
@@ -165,7 +161,8 @@ bool write_key_diagnostics(const growing_array<key_line> &lines, const fleet &in
             write_refusal(err, line, texts, use);
         }
     }
-    write_shared_blocks(lines, place, use, err);
+    if (use == key_use::tunnel)
+        write_shared_blocks(lines, place, err);
     return said.size == 0;
 }
 

@@ -1,11 +1,14 @@
 #include "key_lines.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <string_view>
 
 #include "host_key.h"
 #include "plain_mac.h"
 #include "shown_text.h"
+#include "words.h"
 
 namespace portslot::audit {
 
@@ -30,21 +33,50 @@ void clean_comment(char *text, size_t size)
     }
 }
 
+// A hash of `text`, eight bytes at a time.
+uint64_t hash_of_text(std::string_view text)
+{
+    uint64_t h = text.size();
+    size_t k = 0;
+    for (; k + 8 <= text.size(); k += 8) {
+        uint64_t word;
+        memcpy(&word, text.data() + k, 8);
+        h = (h ^ word) * 0x9e3779b97f4a7c15u;
+        h ^= h >> 29;
+    }
+    for (; k < text.size(); ++k)
+        h = (h ^ static_cast<unsigned char>(text[k])) * 0x100000001b3u;
+    return h ^ (h >> 32);
+}
+
 // Marks the devices that hold the same key as another, so that neither
 // line is written.
 void refuse_shared_keys(growing_array<key_line> &lines, const char *texts)
 {
-    growing_array<size_t> order; // the lines with a key, by key, then by place
-    for (size_t i = 0; i < lines.size; ++i)
-        if (lines.items[i].why == refusal::none)
-            order.push(i);
     const auto key_of = [&](size_t i) {
         return std::string_view(texts + lines.items[i].key, lines.items[i].key_size);
     };
-    std::sort(order.items, order.items + order.size, [&](size_t a, size_t b) {
-        return key_of(a) != key_of(b) ? key_of(a) < key_of(b)
-                                      : lines.items[a].offset < lines.items[b].offset;
+    // The lines with a key, by the key's hash, then by key and place: keys
+    // alike are next to each other, and the texts are compared only where
+    // hashes are alike.
+    struct keyed {
+        uint64_t hash;
+        size_t line;
+    };
+    growing_array<keyed> hashed;
+    for (size_t i = 0; i < lines.size; ++i)
+        if (lines.items[i].why == refusal::none)
+            hashed.push({hash_of_text(key_of(i)), i});
+    std::sort(hashed.items, hashed.items + hashed.size, [&](const keyed &a, const keyed &b) {
+        if (a.hash != b.hash)
+            return a.hash < b.hash;
+        return key_of(a.line) != key_of(b.line) ? key_of(a.line) < key_of(b.line)
+                                                : lines.items[a.line].offset < lines.items[b.line].offset;
     });
+    growing_array<size_t> order;
+    order.reserve(hashed.size);
+    for (size_t k = 0; k < hashed.size; ++k)
+        order.push(hashed.items[k].line);
     for (size_t k = 0, end; k < order.size; k = end) {
         const key_line &first = lines.items[order.items[k]];
         for (end = k + 1; end < order.size && key_of(order.items[end]) == key_of(order.items[k]);
@@ -56,6 +88,22 @@ void refuse_shared_keys(growing_array<key_line> &lines, const char *texts)
             line.other = j == k ? lines.items[order.items[k + 1]].offset : first.offset;
         }
     }
+}
+
+// True when `text` holds a control byte (C0, DEL, or a C1 control in
+// UTF-8): eight bytes at a time while they are printable ASCII, as keys are.
+bool holds_control(const char *text, size_t size)
+{
+    size_t k = 0;
+    for (; k + 8 <= size; k += 8) {
+        const uint64_t word = load_word(text + k);
+        if ((marks_below(word, 0x20) | marks_of(word, 0x7f) | (word & 0x8080808080808080u)) != 0)
+            break;
+    }
+    for (; k < size; ++k)
+        if (is_control(text[k]) || starts_c1_control(text + k, size - k))
+            return true;
+    return false;
 }
 
 // The line of the device of `row`, whose record gave `g`.
@@ -72,9 +120,7 @@ key_line checked_line(const plan_row &row, const key_record &g, key_use use,
     while (size > 0 && is_space(key[size - 1]))
         --size;
     line.key = texts.size;
-    bool control = false;
-    for (size_t k = 0; k < size; ++k)
-        control = control || is_control(key[k]) || starts_c1_control(key + k, size - k);
+    const bool control = holds_control(key, size);
     if (!g.has_key || size == 0) {
         line.why = refusal::no_key;
     } else if (!read_plain_mac(row.e.mac, row.e.mac_size, mac)) {
@@ -119,7 +165,7 @@ void gather_key_lines(const plan &p, const fleet &inventories,
         if (columns.items[row.inventory] == 0)
             return;
         read_key_record(inventories.files[row.inventory], row.record, columns.items[row.inventory],
-                        g, use == key_use::host);
+                        g, use == key_use::host ? label_part::without_dropped : label_part::whole);
         lines.push(checked_line(row, g, use, texts));
     };
     by_format(inventories, [&](auto plain) {

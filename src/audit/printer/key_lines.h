@@ -56,8 +56,9 @@ void gather_key_lines(const plan &p, const fleet &inventories,
                       growing_array<key_line> &lines, growing_array<char> &texts);
 
 // The places of refused devices and their reasons, in file order; then for
-// each shared block the places of its devices. A device without a host key
-// is not refused: the caller counts them. False when any was refused.
+// the tunnel's keys, each shared block's places of its devices. A device
+// without a host key is not refused: the caller counts them. False when any
+// was refused.
 bool write_key_diagnostics(const growing_array<key_line> &lines, const fleet &inventories,
                            const char *texts, key_use use, output &err);
 

@@ -54,6 +54,12 @@ bool write_known_hosts(const plan &p, const fleet &inventories, const host_key_c
         out.text("\n");
     }
     const bool read = write_key_diagnostics(lines, inventories, texts.items, key_use::host, err);
+    if (const uint64_t sharing = p.summary.sharing_devices; sharing > 0) {
+        warn(err, "warning: ");
+        err.number(static_cast<int64_t>(sharing));
+        err.text(" devices share a block with another, and only the one connected answers on"
+                 " its port: its host key says which\n");
+    }
     if (without > 0) {
         warn(err, "warning: ");
         err.number(static_cast<int64_t>(without));

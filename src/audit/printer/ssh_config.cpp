@@ -140,7 +140,7 @@ void write_proxy_jump(output &out, uint32_t server, const ssh_config_options &ho
 void write_block(output &out, const host_row &row, const host_candidate &name,
                  const host_alias &alias,
                  const ssh_config_options &how, const port_range &range, block_text &block,
-                 bool first, bool pinning)
+                 bool first, const growing_array<char> &pinning)
 {
     if (row.first != block.first) {
         block.first = row.first;
@@ -175,23 +175,11 @@ void write_block(output &out, const host_row &row, const host_candidate &name,
     to[17] = '\n';
     to += 18;
     out.commit(static_cast<size_t>(to - start));
-    if (pinning && row.pinned) {
-        out.text("    UserKnownHostsFile ");
-        out.text(how.known_hosts_file != nullptr ? how.known_hosts_file : default_known_hosts_file);
-        out.text("\n    StrictHostKeyChecking yes\n");
-    } else if (pinning) {
+    if (pinning.size != 0 && row.pinned)
+        out.bytes(pinning.items, pinning.size);
+    else if (pinning.size != 0)
         out.text("    # no host key in the inventory: ssh's own settings decide at first contact\n");
-    }
     write_proxy_jump(out, row.server, how);
-}
-
-// True when `field` holds more than blanks.
-bool has_text(const growing_array<char> &field)
-{
-    for (size_t k = 0; k < field.size; ++k)
-        if (field.items[k] != ' ' && field.items[k] != '\t')
-            return true;
-    return false;
 }
 
 // Every device of `p`, in block order, with the word its alias may be: the
@@ -221,7 +209,7 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
     const alias_limits limits{how.alias_domain,
                               how.alias_domain != nullptr ? strlen(how.alias_domain) : 0,
                               jumps.items, jumps.size, jump_sizes};
-    key_record g{{}, {}, {}, false}, host_key{{}, {}, {}, false};
+    key_record g{{}, {}, {}, false};
     size_t copied = 0;
     hosts.rows.reserve(p.devices.size); // (a row a device at most)
     hosts.names.reserve(p.devices.size);
@@ -233,10 +221,8 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         row.shared = r.shared;
         row.copied = false;
         row.pinned = false;
-        if (const uint32_t column = key_columns.items[r.inventory]; column != 0) {
-            read_key_record(inventories.files[r.inventory], r.record, column, host_key);
-            row.pinned = host_key.has_key && has_text(host_key.key);
-        }
+        if (const uint32_t column = key_columns.items[r.inventory]; column != 0)
+            row.pinned = field_has_text(inventories.files[r.inventory], r.record, column);
         name = {r.offset, nullptr, 0, 0, false, false, false, false};
         row.plain = read_plain_mac(r.e.mac, r.e.mac_size, row.mac);
         hosts.not_plain += !row.plain;
@@ -245,7 +231,7 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         if (inv.format.kind == record_format::plain && !from_column) {
             name = candidate_of(r.offset, r.e.after, r.e.after_size, &limits);
         } else if (columns.items[i] != 0 || !from_column) { // (not a CSV file without it)
-            read_key_record(inv, r.record, columns.items[i], g);
+            read_key_record(inv, r.record, columns.items[i], g, label_part::first_field);
             const growing_array<char> &field = from_column ? g.key : g.label;
             name = candidate_of(r.offset, field.items, !from_column || g.has_key ? field.size : 0,
                                 &limits);
@@ -376,9 +362,18 @@ bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_
             inventories, {how.host_key_field, how.host_key_field_name}, key_columns, err);
     for (size_t i = 0; !keys_asked && i < inventories.count; ++i)
         key_columns.push(host_key_column(inventories.files[i], 0, nullptr));
-    bool pinning = false;
-    for (size_t i = 0; i < key_columns.size; ++i)
-        pinning = pinning || key_columns.items[i] != 0;
+    // What pins a device with a host key, written alike in each block
+    // (nothing where no inventory has host keys).
+    growing_array<char> pinning;
+    for (size_t i = 0; i < key_columns.size && pinning.size == 0; ++i) {
+        if (key_columns.items[i] == 0)
+            continue;
+        const char *file =
+            how.known_hosts_file != nullptr ? how.known_hosts_file : default_known_hosts_file;
+        append(pinning, "    UserKnownHostsFile ", 23);
+        append(pinning, file, strlen(file));
+        append(pinning, "\n    StrictHostKeyChecking yes\n", 31);
+    }
     host_rows hosts;
     growing_array<char> words;
     gather_rows(p, inventories, columns, key_columns, how, hosts, words);
