@@ -8,14 +8,14 @@ _portslot_audit()
     local prev=${COMP_WORDS[COMP_CWORD-1]}
     COMPREPLY=()
     case $prev in
-        --port-min|--port-max|--port-count|--port|--field|--delimiter|--drop-column|--authorized-keys|--alias-field|--ssh-port-num|--jump|--alias-domain|--overflow|--server|--jump-user|--host-key-field|--known-hosts-file)
+        --port-min|--port-max|--port-count|--port|--field|--delimiter|--drop-column|--authorized-keys|--alias-field|--ssh-port-num|--jump|--alias-domain|--overflow|--server|--jump-user|--host-key-field|--known-hosts-file|--keys-seen)
             return 0 ;;
         --sockets|--metrics)
             COMPREPLY=($(compgen -f -- "$cur"))
             return 0 ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--port-min --port-max --port-count --all --suggest --port --field --delimiter --csv --drop-column --keep-last --json --listening --sockets --metrics --ssh-config --alias-field --ssh-port-num --jump --alias-domain --authorized-keys --known-hosts --host-key-field --known-hosts-file --place --overflow --server --jump-user --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--port-min --port-max --port-count --all --suggest --port --field --delimiter --csv --drop-column --keep-last --json --listening --sockets --metrics --identify --identify-all --keys-seen --ssh-config --alias-field --ssh-port-num --jump --alias-domain --authorized-keys --known-hosts --host-key-field --known-hosts-file --place --overflow --server --jump-user --help --version' -- "$cur"))
         return 0
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

@@ -15,6 +15,9 @@ complete -c portslot-audit -l json -d 'Write the plan as JSON Lines'
 complete -c portslot-audit -l listening -d 'List every device beside the TCP ports that listen on this host'
 complete -c portslot-audit -l sockets -r -F -d 'The same from a socket table saved elsewhere (ss -Hltn, /proc/net/tcp)'
 complete -c portslot-audit -l metrics -r -F -d 'With --listening or --sockets, also write the live view for a textfile collector'
+complete -c portslot-audit -l identify -d "With --listening, name the holder of each shared block's port by its host key"
+complete -c portslot-audit -l identify-all -d "With --listening, name the holder of every block's port by its host key"
+complete -c portslot-audit -l keys-seen -r -F -d 'With --sockets, what ssh-keyscan printed on that host'
 complete -c portslot-audit -l ssh-config -d 'Write an ssh_config fragment, a Host block a device'
 complete -c portslot-audit -l alias-field -x -d 'With --ssh-config, name devices by this field or column'
 complete -c portslot-audit -l ssh-port-num -x -d "With --ssh-config, the block's port that leads to the device's SSH server"

@@ -37,7 +37,7 @@ expect "portslot-audit --port-count " ""
 expect "portslot-audit --port" "--port-min --port-max --port-count --port"
 expect "portslot-audit --field " ""
 expect "portslot-audit --csv --js" "--json"
-expect "portslot-audit --k" "--keep-last --known-hosts --known-hosts-file"
+expect "portslot-audit --k" "--keep-last --keys-seen --known-hosts --known-hosts-file"
 expect "portslot-audit --dr" "--drop-column"
 cd "$(mktemp -d)" && touch fleet.txt
 expect "portslot-audit --all fl" "fleet.txt"

@@ -27,7 +27,7 @@ if [ "${PORTSLOT_TUNNEL_TEST_INSIDE:-}" != 1 ]; then
     echo "SKIPPED: the tunnel test makes network namespaces, which needs root"
     exit 77
   fi
-  for program in "$sshd" ssh dbclient dropbearkey busybox dash ip unshare python3 jq; do
+  for program in "$sshd" ssh ssh-keyscan dbclient dropbearkey busybox dash ip unshare python3 jq; do
     if ! command -v "$program" >/dev/null 2>&1; then
       echo "SKIPPED: no $program here (scripts/install-deps provides it)"
       exit 77
@@ -393,6 +393,37 @@ check "ssh -F FILE d8, whose block d4 holds, is refused at first contact (status
   grep -q "Host key verification failed" "$work/d8.err"
 check "  and nothing is stored" cmp -s "$work/fleet_known_hosts" "$work/fleet_known_hosts.before"
 check "ssh -F FILE d4 reaches d4, its key pinned" test "$(pinned_ssh d4 echo reached 2>"$work/d4-pinned.err")" = reached
+
+# The holder of every port named: ssh-keyscan asks each shared block's SSH
+# port, and the host key that answers names d4 as the holder of the block it
+# shares with d8; a block of two devices with host keys, whose port a server
+# of another key holds (started here, on the loopback), is reported.
+ssh-keygen -q -t ed25519 -N '' -f "$work/rogue_key"
+{ cat "$work/pinned.csv"
+  for mac in 52:54:00:00:00:09 52:54:00:00:01:03; do
+    ssh-keygen -q -t ed25519 -N '' -f "$work/key-$mac"
+    echo "$mac,other-$mac,,$(cut -d' ' -f1,2 "$work/key-$mac.pub")"
+  done
+} >"$work/identify.csv"
+rogue_port=$(port_of 52:54:00:00:00:09)
+printf '%s\n' "ListenAddress 127.0.0.1:$rogue_port" "HostKey $work/rogue_key" "PidFile none" \
+  "StrictModes no" "UsePAM no" "AuthorizedKeysFile none" >"$work/rogue_config"
+in_server "$sshd" -D -e -f "$work/rogue_config" 2>"$work/rogue.log" &
+pids+=($!)
+wait_for 50 listening "$rogue_port"
+in_server "$build/portslot-audit" --csv --listening --identify --json --metrics "$work/identify.prom" \
+  "$work/identify.csv" >"$work/identify.json" 2>"$work/identify.err"
+check "--listening --identify: status 1 (shared blocks, an unknown key)" test $? -eq 1
+identified() { jq -r --arg mac "$1" 'select(.type == "device" and .mac == $mac) | "\(.identified) \(.holder)"' "$work/identify.json"; }
+check "d4 named the holder of the block it shares with d8" \
+  test "$(identified 52:54:00:00:00:04)|$(identified 52:54:00:00:00:fe)" = "held 52:54:00:00:00:04|held 52:54:00:00:00:04"
+check "the rogue server's key is no device's of its block" test "$(identified 52:54:00:00:00:09)" = "unknown_key null"
+check "d1's port, which no SSH server answers, cannot be told" test "$(identified 52:54:00:00:00:01)" = "no_answer null"
+check "the summary counts the unknown key" \
+  test "$(jq -r 'select(.type == "summary") | .unknown_host_keys' "$work/identify.json")" = 1
+metric_of() { sed -n "s/^portslot_device_connected{mac=\"$1\".* \([01]\)$/\1/p" "$work/identify.prom"; }
+check "the metrics give d4 1 and d8 0, and the rogue's block 0" \
+  test "$(metric_of 52:54:00:00:00:04)$(metric_of 52:54:00:00:00:fe)$(metric_of 52:54:00:00:00:09)$(metric_of 52:54:00:00:01:03)" = 1000
 
 # A device placed in an overflow range: d7 joins the fleet, its block in the
 # fleet's range is d3's, so --place gives it a range of its own (and d5 and

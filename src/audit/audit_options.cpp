@@ -159,6 +159,9 @@ constexpr option_spec known_options[] = {
     {"--known-hosts", takes::nothing, &audit_options::known_hosts, nullptr, {}},
     {"--host-key-field", takes::host_key_field, nullptr, nullptr, parsed_command::not_a_field},
     {"--known-hosts-file", takes::path, nullptr, nullptr, parsed_command::not_a_path},
+    {"--identify", takes::nothing, &audit_options::identify, nullptr, {}},
+    {"--identify-all", takes::nothing, &audit_options::identify_all, nullptr, {}},
+    {"--keys-seen", takes::name, nullptr, nullptr, {}, &audit_options::keys_seen},
 };
 
 const option_spec *option_named(const char *name, size_t size)

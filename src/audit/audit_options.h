@@ -47,6 +47,11 @@ struct audit_options {
     uint32_t host_key_field = 0;
     const char *host_key_field_name = nullptr;
     const char *known_hosts_file = nullptr;
+    // --identify: ask each listening SSH port of a shared block (`identify_all`:
+    // of every block) for its host key with ssh-keyscan, or (`keys_seen`)
+    // read what it printed on another host, and name the device it belongs to.
+    bool identify = false, identify_all = false;
+    const char *keys_seen = nullptr;
     // Where a line's address is: field `field` (from 1), or with --csv the
     // column named `field_name`; fields split at `delimiter`, or at runs of
     // blanks when it is 0. With --csv and neither, the column is found by

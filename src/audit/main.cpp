@@ -35,6 +35,8 @@
 #include "range_checks.h"
 #include "port_query.h"
 #include "replaced_file.h"
+#include "keys_seen.h"
+#include "port_holders.h"
 #include "socket_match.h"
 #include "socket_table.h"
 #include "shown_text.h"
@@ -88,7 +90,9 @@ void report_listed_twice(growing_array<uint64_t> &devices, const fleet &inventor
 // counted in `exposed`), and the devices beside them.
 struct sockets_view {
     port_set listening;
-    socket_match match{listening, 0, 0, 0, {}};
+    socket_match match{listening, 0, 0, 0, {}, nullptr, 0};
+    keys_seen seen;        // --identify: the host keys that answered
+    port_holders holders;  // and the devices they name
     bool read_whole = true; // false when a table could not be read whole
     int64_t exposed = -1;   // -1: not known (a table saved on another host)
 };
@@ -118,6 +122,37 @@ void read_listening(const audit_options &options, const port_range &range,
         sockets.read_whole = read_host_sockets(proc, sockets.listening, err);
     }
     match_sockets(loaded.devices, range, ranges, sockets.match);
+}
+
+// How long ssh-keyscan waits for a port's answer, and how many run at once.
+constexpr int scan_seconds = 5;
+constexpr size_t scans_at_once = 16;
+
+// --identify, --keys-seen: the host key that answers on each block's SSH
+// port, and the device it names; `sockets` then counts the holders.
+void identify_holders(const audit_options &options, const port_range &range,
+                      const loaded_fleet &loaded, sockets_view &sockets, output &err)
+{
+    const fleet inventories = loaded.view();
+    growing_array<uint32_t> columns;
+    bool ok = find_host_key_columns(
+        inventories, {options.host_key_field, options.host_key_field_name}, columns, err);
+    const bool all = options.identify_all || options.keys_seen != nullptr;
+    if (options.keys_seen != nullptr) {
+        ok = read_keys_file(options.keys_seen, sockets.seen, err) && ok;
+    } else {
+        growing_array<int32_t> ports;
+        ports_to_ask(loaded.devices, sockets.listening, options.ssh_port_num, all, ports);
+        err.flush(); // (the scans take seconds)
+        ok = scan_host_keys("ssh-keyscan", ports.items, ports.size, scan_seconds, scans_at_once,
+                            sockets.seen, err) && ok;
+    }
+    sort_keys_seen(sockets.seen);
+    const plan p = make_plan(loaded.devices, range, rows_of::every_device, nullptr, &loaded.ranges);
+    name_holders(p, inventories, columns, sockets.seen, options.ssh_port_num, all,
+                 sockets.holders, sockets.match);
+    sockets.match.holders = &sockets.holders;
+    sockets.read_whole = sockets.read_whole && ok;
 }
 
 // --metrics: the plan beside the sockets, in place of the file named, whole;
@@ -294,7 +329,8 @@ int write_plan(const audit_options &options, const plan_printer &writer, loaded_
     // The summary (but for --port, which asks about ports, not the fleet).
     if (!queries)
         writer.summary(p.summary, out);
-    const bool needs_care = p.summary.shared_blocks > 0 || !all_held || p.summary.unheld_ports > 0;
+    const bool needs_care = p.summary.shared_blocks > 0 || !all_held ||
+                            p.summary.unheld_ports > 0 || p.summary.unknown_keys > 0;
     return exit_status(loaded.complete && sockets_read && metrics_written, needs_care, out, err);
 }
 
@@ -364,6 +400,8 @@ int audit(const audit_options &options, output &out, output &err)
     sockets_view &sockets = listening_sockets;
     if (options.listening)
         read_listening(options, range, loaded, sockets, err);
+    if (options.identify)
+        identify_holders(options, range, loaded, sockets, err);
 
     // --authorized-keys: a line for each device, and nothing else on the output.
     if (options.key_field != 0 || options.key_field_name != nullptr)

@@ -28,7 +28,7 @@ bool settle_ssh_config(parsed_command &command)
     };
     const char *own = options.alias_field != 0 || options.alias_field_name != nullptr
                           ? "--alias-field"
-                      : options.ssh_port_num_given ? "--ssh-port-num"
+                      : options.ssh_port_num_given && !options.identify ? "--ssh-port-num"
                       : options.jump != nullptr   ? "--jump"
                       : options.alias_domain != nullptr ? "--alias-domain"
                                                         : nullptr;
@@ -52,6 +52,29 @@ bool settle_ssh_config(parsed_command &command)
     return fail(parsed_command::conflicting, "--ssh-config", other);
 }
 
+// --identify and --keys-seen, which go with --listening and --sockets
+// (settled); true when `command` was refused. Either names the holders.
+bool settle_identify(parsed_command &command)
+{
+    audit_options &options = command.options;
+    const auto fail = [&](parsed_command::error_kinds kind, const char *name, const char *value) {
+        refuse(command, kind, name, strlen(name), value);
+        return true;
+    };
+    const bool asked_here = options.identify || options.identify_all;
+    if (options.keys_seen != nullptr && options.sockets == nullptr)
+        return fail(parsed_command::needs_other, "--keys-seen", "--sockets");
+    if (asked_here && options.sockets != nullptr)
+        return fail(parsed_command::conflicting, options.identify_all ? "--identify-all" : "--identify",
+                    "--sockets (another host's ports are not asked from here: give what "
+                    "ssh-keyscan printed there, --keys-seen FILE)");
+    if (asked_here && !options.listening)
+        return fail(parsed_command::needs_other, options.identify_all ? "--identify-all" : "--identify",
+                    "--listening");
+    options.identify = asked_here || options.keys_seen != nullptr;
+    return false;
+}
+
 // --known-hosts and the host keys' options, and what they cannot be used
 // with; true when `command` was refused.
 bool settle_known_hosts(parsed_command &command)
@@ -64,15 +87,19 @@ bool settle_known_hosts(parsed_command &command)
     const bool host_keys = options.host_key_field != 0 || options.host_key_field_name != nullptr;
     if (options.host_key_field_name != nullptr && !options.csv)
         return fail(parsed_command::needs_csv, "--host-key-field", options.host_key_field_name);
-    if (host_keys && !options.known_hosts && !options.ssh_config)
-        return fail(parsed_command::needs_other, "--host-key-field", "--known-hosts or --ssh-config");
+    if (host_keys && !options.known_hosts && !options.ssh_config && !options.identify)
+        return fail(parsed_command::needs_other, "--host-key-field",
+                    "--known-hosts, --ssh-config, --identify or --keys-seen");
     if (options.known_hosts_file != nullptr && !options.ssh_config)
         return fail(parsed_command::needs_other, "--known-hosts-file", "--ssh-config");
+    if ((options.known_hosts || options.identify) && !options.csv && !host_keys)
+        return fail(parsed_command::needs_other,
+                    options.known_hosts ? "--known-hosts"
+                    : options.keys_seen != nullptr ? "--keys-seen"
+                                                   : "--identify",
+                    "--csv (a host_key column) or --host-key-field");
     if (!options.known_hosts)
         return false;
-    if (!options.csv && !host_keys)
-        return fail(parsed_command::needs_other, "--known-hosts",
-                    "--csv (a host_key column) or --host-key-field");
     const bool keys = options.key_field != 0 || options.key_field_name != nullptr;
     const char *other = keys                       ? "--authorized-keys"
                         : options.ssh_config       ? "--ssh-config"
@@ -145,7 +172,8 @@ void settle(parsed_command &command, const char **files)
                     : options.port_queries > 0 ? "--port"
                     : options.listening        ? listening
                                                : "--json");
-    if (settle_known_hosts(command) || settle_ssh_config(command) || settle_place(command))
+    if (settle_identify(command) || settle_known_hosts(command) || settle_ssh_config(command) ||
+        settle_place(command))
         return;
     if (options.metrics != nullptr && !options.listening)
         return fail(parsed_command::needs_other, "--metrics", 9, "--listening or --sockets");

@@ -47,7 +47,7 @@ int64_t blocks_to_audit(const audit_options &options, const port_range &range, o
     if (blocks != 0 && keys_wanted &&
         !range_fits_port_numbers(range, blocks, "--authorized-keys", "no key can listen on", err))
         return 0;
-    if (blocks != 0 && options.ssh_config) {
+    if (blocks != 0 && (options.ssh_config || options.identify)) {
         const int32_t n = options.ssh_port_num;
         if (n < 1 || n > range.port_count) {
             warn(err, "--ssh-port-num ");

@@ -268,7 +268,81 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"g", "mac,n,port_min,port_max,server\n" "aa:bb:cc:dd:ee:ff,a,2000,2099,s1.example\n" "00:00:00:00:00:8b,b,40000,41000,s1.example\n" "00:00:00:00:01:8b,c,2000,2099,s2.example\n"}, {"s", "State Recv-Q Send-Q Local Address:Port Peer Address:PortProcess\n" "LISTEN 0 128 127.0.0.1:2056 0.0.0.0:*\n" "LISTEN 0 128 127.0.0.1:2098 0.0.0.0:*\n" "LISTEN 0 128 127.0.0.1:3000 0.0.0.0:*\n" "LISTEN 0 128 127.0.0.1:40998 0.0.0.0:*\n"}},
                    "2056-2058\tlistening 2056\taa:bb:cc:dd:ee:ff\ta,2000,2099,s1.example\n" "40556-40558\tnot listening\t00:00:00:00:00:8b\tb,40000,41000,s1.example\n" "2098\tlistening, no device\n" "40998\tlistening, no device\n" "2 devices, 2 of 275 blocks in use, 0 shared by 0 devices\n" "1 device connected, 1 not connected, 2 ports of the range listening without a device\n",
                    "",
-                   1}),
+                   1},
+        // The holder of each shared block's SSH port, from what ssh-keyscan
+        // printed (a stand-in): the device whose host key answered; a key no
+        // device of the block has (every one has a host key: status 1); a key
+        // where one device has none; a block not in the file; a line of
+        // another form refused.
+        audit_case{"identify_from_keys_seen",
+                   {"--csv", "--drop-column", "host_key", "--sockets", "@s", "--keys-seen", "@k", "@i"},
+                   {{"i", "mac,name,host_key\n52:54:00:00:00:01,a," + ed25519 +
+                              "\n52:54:00:00:00:fb,b," + ed25519_key(1) + "\n52:54:00:00:00:02,c," +
+                              ed25519_key(2) + "\n52:54:00:00:00:fc,d," + ed25519_key(4) +
+                              "\n52:54:00:00:00:03,e," + ed25519_key(5) + "\n52:54:00:00:00:fd,f,\n"
+                              "52:54:00:00:00:04,g," + ed25519_key(7) + "\n52:54:00:00:00:fe,h," +
+                              ed25519_key(8) + "\n"},
+                    {"s", ss_listening({40004, 40008, 40012, 40016})},
+                    {"k", "# 127.0.0.1:40004 SSH-2.0-OpenSSH_9.2p1\n\n[127.0.0.1]:40004 " +
+                              ed25519_key(1) + "\n[127.0.0.1]:40004 " + ecdsa + "\r\n[127.0.0.1]:40008 " +
+                              ed25519_key(25) + "\n[127.0.0.1]:40012 " + ed25519_key(24) +
+                              "\n127.0.0.1 " + ed25519_key(23) + "\n"}},
+                   "40004-40006\tshared, listening 40004, held by 52:54:00:00:00:fb\t52:54:00:00:00:01\ta\n"
+                   "40004-40006\tshared, listening 40004, held by 52:54:00:00:00:fb\t52:54:00:00:00:fb\tb\n"
+                   "40008-40010\tshared, listening 40008, an unknown host key on 40008\t52:54:00:00:00:02\tc\n"
+                   "40008-40010\tshared, listening 40008, an unknown host key on 40008\t52:54:00:00:00:fc\td\n"
+                   "40012-40014\tshared, listening 40012, not told on 40012\t52:54:00:00:00:03\te\n"
+                   "40012-40014\tshared, listening 40012, not told on 40012\t52:54:00:00:00:fd\tf\n"
+                   "40016-40018\tshared, listening 40016\t52:54:00:00:00:04\tg\n"
+                   "40016-40018\tshared, listening 40016\t52:54:00:00:00:fe\th\n"
+                   "8 devices, 4 of 250 blocks in use, 4 shared by 8 devices\n"
+                   "1 device connected, 3 not connected, 4 in shared blocks that listen (which of them "
+                   "is connected cannot be told), 1 port of devices answered by a host key none of "
+                   "their block has, 0 ports of the range listening without a device\n",
+                   "",
+                   1},
+        audit_case{"identify_json_from_keys_seen",
+                   {"--csv", "--json", "--drop-column", "host_key", "--sockets", "@s", "--keys-seen", "@k", "@i"},
+                   {{"i", "mac,name,host_key\n52:54:00:00:00:01,a," + ed25519 + "\n52:54:00:00:00:fb,b,\n"},
+                    {"s", ss_listening({40004})},
+                    {"k", "[127.0.0.1]:40004 " + ed25519 + "\n"}},
+                   "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":\"52:54:00:00:00:01\","
+                   "\"label\":\"a\",\"file\":\"@i\",\"line\":2,\"shared\":true,\"listening\":[40004],"
+                   "\"identified\":\"held\",\"holder\":\"52:54:00:00:00:01\",\"fields\":{\"mac\":"
+                   "\"52:54:00:00:00:01\",\"name\":\"a\"}}\n"
+                   "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":\"52:54:00:00:00:fb\","
+                   "\"label\":\"b\",\"file\":\"@i\",\"line\":3,\"shared\":true,\"listening\":[40004],"
+                   "\"identified\":\"held\",\"holder\":\"52:54:00:00:00:01\",\"fields\":{\"mac\":"
+                   "\"52:54:00:00:00:fb\",\"name\":\"b\"}}\n"
+                   "{\"type\":\"summary\",\"devices\":2,\"blocks\":250,\"blocks_in_use\":1,"
+                   "\"shared_blocks\":1,\"sharing_devices\":2,\"must_share\":0,\"connected\":1,"
+                   "\"not_connected\":1,\"cannot_tell\":0,\"ports_without_device\":0,"
+                   "\"unknown_host_keys\":0}\n",
+                   "",
+                   1},
+        audit_case{"identify_keys_seen_refused",
+                   {"--csv", "--sockets", "@s", "--keys-seen", "@k", "@i"},
+                   {{"i", "mac,name,host_key\n52:54:00:00:00:01,a,\n"},
+                    {"s", ss_listening({40004})},
+                    {"k", "[127.0.0.1]:x " + ed25519 + "\n|1|abc " + ed25519 + "\n[::1]:99999 " + ed25519 +
+                              "\n[127.0.0.1]:40004 ssh-ed25519\n"}},
+                   "40004-40006\tlistening 40004\t52:54:00:00:00:01\ta,\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "1 device connected, 0 not connected, 0 ports of the range listening without a device\n",
+                   "@k:1: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:2: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:3: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:4: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n",
+                   2},
+        audit_case{"identify_keys_seen_missing",
+                   {"--csv", "--sockets", "@s", "--keys-seen", "/nonexistent/keys", "@i"},
+                   {{"i", "mac,name\n52:54:00:00:00:01,a\n"}, {"s", ss_listening({40004})}},
+                   "40004-40006\tlistening 40004\t52:54:00:00:00:01\ta\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "1 device connected, 0 not connected, 0 ports of the range listening without a device\n",
+                   "portslot-audit: @i: no column named \"host_key\" for the host keys\n"
+                   "portslot-audit: /nonexistent/keys: No such file or directory\n",
+                   2}),
     case_name);
 
 // A label's value for the metrics: the format's three escapes, other

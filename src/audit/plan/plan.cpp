@@ -55,6 +55,8 @@ plan make_plan(const growing_array<uint64_t> &devices, const port_range &range, 
         summary.not_connected = sockets->not_connected;
         summary.cannot_tell = sockets->cannot_tell;
         summary.unheld_ports = sockets->unheld.size;
+        summary.unknown_keys = sockets->unknown_keys;
+        summary.identified = sockets->holders != nullptr;
     }
     return plan{range, devices, rows, summary, sockets, ranges};
 }

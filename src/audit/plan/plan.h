@@ -35,6 +35,10 @@ struct plan_summary {
     // held by no device.
     bool listening = false;
     uint64_t connected = 0, not_connected = 0, cannot_tell = 0, unheld_ports = 0;
+    // With --identify: the ports where a host key no device of the block
+    // has answers.
+    uint64_t unknown_keys = 0;
+    bool identified = false;
 
     // The devices that share whatever their addresses are: each block beyond
     // the last holds at least one device more, and the first shared block

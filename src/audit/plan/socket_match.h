@@ -16,10 +16,16 @@
 
 namespace portslot::audit {
 
+struct port_holders;
+
 struct socket_match {
     const port_set &listening;
     uint64_t connected = 0, not_connected = 0, cannot_tell = 0; // devices
     growing_array<int32_t> unheld;             // ports, ascending
+    // The devices that hold their blocks' SSH ports, as their host keys
+    // say (--identify); null when not asked. Ports an unknown key answers.
+    const port_holders *holders = nullptr;
+    uint64_t unknown_keys = 0;
 };
 
 // Matches the sorted, distinct `devices`, placed in `range` (or each in its

@@ -15,6 +15,7 @@
 #include "line_numbers.h"
 #include "memory.h"
 #include "plan.h"
+#include "port_holders.h"
 
 namespace portslot::audit {
 
@@ -148,10 +149,12 @@ void write_placement(output &out, const fleet_ranges &ranges, const plan_row &r)
     out.bytes("}\n", 2);
 }
 
-// `,"listening":[P,P]`: the ports of the block from `first` that listen.
+// `,"listening":[P,P]`: the ports of the block from `first` that listen;
+// with --identify, for a block asked about, `,"identified":"STATE"` (held,
+// unknown_key, no_answer, not_told) and for a block held `,"holder":"MAC"`.
 void listening_member(const plan &p, int32_t first, growing_array<char> &text)
 {
-    const size_t most = 32 + 6 * size_t(p.range.port_count < 32768 ? p.range.port_count : 32768);
+    const size_t most = 96 + 6 * size_t(p.range.port_count < 32768 ? p.range.port_count : 32768);
     while (text.capacity < most)
         text.grow();
     char *at = put_text(text.items, ",\"listening\":[");
@@ -162,6 +165,19 @@ void listening_member(const plan &p, int32_t first, growing_array<char> &text)
         at += put_decimal(at, static_cast<uint32_t>(port));
     });
     *at++ = ']';
+    const block_holder *b = p.sockets->holders != nullptr ? p.sockets->holders->of(first) : nullptr;
+    if (b != nullptr && b->state == holder_state::held) {
+        at = put_text(at, ",\"identified\":\"held\",\"holder\":\"");
+        memcpy(at, b->mac, 17);
+        at += 17;
+        *at++ = '"';
+    } else if (b != nullptr && b->state == holder_state::unknown_key) {
+        at = put_text(at, ",\"identified\":\"unknown_key\"");
+    } else if (b != nullptr && b->state == holder_state::no_answer) {
+        at = put_text(at, ",\"identified\":\"no_answer\"");
+    } else if (b != nullptr) {
+        at = put_text(at, ",\"identified\":\"not_told\"");
+    }
     text.size = static_cast<size_t>(at - text.items);
 }
 
@@ -214,8 +230,10 @@ void write_summary(const plan_summary &summary, output &out)
         {"not_connected", summary.not_connected},
         {"cannot_tell", summary.cannot_tell},
         {"ports_without_device", summary.unheld_ports},
+        {"unknown_host_keys", summary.unknown_keys}, // (with --identify only)
     };
-    const std::span<const member> written(counts, summary.listening ? 10 : 6);
+    const std::span<const member> written(
+        counts, !summary.listening ? 6 : summary.identified ? 11 : 10);
     out.text("{\"type\":\"summary\"");
     for (const member &m : written) {
         out.text(",");

@@ -5,6 +5,7 @@
 #include "decimal.h"
 #include "json_text.h"
 #include "plan.h"
+#include "port_holders.h"
 #include "utf8.h"
 #include "words.h"
 
@@ -99,14 +100,21 @@ template <bool Plain> void write_devices(const plan &p, const fleet &inventories
 {
     block_end end;
     growing_array<char> label; // a label in pieces, joined
+    const port_holders *const holders = p.sockets->holders;
+    const block_holder *told = nullptr; // what the block's host key said (--identify)
     for_each_row<Plain>(
         p, inventories,
         [&](int32_t first, int32_t, bool shared) {
             bool listens = false;
             for_each_listening_port(p, first, [&](int32_t) { listens = true; });
-            make_block_end(end, first, shared, listens);
+            told = holders != nullptr ? holders->of(first) : nullptr;
+            // (No device of a block an unknown key answers for is connected.)
+            make_block_end(end, first, shared,
+                           listens && (told == nullptr || told->state != holder_state::unknown_key));
         },
         [&](const plan_row &r) {
+            if (told != nullptr && told->state == holder_state::held) // the holder alone
+                end.text[end.size - 2] = r.offset == told->holder ? '1' : '0';
             const char *text = r.e.after;
             size_t size = r.e.after_size;
             if (r.e.before_size != 0) {
@@ -155,7 +163,8 @@ void write_metrics(const plan &p, const fleet &inventories, const metrics_counts
     const int64_t exposed_ports = counts.exposed_ports;
     write_family(out, "portslot_device_connected",
                  "Whether a port of the device's block listens on the tunnel server (1) or"
-                 " none (0); in a shared block, one of its devices holds it.");
+                 " none (0); in a shared block, one of its devices holds it, unless its host key"
+                 " named the holder (1) and the others (0).");
     by_format(inventories, [&](auto plain) { write_devices<plain()>(p, inventories, out); });
     const plan_summary &s = p.summary;
     write_count(out, "portslot_devices", "Devices of the inventory.", s.devices);
@@ -175,6 +184,10 @@ void write_metrics(const plan &p, const fleet &inventories, const metrics_counts
                 "Records of the inventories that gave no device (no port, a malformed record):"
                 " the audit's FILE:LINE messages name them.",
                 counts.refused_records);
+    if (s.identified)
+        write_count(out, "portslot_ports_unknown_host_key",
+                    "Devices' SSH ports where a host key that no device of the block has answers.",
+                    s.unknown_keys);
     if (exposed_ports >= 0)
         write_count(out, "portslot_ephemeral_ports_exposed",
                     "Ports devices may get that the kernel may also give to this host's"

@@ -7,6 +7,7 @@
 #include "decimal.h"
 #include "json_text.h"
 #include "plan.h"
+#include "port_holders.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
@@ -83,6 +84,28 @@ void write_row_in_pieces(output &out, const char *ports, size_t ports_size, cons
     out.commit(size);
 }
 
+// What the host key on a block's SSH port said (--identify), after its
+// state: ", held by ADDRESS", ", an unknown host key on P", ", no answer on
+// P", ", not told on P" (a key answered that no device with a host key has);
+// nothing for a block not asked about.
+char *put_holder(char *at, const block_holder *b)
+{
+    if (b == nullptr)
+        return at;
+    if (b->state == holder_state::held) {
+        at = put_text(at, ", held by ");
+        memcpy(at, b->mac, 17);
+        return at + 17;
+    }
+    const char *said = b->state == holder_state::unknown_key ? ", an unknown host key on "
+                       : b->state == holder_state::no_answer ? ", no answer on "
+                                                             : ", not told on ";
+    const size_t size = strlen(said);
+    memcpy(at, said, size);
+    at += size;
+    return at + put_decimal(at, static_cast<uint32_t>(b->port));
+}
+
 // Beside the sockets, a block's rows start "first-last<TAB>STATE<TAB>", the
 // state before the address and label (which may hold tabs): "listening
 // P,P" (the block's ports that listen) or "not listening", after "shared, "
@@ -99,7 +122,7 @@ template <bool Plain>
         p, inventories,
         [&](int32_t first, int32_t last, bool shared) {
             const size_t most =
-                64 + 6 * size_t(p.range.port_count < 32768 ? p.range.port_count : 32768);
+                128 + 6 * size_t(p.range.port_count < 32768 ? p.range.port_count : 32768);
             while (start.capacity < most)
                 start.grow();
             row_start ports;
@@ -119,6 +142,8 @@ template <bool Plain>
             });
             if (at == listing)
                 at = put_text(at - 9, "not listening");
+            if (p.sockets->holders != nullptr)
+                at = put_holder(at, p.sockets->holders->of(first));
             *at++ = '\t';
             start.size = static_cast<size_t>(at - start.items);
             if (start.size <= sizeof short_start)
@@ -195,6 +220,10 @@ void write_summary(const plan_summary &summary, output &out)
             out.bytes(digits, put_decimal(digits, summary.cannot_tell));
             out.text(" in shared blocks that listen (which of them is connected cannot be"
                      " told), ");
+        }
+        if (summary.unknown_keys != 0) {
+            put_count(out, summary.unknown_keys, "port");
+            out.text(" of devices answered by a host key none of their block has, ");
         }
         put_count(out, summary.unheld_ports, "port");
         out.text(" of the range listening without a device\n");
