@@ -150,7 +150,9 @@ bool start_scan(const char *scanner, int32_t port, int seconds, scan &s, output 
     char port_text[8] = {}, timeout[12] = {};
     put_decimal(port_text, static_cast<uint64_t>(port));
     put_decimal(timeout, static_cast<uint64_t>(seconds));
+    // (Host keys are never a security key's: no connection is spent on those types.)
     char *const argv[] = {const_cast<char *>(scanner), const_cast<char *>("-T"), timeout,
+                          const_cast<char *>("-t"), const_cast<char *>("ed25519,ecdsa,rsa"),
                           const_cast<char *>("-p"), port_text,
                           const_cast<char *>("127.0.0.1"), nullptr};
     posix_spawn_file_actions_t actions;
