@@ -11,6 +11,9 @@
 # It prints, for each: the cold start until every device listens, sshd's
 # memory per tunnel (the proportional set size of every sshd process), the
 # time portslot-audit --listening takes on the live table and its summary,
+# then (as it ships) the time --listening --identify-all takes to name the
+# holder of every device's port through ssh-keyscan (each device's first
+# forward leads to a Dropbear server of its own, with its own host key),
 # and after every sshd process is killed and sshd started again, the time
 # until every device listens again, the connections sshd dropped (past
 # MaxStartups, or not logged in within LoginGraceTime), the clients that
@@ -39,14 +42,22 @@ ip netns exec "$server" sh -c 'echo "32768 60999" >/proc/sys/net/ipv4/ip_local_p
 range=(--port-min 20000 --port-max 29999)
 
 echo "making $devices devices" >&2
-echo "mac,name,key" >"$work/fleet.csv"
+echo "mac,name,key,host_key" >"$work/fleet.csv"
+ip -n "$fleet" link set lo up
 for ((i = 1; i <= devices; i++)); do
   mac=$(printf '52:54:01:00:%02x:%02x' $((i / 256)) $((i % 256)))
   client=ssh
   [ $((i % 5)) -ne 0 ] || client=dbclient
   ip -n "$fleet" link add "mv$i" link uplink address "$mac" type macvlan mode bridge
   ip -n "$fleet" link set "mv$i" up
-  echo "$mac,d$i-$client,$(lab_key "d$i" "$client")" >>"$work/fleet.csv"
+  key=$(lab_key "d$i" "$client")
+  # The device's own SSH server, on a port of the fleet's loopback.
+  dropbearkey -t ed25519 -f "$work/d$i/host_key" >/dev/null 2>&1
+  host_key=$(dropbearkey -y -f "$work/d$i/host_key" | grep '^ssh-' | cut -d' ' -f1,2)
+  echo "$mac,d$i-$client,$key,$host_key" >>"$work/fleet.csv"
+  ip netns exec "$fleet" dropbear -F -E -s -j -k -r "$work/d$i/host_key" -P "$work/d$i/dropbear.pid" \
+    -p "127.0.0.1:$((30000 + i))" 2>>"$work/dropbear.log" &
+  lab_pids+=($!)
 done
 "$build/portslot-audit" "${range[@]}" --csv --authorized-keys key "$work/fleet.csv" >"$work/authorized_keys" ||
   { echo "the fleet's keys were not all written, or devices share blocks" >&2; exit 1; }
@@ -117,7 +128,7 @@ run() {
     [ $((i % 5)) -ne 0 ] || client=dbclient
     ip netns exec "$fleet" env -i PATH="$path$PATH" HOME="$work/d$i" TMPDIR="$work/tmp" \
       "$build/portslot-tunnel" --interface "mv$i" "${range[@]}" --client "$client" --identity "$work/d$i/id" \
-      --known-hosts "$work/known_hosts" --forward 22 tunnel@198.18.0.1 2>>"$work/devices.log" &
+      --known-hosts "$work/known_hosts" --forward "$((30000 + i))" tunnel@198.18.0.1 2>>"$work/devices.log" &
     tunnels+=($!)
   done
   lab_pids+=("${tunnels[@]}")
@@ -139,6 +150,13 @@ run() {
   local audit_ms summary
   audit_ms=$(awk -v a="$start" -v b="$(now)" 'BEGIN { printf "%.0f", (b - a) * 1000 }')
   summary=$(tail -n 1 "$work/listening.txt")
+  if [ "$label" = now ]; then
+    # Every holder named by its host key, each port asked by ssh-keyscan.
+    start=$(now)
+    ip netns exec "$server" "$build/portslot-audit" "${range[@]}" --listening --identify-all --csv \
+      "$work/fleet.csv" >"$work/identified.txt" 2>&1
+    echo "--listening --identify-all: $(grep -c $'\theld by\|, held by ' "$work/identified.txt") of $devices holders named in $(elapsed "$start") s ($(grep -c 'no answer' "$work/identified.txt") ports without an answer)" >>"$work/summaries"
+  fi
 
   # Connections that lasted a minute start again from the shortest pause.
   sleep 65
