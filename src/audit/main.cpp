@@ -124,9 +124,8 @@ void read_listening(const audit_options &options, const port_range &range,
     match_sockets(loaded.devices, range, ranges, sockets.match);
 }
 
-// How long ssh-keyscan waits for a port's answer, and how many run at once.
+// How long ssh-keyscan waits for a port's answer.
 constexpr int scan_seconds = 5;
-constexpr size_t scans_at_once = 16;
 
 // --identify, --keys-seen: the host key that answers on each block's SSH
 // port, and the device it names; `sockets` then counts the holders.
@@ -144,8 +143,8 @@ void identify_holders(const audit_options &options, const port_range &range,
         growing_array<int32_t> ports;
         ports_to_ask(loaded.devices, sockets.listening, options.ssh_port_num, all, ports);
         err.flush(); // (the scans take seconds)
-        ok = scan_host_keys("ssh-keyscan", ports.items, ports.size, scan_seconds, scans_at_once,
-                            sockets.seen, err) && ok;
+        ok = scan_host_keys("ssh-keyscan", ports.items, ports.size, scan_seconds, sockets.seen,
+                            err) && ok;
     }
     sort_keys_seen(sockets.seen);
     const plan p = make_plan(loaded.devices, range, rows_of::every_device, nullptr, &loaded.ranges);

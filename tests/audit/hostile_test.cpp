@@ -310,34 +310,44 @@ TEST(audit_conditions, are_met_or_reported)
         // key, a port without an answer; JSON and metrics follow; without
         // ssh-keyscan, the run says so (status 2).
         {"identify_with_a_scanner", anywhere,
-         "d=$(mktemp -d); mkdir -p \"$d/net\" \"$d/bin\"; printf '  sl  local_address rem_address "
-         "  st\\n   0: 0100007F:9C44 00000000:0000 0A\\n   1: 0100007F:9C48 00000000:0000 0A\\n   2: "
-         "0100007F:9C4C 00000000:0000 0A\\n' >\"$d/net/tcp\"; printf '#!/bin/sh\\nwhile [ $# -gt 1 ]; "
-         "do [ \"$1\" = -p ] && p=$2; shift; done\\ncase $p in 40004) echo \"[127.0.0.1]:40004 " +
-             ed25519_key(1) + "\" ;; 40008) echo \"[127.0.0.1]:40008 " + ed25519_key(9) +
-             "\" ;; esac\\n' >\"$d/bin/ssh-keyscan\"; chmod +x \"$d/bin/ssh-keyscan\"; printf "
-             "'mac,name,host_key\\n52:54:00:00:00:01,a," + ed25519 + "\\n52:54:00:00:00:fb,b," +
+         "d=$(mktemp -d); mkdir -p \"$d/net\" \"$d/bin\" \"$d/many/net\"; printf '  sl  local_address "
+         "rem_address   st\\n' >\"$d/net/tcp\"; for p in 9C44 9C48 9C4C 9C50; do printf '   0: "
+         "0100007F:%s 00000000:0000 0A\\n' $p >>\"$d/net/tcp\"; done; printf '#!/bin/sh\\nwhile [ $# "
+         "-gt 1 ]; do [ \"$1\" = -p ] && p=$2; shift; done\\ncase $p in 40004) echo "
+         "\"[127.0.0.1]:40004 " + ed25519_key(1) + "\" ;; 40008) echo \"[127.0.0.1]:40008 " +
+             ed25519_key(9) + "\" ;; 40012) echo garbage ;; 40016) echo \"[127.0.0.1]:40016 " +
+             ed25519_key(8) + "\" ;; esac\\n' >\"$d/bin/ssh-keyscan\"; chmod +x \"$d/bin/ssh-keyscan\"; "
+             "printf 'mac,name,host_key\\n52:54:00:00:00:01,a," + ed25519 + "\\n52:54:00:00:00:fb,b," +
              ed25519_key(1) + "\\n52:54:00:00:00:02,c," + ed25519_key(2) + "\\n52:54:00:00:00:fc,d," +
-             ed25519_key(4) + "\\n52:54:00:00:00:03,e," + ed25519_key(5) +
-             "\\n' >\"$d/f.csv\"; a() { PATH=\"$d/bin:$PATH\" PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --csv "
-             "--drop-column host_key --listening \"$@\" \"$d/f.csv\"; echo $?; }; a --identify-all | "
-             "cut -f2; a --identify --json | grep -o '\"identified\":\"[a-z_]*\"\\(,\"holder\":\"[^\"]*\"\\)\\{0,1\\}'; a "
+             ed25519_key(4) + "\\n52:54:00:00:00:03,e," + ed25519_key(5) + "\\n52:54:00:00:00:04,g," +
+             ed25519_key(7) + "\\n52:54:00:00:00:fe,h,\\n' >\"$d/f.csv\"; head -n 4 \"$d/f.csv\" | sed "
+             "-n '1p;4p' >\"$d/g.csv\"; a() { f=$1; shift; PATH=\"$d/bin:$PATH\" "
+             "PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --csv --drop-column host_key --listening \"$@\" "
+             "\"$d/$f\"; echo $?; }; a f.csv --identify-all | cut -f2; a f.csv --identify-all --json | "
+             "grep -o '\"identified\":\"[a-z_]*\"\\(,\"holder\":\"[^\"]*\"\\)\\{0,1\\}' | uniq; a f.csv "
              "--identify --metrics \"$d/m.prom\" >/dev/null; grep '^portslot_device_connected' "
-             "\"$d/m.prom\" | sed 's/.*{mac=\"\\([^\"]*\\)\".* /\\1 /'; PATH=/nonexistent "
+             "\"$d/m.prom\" | sed 's/.*{mac=\"\\([^\"]*\\)\".* /\\1 /'; a g.csv --identify-all | tail -n "
+             "1; printf '  sl  local_address rem_address   st\\n' >\"$d/many/net/tcp\"; echo "
+             "mac,host_key >\"$d/many.csv\"; for i in $(seq 10 29); do printf '   0: 0100007F:%04X "
+             "00000000:0000 0A\\n' $((40000 + 4 * i)) >>\"$d/many/net/tcp\"; printf "
+             "'52:54:00:00:00:%02x,\\n' $i >>\"$d/many.csv\"; done; PATH=\"$d/bin:$PATH\" "
+             "PORTSLOT_AUDIT_PROC=\"$d/many\" \"$0\" --csv --listening --identify-all \"$d/many.csv\" | "
+             "grep -c 'no answer'; PATH=/nonexistent "
              "PORTSLOT_AUDIT_PROC=\"$d\" \"$0\" --csv --listening --identify \"$d/f.csv\" 2>&1 "
              ">/dev/null | tail -n 1; rm -r \"$d\"",
          one,
          "shared, listening 40004, held by 52:54:00:00:00:fb\nshared, listening 40004, held by "
          "52:54:00:00:00:fb\nshared, listening 40008, an unknown host key on 40008\nshared, "
          "listening 40008, an unknown host key on 40008\nlistening 40012, no answer on 40012\n"
-         "5 devices, 3 of 250 blocks in use, 2 shared by 4 devices\n2 devices connected, 3 not "
-         "connected, 1 port of devices answered by a host key none of their block has, 0 ports of "
-         "the range listening without a device\n1\n"
+         "shared, listening 40016, not told on 40016\nshared, listening 40016, not told on 40016\n"
+         "7 devices, 4 of 250 blocks in use, 3 shared by 6 devices\n2 devices connected, 3 not "
+         "connected, 2 in shared blocks that listen (which of them is connected cannot be told), 1 "
+         "port of devices answered by a host key none of their block has, 0 ports of the range "
+         "listening without a device\n1\n"
          "\"identified\":\"held\",\"holder\":\"52:54:00:00:00:fb\"\n"
-         "\"identified\":\"held\",\"holder\":\"52:54:00:00:00:fb\"\n"
-         "\"identified\":\"unknown_key\"\n\"identified\":\"unknown_key\"\n"
+         "\"identified\":\"unknown_key\"\n\"identified\":\"no_answer\"\n\"identified\":\"not_told\"\n"
          "52:54:00:00:00:01 0\n52:54:00:00:00:fb 1\n52:54:00:00:00:02 0\n52:54:00:00:00:fc 0\n"
-         "52:54:00:00:00:03 1\n"
+         "52:54:00:00:00:03 1\n52:54:00:00:00:04 1\n52:54:00:00:00:fe 1\n1\n20\n"
          "portslot-audit: cannot run ssh-keyscan: No such file or directory\n",
          "", 0},
         {"sockets_without_end", anywhere,

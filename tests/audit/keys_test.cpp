@@ -207,6 +207,29 @@ INSTANTIATE_TEST_SUITE_P(
                    "52:54:00:00:00:01 " + ed25519 + "\n",
                    "",
                    0},
+        // Texts refused where they are read: a control byte (C0 or C1) in
+        // the key, an address that is not plain, base64 that is not
+        // canonical; blanks before a key, which may be of any length; a CSV
+        // file without a header holds no host keys.
+        audit_case{"known_hosts_refused_texts",
+                   {"--csv", "--known-hosts", "@k", "@e"},
+                   {{"k", "mac,name,host_key\n52:54:00:00:00:01,a,\"\tssh-ed25519 "
+                          "AAAAC3NzaC1lZDI1NTE5AAAAIJds\x1bsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7\"\n"
+                          "52:54:00:00:00:02,b,ssh-ed25519 "
+                          "AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoG\xc2\x9b\n"
+                          "\"aabbccddeef\n\",c," + ed25519 + "\n52:54:00:00:00:03,d,ssh-ed25519 "
+                          "AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoG!=\n"
+                          "52:54:00:00:00:04,e,ssh-ed25519 "
+                          "AAAAC3NzaC1lZDI1NTE5AAAAIJdsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm=\n"
+                          "52:54:00:00:00:05,f,\tssh-rsa AAAAB3NzaC1yc2EAAAADAQABAAAAgQC5GkBVQSLVLNBmZGFAqOh8tpbqqkbXNDQHhzDnZKi4dWobUH9jJk5vByWkG7R/LpkpjfzwGr6IZiF/TV71UVhooeCUdUSrCVmvPPzkhp10ysb2ueM2HSj+cHhLs9dhRh5C8wf1OrMBvNEvVfnIpTAblfr5lMsx3RXJooukrAt9ew==\n"},
+                    {"e", ""}},
+                   "52:54:00:00:00:05 ssh-rsa AAAAB3NzaC1yc2EAAAADAQABAAAAgQC5GkBVQSLVLNBmZGFAqOh8tpbqqkbXNDQHhzDnZKi4dWobUH9jJk5vByWkG7R/LpkpjfzwGr6IZiF/TV71UVhooeCUdUSrCVmvPPzkhp10ysb2ueM2HSj+cHhLs9dhRh5C8wf1OrMBvNEvVfnIpTAblfr5lMsx3RXJooukrAt9ew== f\n",
+                   "@k:2: a control byte in the host key field\n@k:3: a control byte in the host "
+                   "key field\n@k:4: the address is not a plain MAC address (12 hexadecimal digits, "
+                   "colons aside); no known_hosts line for it\n@k:6: not a host key ssh takes: its "
+                   "data is not canonical base64\n@k:7: not a host key ssh takes: its data is not "
+                   "canonical base64\n",
+                   2},
         audit_case{"known_hosts_without_column",
                    {"--csv", "--known-hosts", "@n"},
                    {{"n", "mac,name\n52:54:00:00:00:01,x\n"}},

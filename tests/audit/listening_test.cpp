@@ -334,6 +334,49 @@ INSTANTIATE_TEST_SUITE_P(
                    "@k:3: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
                    "@k:4: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n",
                    2},
+        // ssh-keyscan's forms: comments, blank separators and CRLF taken,
+        // the last line without its end; hosts without a port, ports out of
+        // range or not numbers refused. A folder is no such file.
+        audit_case{"identify_keys_seen_forms",
+                   {"--csv", "--drop-column", "host_key", "--sockets", "@s", "--keys-seen", "@k", "@i"},
+                   {{"i", "mac,name,host_key\n52:54:00:00:00:01,a," + ed25519 + "\n"},
+                    {"s", ss_listening({40004})},
+                    {"k", "  # a comment\n[127.0.0.1]:40004\t" + ed25519 + "\r\n[h]:1\n[h] " + ed25519 +
+                              "\n[h]x12 " + ed25519 + "\n[h]:0 " + ed25519 + "\n[h]:65536 " + ed25519 +
+                              "\n[h]:/1 " + ed25519 + "\n[127.0.0.1 " + ed25519 + "\n[h]:655350 " +
+                              ed25519 + "\n[127.0.0.1]:40004 " + ed25519}},
+                   "40004-40006\tlistening 40004, held by 52:54:00:00:00:01\t52:54:00:00:00:01\ta\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "1 device connected, 0 not connected, 0 ports of the range listening without a device\n",
+                   "@k:3: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:4: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:5: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:6: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:7: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:8: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:9: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:10: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n",
+                   2},
+        audit_case{"identify_keys_seen_folder",
+                   {"--csv", "--sockets", "@s", "--keys-seen", "/", "@i"},
+                   {{"i", "mac,host_key\n52:54:00:00:00:01,\n"}, {"s", ss_listening({40004})}},
+                   "40004-40006\tlistening 40004\t52:54:00:00:00:01\t\n"
+                   "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
+                   "1 device connected, 0 not connected, 0 ports of the range listening without a device\n",
+                   "portslot-audit: /: Is a directory\n",
+                   2},
+        // Fields split at blanks: the host key from its field, before the rest.
+        audit_case{"identify_from_blank_fields",
+                   {"--host-key-field", "2", "--sockets", "@s", "--keys-seen", "@k", "@p"},
+                   {{"p", "52:54:00:00:00:01 " + ed25519 + " a\n52:54:00:00:00:fb\n"},
+                    {"s", ss_listening({40004})},
+                    {"k", "[127.0.0.1]:40004 " + ed25519 + "\n"}},
+                   "40004-40006\tshared, listening 40004, held by 52:54:00:00:00:01\t52:54:00:00:00:01\t" +
+                       ed25519 + " a\n40004-40006\tshared, listening 40004, held by 52:54:00:00:00:01\t"
+                       "52:54:00:00:00:fb\t\n2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n1 device "
+                       "connected, 1 not connected, 0 ports of the range listening without a device\n",
+                   "",
+                   1},
         audit_case{"identify_keys_seen_missing",
                    {"--csv", "--sockets", "@s", "--keys-seen", "/nonexistent/keys", "@i"},
                    {{"i", "mac,name\n52:54:00:00:00:01,a\n"}, {"s", ss_listening({40004})}},

@@ -26,11 +26,11 @@ bool is_blank(char c)
     return c == ' ' || c == '\t';
 }
 
-// The port of a host field: "[HOST]:PORT", or a plain host's 22; -1 for
-// another form (a hashed name, which says no port).
+// The port of a host field (not empty): "[HOST]:PORT", or a plain host's
+// 22; -1 for another form (a hashed name, which says no port).
 int32_t port_of_host(const char *p, const char *end)
 {
-    if (p == end || *p == '|')
+    if (*p == '|')
         return -1;
     if (*p != '[')
         return 22;
@@ -142,11 +142,6 @@ struct scan {
 // Starts `scanner` for `port`; false after saying why it could not be.
 bool start_scan(const char *scanner, int32_t port, int seconds, scan &s, output &err)
 {
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) {
-        warn_errno(err, scanner, errno);
-        return false;
-    }
     char port_text[8] = {}, timeout[12] = {};
     put_decimal(port_text, static_cast<uint64_t>(port));
     put_decimal(timeout, static_cast<uint64_t>(seconds));
@@ -155,15 +150,20 @@ bool start_scan(const char *scanner, int32_t port, int seconds, scan &s, output 
                           const_cast<char *>("-t"), const_cast<char *>("ed25519,ecdsa,rsa"),
                           const_cast<char *>("-p"), port_text,
                           const_cast<char *>("127.0.0.1"), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int error = posix_spawnp(&s.pid, scanner, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(ends[1]);
+    int ends[2] = {-1, -1};
+    int error = pipe2(ends, O_CLOEXEC) != 0 ? errno : 0;
+    if (error == 0) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        error = posix_spawnp(&s.pid, scanner, &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+    }
     if (error != 0) {
-        close(ends[0]);
+        if (ends[0] >= 0)
+            close(ends[0]);
         warn(err, "cannot run ");
         err.text(scanner);
         err.text(": ");
@@ -182,30 +182,28 @@ bool drain(scan &s)
 {
     while (s.printed.capacity - s.printed.size < 4096)
         s.printed.grow();
+    // (poll said there is something: the read does not wait.)
     const ssize_t got = read(s.fd, s.printed.items + s.printed.size, 4096);
     if (got > 0) {
         s.printed.size += static_cast<size_t>(got);
         return false;
     }
-    if (got < 0 && errno == EINTR)
-        return false;
     close(s.fd);
     s.fd = -1;
     int status = 0;
-    while (waitpid(s.pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    waitpid(s.pid, &status, 0);
     return true;
 }
 
 } // namespace
 
 bool scan_host_keys(const char *scanner, const int32_t *ports, size_t count, int seconds,
-                    size_t parallel, keys_seen &seen, output &err)
+                    keys_seen &seen, output &err)
 {
-    constexpr size_t most = 64;
-    scan running[most];
-    parallel = parallel < most ? (parallel > 0 ? parallel : 1) : most;
-    pollfd polled[most];
+    constexpr size_t parallel = scans_at_once;
+    scan running[parallel];
+    pollfd polled[parallel];
+    size_t slot_of[parallel]; // the scan each polled pipe is of
     size_t next = 0, active = 0;
     bool ok = true;
     while (next < count || active > 0) {
@@ -213,20 +211,24 @@ bool scan_host_keys(const char *scanner, const int32_t *ports, size_t count, int
             if (running[i].fd >= 0)
                 continue;
             ok = start_scan(scanner, ports[next], seconds, running[i], err);
-            seen.asked.add(static_cast<uint32_t>(ports[next++]));
+            if (ok) // (a port not asked is not told)
+                seen.asked.add(static_cast<uint32_t>(ports[next]));
+            ++next;
             active += ok;
         }
         if (active == 0)
             break;
         nfds_t watched = 0;
         for (size_t i = 0; i < parallel; ++i)
-            if (running[i].fd >= 0)
+            if (running[i].fd >= 0) {
+                slot_of[watched] = i;
                 polled[watched++] = {running[i].fd, POLLIN, 0};
-        if (poll(polled, watched, -1) < 0 && errno != EINTR)
-            fatal("poll", strerror(errno));
-        for (size_t i = 0; i < parallel; ++i) {
-            scan &s = running[i];
-            if (s.fd < 0 || !drain(s))
+            }
+        // (A signal cutting the wait short leaves every revents 0: the wait again.)
+        poll(polled, watched, -1);
+        for (nfds_t k = 0; k < watched; ++k) {
+            scan &s = running[slot_of[k]];
+            if (polled[k].revents == 0 || !drain(s))
                 continue;
             --active;
             // (What a scan prints is taken where it is a key, not said.)

@@ -35,12 +35,15 @@ bool read_keys_text(const char *name, const char *text, size_t size, keys_seen &
 // The same from the file `name`; false after saying why it cannot be read.
 bool read_keys_file(const char *name, keys_seen &seen, output &err);
 
+// How many scans run at once.
+inline constexpr size_t scans_at_once = 16;
+
 // Runs `scanner` (ssh-keyscan) for each of the `count` ports, on 127.0.0.1,
-// each bounded by -T `seconds`, up to `parallel` at once, and reads what
-// each prints; every port is marked asked. False after saying why one could
-// not be run.
+// each bounded by -T `seconds`, scans_at_once at a time, and reads what each
+// prints; every port is marked asked. False after saying why one could not
+// be run.
 bool scan_host_keys(const char *scanner, const int32_t *ports, size_t count, int seconds,
-                    size_t parallel, keys_seen &seen, output &err);
+                    keys_seen &seen, output &err);
 
 // The keys by port (then as seen), for keys_at.
 void sort_keys_seen(keys_seen &seen);

@@ -37,7 +37,7 @@ long decode_base64(const char *text, size_t size, uint8_t *blob)
     if (size % 4 != 0) // (the caller keeps it within blob_room)
         return -1;
     size_t padding = 0;
-    while (padding < 2 && padding < size && text[size - 1 - padding] == '=')
+    while (padding < 2 && text[size - 1 - padding] == '=') // (the caller gives 4 digits at least)
         ++padding;
     const auto digit = [&](size_t i) {
         return static_cast<int32_t>(base64_digits.of[static_cast<unsigned char>(text[i])]);
