@@ -329,7 +329,7 @@ int write_plan(const audit_options &options, const plan_printer &writer, loaded_
     if (!queries)
         writer.summary(p.summary, out);
     const bool needs_care = p.summary.shared_blocks > 0 || !all_held ||
-                            p.summary.unheld_ports > 0 || p.summary.unknown_keys > 0;
+                            p.summary.unknown_keys > 0 || p.summary.unheld_ports > 0;
     return exit_status(loaded.complete && sockets_read && metrics_written, needs_care, out, err);
 }
 

@@ -313,7 +313,7 @@ TEST(audit_conditions, are_met_or_reported)
          "d=$(mktemp -d); mkdir -p \"$d/net\" \"$d/bin\" \"$d/many/net\"; printf '  sl  local_address "
          "rem_address   st\\n' >\"$d/net/tcp\"; for p in 9C44 9C48 9C4C 9C50; do printf '   0: "
          "0100007F:%s 00000000:0000 0A\\n' $p >>\"$d/net/tcp\"; done; printf '#!/bin/sh\\nwhile [ $# "
-         "-gt 1 ]; do [ \"$1\" = -p ] && p=$2; shift; done\\ncase $p in 40004) echo "
+         "-gt 1 ]; do [ \"$1\" = -p ] && p=$2; shift; done\\ncase $p in *0) sleep 0.2 ;; esac\\ncase $p in 40004) echo "
          "\"[127.0.0.1]:40004 " + ed25519_key(1) + "\" ;; 40008) echo \"[127.0.0.1]:40008 " +
              ed25519_key(9) + "\" ;; 40012) echo garbage ;; 40016) echo \"[127.0.0.1]:40016 " +
              ed25519_key(8) + "\" ;; esac\\n' >\"$d/bin/ssh-keyscan\"; chmod +x \"$d/bin/ssh-keyscan\"; "

@@ -303,7 +303,7 @@ INSTANTIATE_TEST_SUITE_P(
                    1},
         audit_case{"identify_json_from_keys_seen",
                    {"--csv", "--json", "--drop-column", "host_key", "--sockets", "@s", "--keys-seen", "@k", "@i"},
-                   {{"i", "mac,name,host_key\n52:54:00:00:00:01,a," + ed25519 + "\n52:54:00:00:00:fb,b,\n"},
+                   {{"i", "mac,name,host_key\n52:54:00:00:00:01,a,\t " + ed25519 + "\n52:54:00:00:00:fb,b,\n"},
                     {"s", ss_listening({40004})},
                     {"k", "[127.0.0.1]:40004 " + ed25519 + "\n"}},
                    "{\"type\":\"device\",\"first\":40004,\"last\":40006,\"mac\":\"52:54:00:00:00:01\","
@@ -368,12 +368,14 @@ INSTANTIATE_TEST_SUITE_P(
         // Fields split at blanks: the host key from its field, before the rest.
         audit_case{"identify_from_blank_fields",
                    {"--host-key-field", "2", "--sockets", "@s", "--keys-seen", "@k", "@p"},
-                   {{"p", "52:54:00:00:00:01 " + ed25519 + " a\n52:54:00:00:00:fb\n"},
-                    {"s", ss_listening({40004})},
+                   {{"p", "52:54:00:00:00:01 " + ed25519 + " a\n52:54:00:00:00:fb\n"
+                          "52:54:00:00:00:02 " + ed25519_key(2) + "\n"},
+                    {"s", ss_listening({40004, 40008})},
                     {"k", "[127.0.0.1]:40004 " + ed25519 + "\n"}},
                    "40004-40006\tshared, listening 40004, held by 52:54:00:00:00:01\t52:54:00:00:00:01\t" +
                        ed25519 + " a\n40004-40006\tshared, listening 40004, held by 52:54:00:00:00:01\t"
-                       "52:54:00:00:00:fb\t\n2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n1 device "
+                       "52:54:00:00:00:fb\t\n40008-40010\tlistening 40008\t52:54:00:00:00:02\t" + ed25519_key(2) +
+                       "\n3 devices, 2 of 250 blocks in use, 1 shared by 2 devices\n2 devices "
                        "connected, 1 not connected, 0 ports of the range listening without a device\n",
                    "",
                    1},

@@ -216,6 +216,33 @@ INSTANTIATE_TEST_SUITE_P(
                    pinned_block("a", 40004, "00:00:00:00:00:01", default_file).substr(1),
                    "",
                    0},
+        // Where the text ends right after a host-key field, or in it: an
+        // empty field, one the file's end cuts, "" at the end; a last field
+        // of its own at the end of a file split at blanks or a delimiter.
+        audit_case{"hosts_pinned_at_the_end_of_the_file",
+                   {"--csv", "--ssh-config", "@a", "@c", "@d"},
+                   {{"a", "mac,host_key,name\n00:00:00:00:00:01,,a\n00:00:00:00:00:02,"},
+                    {"c", "mac,host_key\n00:00:00:00:00:04,\"\""},
+                    {"d", "mac,host_key\n00:00:00:00:00:07,k"}},
+                   (pinned_block("a", 40004, "00:00:00:00:00:01", nullptr) +
+                    pinned_block("000000000002", 40008, "00:00:00:00:00:02", nullptr) +
+                    pinned_block("000000000004", 40016, "00:00:00:00:00:04", nullptr) +
+                    pinned_block("k", 40028, "00:00:00:00:00:07", default_file))
+                       .substr(1),
+                   "",
+                   0},
+        audit_case{"hosts_pinned_at_the_end_of_blank_fields",
+                   {"--ssh-config", "--host-key-field", "2", "@b"},
+                   {{"b", "00:00:00:00:00:05"}},
+                   pinned_block("000000000005", 40020, "00:00:00:00:00:05", nullptr).substr(1),
+                   "",
+                   0},
+        audit_case{"hosts_pinned_at_the_end_of_delimited_fields",
+                   {"--ssh-config", "--delimiter", ";", "--host-key-field", "2", "@e"},
+                   {{"e", "00:00:00:00:00:06"}},
+                   pinned_block("000000000006", 40024, "00:00:00:00:00:06", nullptr).substr(1),
+                   "",
+                   0},
         audit_case{"hosts_without_the_host_key_column",
                    {"--csv", "--ssh-config", "--host-key-field", "hk", "@n"},
                    {{"n", "mac,name\n00:00:00:00:00:02,x\n"}},

@@ -114,8 +114,6 @@ bool read_keys_file(const char *name, keys_seen &seen, output &err)
         while (text.capacity - text.size < 65536)
             text.grow();
         const ssize_t got = read(fd, text.items + text.size, text.capacity - text.size);
-        if (got < 0 && errno == EINTR)
-            continue;
         if (got <= 0) {
             const int error = got < 0 ? errno : 0;
             close(fd);

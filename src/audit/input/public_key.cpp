@@ -113,7 +113,7 @@ struct key_type {
     nist_curve curve_kind;
 };
 template <size_t N>
-constexpr key_type type_named(const char (&name)[N], shape form, bool security_key,
+consteval key_type type_named(const char (&name)[N], shape form, bool security_key,
                               const char *curve, nist_curve curve_kind)
 {
     return {name, N - 1, form, security_key, curve, curve_kind};

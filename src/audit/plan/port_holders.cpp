@@ -7,6 +7,7 @@
 #include "block_sort.h"
 #include "host_key.h"
 #include "key_record.h"
+#include "inventory_records.h"
 #include "plain_mac.h"
 
 namespace portslot::audit {
@@ -25,7 +26,8 @@ void ports_to_ask(const growing_array<uint64_t> &devices, const port_set &listen
     for (size_t begin = 0, end; begin < devices.size; begin = end) {
         end = block_end(devices, begin);
         const int64_t port = int64_t{first_port_of(devices.items[begin])} + 2 * (ssh_port_num - 1);
-        if ((end - begin > 1 || all) && port <= 65535 && listening.has(static_cast<uint32_t>(port)))
+        // (The range's ports are port numbers: the range was checked.)
+        if ((end - begin > 1 || all) && listening.has(static_cast<uint32_t>(port)))
             ports.push(static_cast<int32_t>(port));
     }
     std::sort(ports.items, ports.items + ports.size);
@@ -50,11 +52,9 @@ void count_holder(const block_holder &b, socket_match &m)
 // True when the host key in `g` is one of the keys seen [begin, end).
 bool key_seen(const key_record &g, const keys_seen &seen, size_t begin, size_t end)
 {
-    const char *key = g.key.items;
-    size_t size = g.key.size;
-    while (size > 0 && (*key == ' ' || *key == '\t'))
-        ++key, --size;
-    const public_key read = read_host_key(key, size);
+    const char *const text_end = g.key.items + g.key.size;
+    const char *key = detail::skip_blanks(g.key.items, text_end);
+    const public_key read = read_host_key(key, static_cast<size_t>(text_end - key));
     for (size_t k = begin; read.size != 0 && k < end; ++k) {
         const seen_key &s = seen.keys.items[k];
         if (s.size == read.size && memcmp(seen.texts.items + s.text, key, read.size) == 0)
@@ -89,8 +89,7 @@ void name_holders(const plan &p, const fleet &inventories, const growing_array<u
             [&](int32_t first, int32_t, bool shared) {
                 tell();
                 const int64_t port = int64_t{first} + 2 * (ssh_port_num - 1);
-                asking = (shared || all) && port <= 65535 &&
-                         seen.asked.has(static_cast<uint32_t>(port)) &&
+                asking = (shared || all) && seen.asked.has(static_cast<uint32_t>(port)) &&
                          m.listening.has(static_cast<uint32_t>(port));
                 b = block_holder{first, static_cast<int32_t>(port), holder_state::not_told, 0, 0, {}};
                 all_have_keys = true;
