@@ -96,7 +96,10 @@ void make_block_end(block_end &end, int32_t first, bool shared, bool listens)
     end.size = static_cast<size_t>(to - end.text);
 }
 
-template <bool Plain> void write_devices(const plan &p, const fleet &inventories, output &out)
+// (`Identified`: --identify named the holders, and each row's value may
+// be its own.)
+template <bool Plain, bool Identified>
+void write_devices(const plan &p, const fleet &inventories, output &out)
 {
     block_end end;
     growing_array<char> label; // a label in pieces, joined
@@ -107,13 +110,14 @@ template <bool Plain> void write_devices(const plan &p, const fleet &inventories
         [&](int32_t first, int32_t, bool shared) {
             bool listens = false;
             for_each_listening_port(p, first, [&](int32_t) { listens = true; });
-            told = holders != nullptr ? holders->of(first) : nullptr;
+            if constexpr (Identified)
+                told = holders->of(first);
             // (No device of a block an unknown key answers for is connected.)
             make_block_end(end, first, shared,
                            listens && (told == nullptr || told->state != holder_state::unknown_key));
         },
         [&](const plan_row &r) {
-            if (told != nullptr && told->state == holder_state::held) // the holder alone
+            if (Identified && told != nullptr && told->state == holder_state::held) // the holder alone
                 end.text[end.size - 2] = r.offset == told->holder ? '1' : '0';
             const char *text = r.e.after;
             size_t size = r.e.after_size;
@@ -165,7 +169,12 @@ void write_metrics(const plan &p, const fleet &inventories, const metrics_counts
                  "Whether a port of the device's block listens on the tunnel server (1) or"
                  " none (0); in a shared block, one of its devices holds it, unless its host key"
                  " named the holder (1) and the others (0).");
-    by_format(inventories, [&](auto plain) { write_devices<plain()>(p, inventories, out); });
+    by_format(inventories, [&](auto plain) {
+        if (p.sockets->holders != nullptr)
+            write_devices<plain(), true>(p, inventories, out);
+        else
+            write_devices<plain(), false>(p, inventories, out);
+    });
     const plan_summary &s = p.summary;
     write_count(out, "portslot_devices", "Devices of the inventory.", s.devices);
     write_count(out, "portslot_devices_connected",

@@ -175,10 +175,12 @@ void write_block(output &out, const host_row &row, const host_candidate &name,
     to[17] = '\n';
     to += 18;
     out.commit(static_cast<size_t>(to - start));
-    if (pinning.size != 0 && row.pinned)
-        out.bytes(pinning.items, pinning.size);
-    else if (pinning.size != 0)
-        out.text("    # no host key in the inventory: ssh's own settings decide at first contact\n");
+    if (pinning.size != 0) [[unlikely]] {
+        if (row.pinned)
+            out.bytes(pinning.items, pinning.size);
+        else
+            out.text("    # no host key in the inventory: ssh's own settings decide at first contact\n");
+    }
     write_proxy_jump(out, row.server, how);
 }
 
@@ -221,8 +223,10 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         row.shared = r.shared;
         row.copied = false;
         row.pinned = false;
-        if (const uint32_t column = key_columns.items[r.inventory]; column != 0)
-            row.pinned = field_has_text(inventories.files[r.inventory], r.record, column);
+        if (key_columns.size != 0) [[unlikely]] {
+            if (const uint32_t column = key_columns.items[r.inventory]; column != 0)
+                row.pinned = field_has_text(inventories.files[r.inventory], r.record, column);
+        }
         name = {r.offset, nullptr, 0, 0, false, false, false, false};
         row.plain = read_plain_mac(r.e.mac, r.e.mac_size, row.mac);
         hosts.not_plain += !row.plain;
@@ -376,6 +380,8 @@ bool write_ssh_config(const plan &p, const fleet &inventories, const ssh_config_
     }
     host_rows hosts;
     growing_array<char> words;
+    if (pinning.size == 0)
+        key_columns.size = 0; // (no host keys: no field to look into)
     gather_rows(p, inventories, columns, key_columns, how, hosts, words);
     growing_array<host_alias> aliases;
     const size_t gave_way = choose_aliases(hosts.names, aliases);
