@@ -96,29 +96,27 @@ void make_block_end(block_end &end, int32_t first, bool shared, bool listens)
     end.size = static_cast<size_t>(to - end.text);
 }
 
-// (`Identified`: --identify named the holders, and each row's value may
-// be its own.)
-template <bool Plain, bool Identified>
-void write_devices(const plan &p, const fleet &inventories, output &out)
+template <bool Plain> void write_devices(const plan &p, const fleet &inventories, output &out)
 {
     block_end end;
     growing_array<char> label; // a label in pieces, joined
     const port_holders *const holders = p.sockets->holders;
-    const block_holder *told = nullptr; // what the block's host key said (--identify)
+    constexpr uint64_t none = ~uint64_t{0};
+    uint64_t holder = none; // the record of the block's holder (--identify), where named
     for_each_row<Plain>(
         p, inventories,
         [&](int32_t first, int32_t, bool shared) {
             bool listens = false;
             for_each_listening_port(p, first, [&](int32_t) { listens = true; });
-            if constexpr (Identified)
-                told = holders->of(first);
+            const block_holder *told = holders != nullptr ? holders->of(first) : nullptr;
             // (No device of a block an unknown key answers for is connected.)
-            make_block_end(end, first, shared,
-                           listens && (told == nullptr || told->state != holder_state::unknown_key));
+            const bool unknown = told != nullptr && told->state == holder_state::unknown_key;
+            make_block_end(end, first, shared, listens && !unknown);
+            holder = told != nullptr && told->state == holder_state::held ? told->holder : none;
         },
         [&](const plan_row &r) {
-            if (Identified && told != nullptr && told->state == holder_state::held) // the holder alone
-                end.text[end.size - 2] = r.offset == told->holder ? '1' : '0';
+            if (holder != none) [[unlikely]] // the holder alone
+                end.text[end.size - 2] = r.offset == holder ? '1' : '0';
             const char *text = r.e.after;
             size_t size = r.e.after_size;
             if (r.e.before_size != 0) {
@@ -169,12 +167,7 @@ void write_metrics(const plan &p, const fleet &inventories, const metrics_counts
                  "Whether a port of the device's block listens on the tunnel server (1) or"
                  " none (0); in a shared block, one of its devices holds it, unless its host key"
                  " named the holder (1) and the others (0).");
-    by_format(inventories, [&](auto plain) {
-        if (p.sockets->holders != nullptr)
-            write_devices<plain(), true>(p, inventories, out);
-        else
-            write_devices<plain(), false>(p, inventories, out);
-    });
+    by_format(inventories, [&](auto plain) { write_devices<plain()>(p, inventories, out); });
     const plan_summary &s = p.summary;
     write_count(out, "portslot_devices", "Devices of the inventory.", s.devices);
     write_count(out, "portslot_devices_connected",
