@@ -55,9 +55,6 @@ for ((i = 1; i <= devices; i++)); do
   dropbearkey -t ed25519 -f "$work/d$i/host_key" >/dev/null 2>&1
   host_key=$(dropbearkey -y -f "$work/d$i/host_key" | grep '^ssh-' | cut -d' ' -f1,2)
   echo "$mac,d$i-$client,$key,$host_key" >>"$work/fleet.csv"
-  ip netns exec "$fleet" dropbear -F -E -s -j -k -r "$work/d$i/host_key" -P "$work/d$i/dropbear.pid" \
-    -p "127.0.0.1:$((30000 + i))" 2>>"$work/dropbear.log" &
-  lab_pids+=($!)
 done
 "$build/portslot-audit" "${range[@]}" --csv --authorized-keys key "$work/fleet.csv" >"$work/authorized_keys" ||
   { echo "the fleet's keys were not all written, or devices share blocks" >&2; exit 1; }
@@ -151,11 +148,25 @@ run() {
   audit_ms=$(awk -v a="$start" -v b="$(now)" 'BEGIN { printf "%.0f", (b - a) * 1000 }')
   summary=$(tail -n 1 "$work/listening.txt")
   if [ "$label" = now ]; then
-    # Every holder named by its host key, each port asked by ssh-keyscan.
+    # Every holder named by its host key, each port asked by ssh-keyscan:
+    # the devices' own SSH servers started for it alone (and ended after),
+    # so that the starts measured are as they were.
+    local servers=()
+    for ((i = 1; i <= devices; i++)); do
+      ip netns exec "$fleet" dropbear -F -E -s -j -k -r "$work/d$i/host_key" -P "$work/d$i/dropbear.pid" \
+        -p "127.0.0.1:$((30000 + i))" 2>>"$work/dropbear.log" &
+      servers+=($!)
+    done
+    lab_pids+=("${servers[@]}")
+    until [ "$(ip netns exec "$fleet" ss -Hltn 'sport >= :30001 and sport <= :35000' | wc -l)" -ge "$devices" ]; do
+      sleep 0.2
+    done
     start=$(now)
     ip netns exec "$server" "$build/portslot-audit" "${range[@]}" --listening --identify-all --csv \
       "$work/fleet.csv" >"$work/identified.txt" 2>&1
     echo "--listening --identify-all: $(grep -c $'\theld by\|, held by ' "$work/identified.txt") of $devices holders named in $(elapsed "$start") s ($(grep -c 'no answer' "$work/identified.txt") ports without an answer)" >>"$work/summaries"
+    kill -TERM "${servers[@]}" 2>/dev/null
+    wait "${servers[@]}" 2>/dev/null
   fi
 
   # Connections that lasted a minute start again from the shortest pause.
