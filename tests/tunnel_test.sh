@@ -232,6 +232,7 @@ tunnel() { # name [option...]
   # unit's state folder.
   local home=("HOME=$work/$name")
   [ -z "${state:-}" ] || home=(HOME=/ "STATE_DIRECTORY=$state")
+  [ -z "${TMPDIR:-}" ] || home+=("TMPDIR=$TMPDIR")
   exec ip netns exec "$prefix$name" env -i PATH="$bin" "${home[@]}" "${run_shell[@]}" \
     "$build/portslot-tunnel" --once --client "$client" --identity "$work/$name/id" --keepalive 2 \
     "$@" "tunnel@198.18.$n.1"
@@ -553,6 +554,16 @@ option '--port-min' needs a value, not an empty one|--port-min=
 cannot read '/nonexistent'|--identity /nonexistent
 '/tmp/a%hb': ssh would read another file under this name (blanks, quotes, %, $ or a leading ~); name it otherwise|--known-hosts /tmp/a%hb
 EOF
+# A start refused after dbclient's HOME is made leaves nothing behind: on
+# OpenWrt procd restarts it, and /tmp is memory.
+mkdir "$work/starts"
+printf '%s\n' "198.18.9.9 ssh-ed25519 $(cut -d' ' -f2 "$work/d1/id.pub")" >"$work/elsewhere_hosts"
+for _ in $(seq 10); do
+  for name in d2 d4; do # (BusyBox ash, dash)
+    (TMPDIR=$work/starts tunnel "$name" --known-hosts "$work/elsewhere_hosts" --forward 22 2>/dev/null)
+  done
+done
+check "20 refused starts under dbclient leave no temporary folder" test -z "$(ls -A "$work/starts")"
 check "a control byte is shown escaped" \
   test "$(refused --interface "$(printf 'e\033[2J')")" = "portslot-tunnel: option '--interface': a control byte in 'e\\x1b[2J'"
 check "a C1 control (CSI) is refused under dash too, shown escaped" \
