@@ -130,17 +130,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     std::abort();
                 previous = e.line;
                 if (!e.no_field && e.malformed == 0 && !e.has_nul && !e.has_quote) {
-                    const bool spans = delimiter == ',' && e.spans_lines &&
-                                       std::string_view(record, e.mac - record).find_first_of("\r\n") !=
-                                           std::string_view::npos;
-                    const auto place = static_cast<std::uint64_t>((spans ? record : e.mac) - text.data());
-                    portslot::audit::entry row{};
-                    const char *start = nullptr;
-                    if (delimiter == '\0')
-                        portslot::audit::read_device_record<false, true>(fleet, place, row, start);
-                    else
-                        portslot::audit::read_device_record<false>(fleet, place, row, start);
-                    if (row.mac != e.mac || row.mac_size != e.mac_size || !within(start, 0) ||
+                    const auto place = static_cast<std::uint64_t>(
+                        portslot::audit::device_place(record, e, inv.format) - text.data());
+                    const portslot::audit::entry row = portslot::audit::entry_at<false>(fleet, place);
+                    if (row.mac != e.mac || row.mac_size != e.mac_size ||
                         !within(row.before, row.before_size) || !within(row.after, row.after_size))
                         std::abort();
                 }

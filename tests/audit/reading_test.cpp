@@ -344,20 +344,13 @@ TEST(inventory, splits_lines_into_address_and_label)
         portslot::audit::for_each_record(
             inv, inv.text, 1, [&](const portslot::audit::entry &e, const char *record) {
                 // The label as a row reads it again, from the device's place.
-                const bool spans = c.format.kind == record_format::csv && e.spans_lines &&
-                                   std::string_view(record, e.mac - record).find_first_of("\r\n") !=
-                                       std::string_view::npos;
-                const auto place = static_cast<uint64_t>((spans ? record : e.mac) - inv.text);
+                const auto place =
+                    static_cast<uint64_t>(portslot::audit::device_place(record, e, inv.format) - inv.text);
                 std::string label;
                 if (!e.no_field && e.malformed == 0) {
-                    portslot::audit::entry r;
-                    const char *start = nullptr;
-                    if (view.plain)
-                        portslot::audit::read_device_record<true>(view, place, r, start);
-                    else if (portslot::audit::splits_at_blanks(view))
-                        portslot::audit::read_device_record<false, true>(view, place, r, start);
-                    else
-                        portslot::audit::read_device_record<false>(view, place, r, start);
+                    const portslot::audit::entry r = portslot::audit::by_format(view, [&](auto plain) {
+                        return portslot::audit::entry_at<decltype(plain)::value>(view, place);
+                    });
                     label.assign(r.before, r.before_size);
                     if (r.joiner != 0)
                         label += r.joiner;

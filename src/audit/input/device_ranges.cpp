@@ -182,35 +182,26 @@ int64_t range_index(fleet_ranges &t, int32_t min, int32_t max)
     return static_cast<int64_t>(t.layouts.size - 1);
 }
 
-void read_placement_fields(const inventory &inv, const char *record, placement_fields &fields,
-                           growing_array<char> &scratch)
+void placement_from_spots(const column_spots &spots, placement_fields &fields,
+                          growing_array<char> &scratch)
 {
-    fields = placement_fields{};
-    scratch.size = 0;
-    const uint32_t last =
-        std::max(inv.port_min_column, std::max(inv.port_max_column, inv.server_column));
     // An unquoted value is pointed at in the text; a quoted one is gathered
     // in `scratch` first, pointed at once it has stopped growing.
+    scratch.size = 0;
     const char *text[3] = {};
     size_t at[3] = {}, sizes[3] = {};
-    walk_csv_fields(record, inv.text + inv.size, inv.format.delimiter,
-                    [&](uint32_t column, const char *start, const char *stop) {
-                        const int which = column == inv.port_min_column   ? 0
-                                          : column == inv.port_max_column ? 1
-                                          : column == inv.server_column   ? 2
-                                                                          : -1;
-                        if (which >= 0 && (start == stop || *start != '"')) {
-                            text[which] = start;
-                            sizes[which] = static_cast<size_t>(stop - start);
-                        } else if (which >= 0) {
-                            at[which] = scratch.size;
-                            csv_value(start, stop, [&](const char *piece, size_t size) {
-                                append(scratch, piece, size);
-                            });
-                            sizes[which] = scratch.size - at[which];
-                        }
-                        return column < last;
-                    });
+    for (int i = 0; i < 3; ++i) {
+        const char *const start = spots.start[i];
+        const char *const stop = start == nullptr ? nullptr : spots.stop[i]; // (a field not there)
+        if (start == stop || *start != '"') {
+            text[i] = start;
+            sizes[i] = static_cast<size_t>(stop - start);
+            continue;
+        }
+        at[i] = scratch.size;
+        csv_value(start, stop, [&](const char *piece, size_t size) { append(scratch, piece, size); });
+        sizes[i] = scratch.size - at[i];
+    }
     for (int i = 0; i < 3; ++i)
         if (text[i] == nullptr)
             text[i] = scratch.items + at[i];
@@ -220,6 +211,23 @@ void read_placement_fields(const inventory &inv, const char *record, placement_f
     fields.port_min_size = sizes[0];
     fields.port_max_size = sizes[1];
     fields.server_size = sizes[2];
+}
+
+void read_placement_fields(const inventory &inv, const char *record, placement_fields &fields,
+                           growing_array<char> &scratch)
+{
+    column_spots spots = placement_spots(inv);
+    const uint32_t last = std::max(spots.columns[0], std::max(spots.columns[1], spots.columns[2]));
+    walk_csv_fields(record, inv.text + inv.size, inv.format.delimiter,
+                    [&](uint32_t column, const char *start, const char *stop) {
+                        for (int k = 0; k < 3; ++k)
+                            if (column == spots.columns[k]) {
+                                spots.start[k] = start;
+                                spots.stop[k] = stop;
+                            }
+                        return column < last;
+                    });
+    placement_from_spots(spots, fields, scratch);
 }
 
 placement_fault take_placement(fleet_ranges &t, const placement_fields &fields, uint32_t &range,
@@ -253,6 +261,51 @@ placement_fault take_placement(fleet_ranges &t, const placement_fields &fields, 
         return placement_fault::overlaps;
     range = static_cast<uint32_t>(r);
     return placement_fault::none;
+}
+
+namespace {
+
+// A hash of `size` bytes at `p`, eight at a time.
+uint64_t hash_of_bytes(const char *p, size_t size)
+{
+    uint64_t h = size * 0x9e3779b97f4a7c15u;
+    for (; size >= 8; p += 8, size -= 8) {
+        uint64_t word;
+        memcpy(&word, p, 8);
+        h = (h ^ word) * 0xff51afd7ed558ccdu;
+    }
+    uint64_t rest = 0;
+    memcpy(&rest, p, size);
+    h = (h ^ rest) * 0xc4ceb9fe1a85ec53u;
+    return h ^ (h >> 29);
+}
+
+} // namespace
+
+placement_fault take_noted_placement(fleet_ranges &t, placement_memo &memo,
+                                     const column_spots &spots, growing_array<char> &scratch,
+                                     uint32_t &range, uint32_t &server)
+{
+    placement_memo::slot *slot = nullptr;
+    // The fields are noted in the order of their columns, so a record that
+    // has the last has them all; one that has not is taken as it comes.
+    const char *const from = spots.start[spots.slots[spots.first]];
+    const char *const to = spots.stop[spots.slots[2]];
+    if (spots.start[spots.slots[2]] != nullptr) {
+        const auto size = static_cast<size_t>(to - from);
+        slot = &memo.slots[hash_of_bytes(from, size) % placement_memo::slot_count];
+        if (slot->text != nullptr && slot->size == size && memcmp(slot->text, from, size) == 0) {
+            range = slot->range;
+            server = slot->server;
+            return placement_fault::none;
+        }
+    }
+    placement_fields fields;
+    placement_from_spots(spots, fields, scratch);
+    const placement_fault fault = take_placement(t, fields, range, server);
+    if (slot != nullptr && fault == placement_fault::none)
+        *slot = placement_memo::slot{from, static_cast<size_t>(to - from), range, server};
+    return fault;
 }
 
 port_range span_of_ranges(const fleet_ranges &t)

@@ -14,6 +14,7 @@
 #include "block_of_address.h"
 #include "growing_array.h"
 #include "inventory.h"
+#include "record_parts.h"
 
 namespace portslot::audit {
 
@@ -89,8 +90,23 @@ struct placement_fields {
     size_t port_min_size = 0, port_max_size = 0, server_size = 0;
 };
 
+// The placement columns of `inv`, as a record scan notes them
+// (for_each_record with spots).
+inline column_spots placement_spots(const inventory &inv)
+{
+    return column_spots(inv.port_min_column, inv.port_max_column, inv.server_column);
+}
+inline bool has_placement_columns(const inventory &inv)
+{
+    return inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0;
+}
+
+// The placement that the fields noted in `spots` give. `scratch` holds
+// values whose quotes are taken off.
+void placement_from_spots(const column_spots &spots, placement_fields &fields,
+                          growing_array<char> &scratch);
+
 // Reads the placement columns of the CSV record at `record` of `inv`.
-// `scratch` holds values whose quotes are taken off.
 void read_placement_fields(const inventory &inv, const char *record, placement_fields &fields,
                            growing_array<char> &scratch);
 
@@ -98,6 +114,25 @@ void read_placement_fields(const inventory &inv, const char *record, placement_f
 // `t` if new; placement_fault::none, else why not.
 placement_fault take_placement(fleet_ranges &t, const placement_fields &fields, uint32_t &range,
                                uint32_t &server);
+
+// The placements taken from an inventory's records, by the bytes of their
+// fields (from the first placement field's start to the last's end, as
+// written): a placed inventory repeats a few, a range and a server each, and
+// the same bytes always give the same placement once it is taken.
+struct placement_memo {
+    struct slot {
+        const char *text = nullptr; // (in the inventory's text)
+        size_t size = 0;
+        uint32_t range = 0, server = 0;
+    };
+    static constexpr size_t slot_count = 256;
+    slot slots[slot_count];
+};
+
+// take_placement for the record whose fields `spots` noted, through `memo`.
+placement_fault take_noted_placement(fleet_ranges &t, placement_memo &memo,
+                                     const column_spots &spots, growing_array<char> &scratch,
+                                     uint32_t &range, uint32_t &server);
 
 // The index of the server named `name` (`size` bytes, compared without
 // case), taken into `t` if new; -1 when it is no host name, -2 when there

@@ -42,8 +42,20 @@ struct fleet {
     }
 };
 
+// Where a device's record is known by: its address, which the record's first
+// line holds but for a CSV record whose fields before the address hold a line
+// end; then the record's start. (The plan reads the address alone of every
+// device, and from there finds the record when it needs it: record_at.)
+[[gnu::always_inline]] inline const char *device_place(const char *record, const entry &e,
+                                                       const record_format &format)
+{
+    if (format.kind == record_format::csv && e.spans_lines && find_line_end(record, e.mac) != e.mac)
+        return record;
+    return e.mac;
+}
+
 // The start of the record of the device whose place is `place` in `inv`
-// (fleet_loading's device_place): the place itself where it starts a record
+// (device_place): the place itself where it starts a record
 // (starts_record: a line end comes just before it, or the records start
 // there); else the start of its line, blanks aside in the formats that skip
 // them.

@@ -62,18 +62,6 @@ void write_malformed(output &err, unsigned char fault)
                                      : "malformed CSV record (text after a closing quote)\n");
 }
 
-// Where a device's record is known by: its address, which the record's first
-// line holds but for a CSV record whose fields before the address hold a line
-// end; then the record's start. (The plan reads the address alone of every
-// device, and from there finds the record when it needs it: record_at.)
-[[gnu::always_inline]] inline const char *device_place(const char *record, const entry &e,
-                                                       const record_format &format)
-{
-    if (format.kind == record_format::csv && e.spans_lines && find_line_end(record, e.mac) != e.mac)
-        return record;
-    return e.mac;
-}
-
 // Says why the record `e` of `inv` gives no device.
 void write_refusal(output &err, const inventory &inv, const entry &e)
 {
@@ -125,20 +113,22 @@ uint64_t add_unplaced_devices(const inventory &inv, uint64_t base, const block_l
 // and on its own server where its fields say, else in the command line's
 // range (`home_first`: its block there, or -1 when that is the block); -1
 // where the record gives no port, -2 after saying why its placement is none.
+// `spots`: the record's placement fields as its scan noted them, or null in
+// an inventory without placement columns.
 [[gnu::always_inline]] inline int32_t place_device(const inventory &inv, const entry &e,
-                                                   const char *record, fleet_ranges &ranges,
+                                                   const column_spots *spots, fleet_ranges &ranges,
                                                    uint32_t &server, int32_t &home_first,
+                                                   placement_memo &memo,
                                                    growing_array<char> &scratch, output &err)
 {
     // An address longer than 17 bytes gives no port; so does a NUL byte in
     // it, which no argument could carry to portslot, or a quote.
     if (e.has_nul || e.has_quote || e.no_field)
         return -1;
-    placement_fields fields;
-    if (inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0)
-        read_placement_fields(inv, record, fields, scratch);
     uint32_t range = 0;
-    const placement_fault fault = take_placement(ranges, fields, range, server);
+    const placement_fault fault =
+        spots != nullptr ? take_noted_placement(ranges, memo, *spots, scratch, range, server)
+                         : take_placement(ranges, placement_fields{}, range, server);
     if (fault != placement_fault::none) {
         write_place(err, inv, e);
         err.text(placement_fault_text(fault));
@@ -157,13 +147,14 @@ uint64_t add_unplaced_devices(const inventory &inv, uint64_t base, const block_l
 {
     uint64_t refused = 0;
     growing_array<char> scratch; // a record's placement fields
-    for_each_record(
-        inv, inv.text + inv.records_start,
-        inv.records_line, [&](const entry &e, const char *record) __attribute__((always_inline)) {
+    placement_memo memo;
+    column_spots spots = placement_spots(inv);
+    const column_spots *const noted = has_placement_columns(inv) ? &spots : nullptr;
+    const auto visit = [&](const entry &e, const char *record) __attribute__((always_inline)) {
             uint32_t server = 0;
             int32_t home_first = -1;
             const int32_t first =
-                place_device(inv, e, record, ranges, server, home_first, scratch, err);
+                place_device(inv, e, noted, ranges, server, home_first, memo, scratch, err);
             if (first >= 0) {
                 const uint64_t offset =
                     base + static_cast<uint64_t>(device_place(record, e, inv.format) - inv.text);
@@ -174,15 +165,19 @@ uint64_t add_unplaced_devices(const inventory &inv, uint64_t base, const block_l
             ++refused;
             if (first == -1)
                 write_refusal(err, inv, e);
-        });
+        };
+    // (Placement columns are CSV's alone.)
+    if (noted != nullptr)
+        for_each_record<true>(inv, inv.text + inv.records_start, inv.records_line, visit, &spots);
+    else
+        for_each_record(inv, inv.text + inv.records_start, inv.records_line, visit);
     return refused;
 }
 
 uint64_t add_devices(const inventory &inv, uint64_t base, fleet_ranges &ranges,
                      growing_array<uint64_t> &devices, output &err)
 {
-    if ((inv.port_min_column != 0 || inv.port_max_column != 0 || inv.server_column != 0) &&
-        !ranges.placed()) {
+    if (has_placement_columns(inv) && !ranges.placed()) {
         start_placing(ranges, devices.size != 0);
         ranges.homes.reserve(devices.size); // (the devices so far, each in its own block)
         for (size_t i = 0; i < devices.size; ++i)

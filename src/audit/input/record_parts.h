@@ -17,6 +17,40 @@ namespace portslot::audit {
 // loading, yes; when a record that gave a device is read again, no.
 enum class address_checks { made, skipped };
 
+// Where three of a record's fields lie, as written (quotes and all), noted
+// as the record is read: `columns` asks (0 asks for none, and no column is
+// asked twice), `start` and `stop` answer (`start` null where the record
+// has no such field, `stop` then left as it was).
+struct column_spots {
+    uint32_t columns[3] = {};
+    const char *start[3] = {}, *stop[3] = {};
+    // The columns asked, ascending, then 0; `slots[i]` is the slot of
+    // `ascending[i]`, `first` the first asked.
+    uint32_t ascending[4] = {};
+    unsigned char slots[3] = {};
+    unsigned char first = 3;
+
+    column_spots() = default;
+    column_spots(uint32_t a, uint32_t b, uint32_t c) : columns{a, b, c}
+    {
+        for (unsigned char k = 0; k < 3; ++k)
+            slots[k] = k;
+        // (Three: a sort by exchanges.)
+        for (int i = 0; i < 3; ++i)
+            for (int j = i + 1; j < 3; ++j)
+                if (columns[slots[j]] < columns[slots[i]]) {
+                    const unsigned char t = slots[i];
+                    slots[i] = slots[j];
+                    slots[j] = t;
+                }
+        for (unsigned char i = 0; i < 3; ++i) {
+            ascending[i] = columns[slots[i]];
+            if (ascending[i] != 0 && first == 3)
+                first = i;
+        }
+    }
+};
+
 namespace detail {
 
 // `e` as a record with no field where the address should be.
@@ -104,10 +138,13 @@ inline void place_label(entry &e, const char *record, const char *field, const c
 // hold delimiters and line ends, counted in `line_ends`. A malformed CSV
 // record is noted in `e.malformed` and ends at its first line's end: the next
 // record starts on the line after it.
+// With Spots, the fields that `spots` asks for are noted too.
+template <bool Spots = false>
 [[gnu::always_inline]] inline const char *read_split_record(const char *record, const char *end,
                                                             const record_format &format, entry &e,
                                                             uint64_t &line_ends,
-                                                            address_checks checks)
+                                                            address_checks checks,
+                                                            column_spots *spots = nullptr)
 {
     const char *field = nullptr, *field_end = nullptr; // the address's, as written
     const char *p = record;
@@ -118,6 +155,11 @@ inline void place_label(entry &e, const char *record, const char *field, const c
     const bool csv = format.kind == record_format::csv;
     uint64_t inside = 0;
     unsigned char fault = no_fault;
+    unsigned next = 0; // (of spots->ascending)
+    if constexpr (Spots) {
+        spots->start[0] = spots->start[1] = spots->start[2] = nullptr;
+        next = spots->first;
+    }
     for (uint32_t i = 1;; ++i) {
         const char *stop = csv ? csv_field_end(p, end, format.delimiter, inside, fault)
                                : delimiter_or_line_end(p, end, format.delimiter);
@@ -125,6 +167,12 @@ inline void place_label(entry &e, const char *record, const char *field, const c
             field = p;
             field_end = stop;
         }
+        if constexpr (Spots)
+            if (i == spots->ascending[next]) {
+                spots->start[spots->slots[next]] = p;
+                spots->stop[spots->slots[next]] = stop;
+                ++next;
+            }
         p = stop;
         if (p == end || *p != format.delimiter)
             break;
