@@ -4,9 +4,9 @@
 
 #include <initializer_list>
 
+#include "ascii.h"
 #include "fatal.h"
 #include "inventory_records.h"
-#include "letter_case.h"
 #include "shown_text.h"
 
 namespace portslot::audit {

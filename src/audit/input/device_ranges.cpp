@@ -7,8 +7,8 @@
 
 #include <portslot/port_derivation.h>
 
+#include "ascii.h"
 #include "jump_hosts.h"
-#include "letter_case.h"
 #include "memory.h"
 #include "record_fields.h"
 

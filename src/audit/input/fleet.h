@@ -1,6 +1,6 @@
 // A run's fleet: its inventories one after another, the range the devices
 // are given blocks in, and a device as the plan keeps it; the fleet loaded
-// (fleet_loading.cpp: every inventory named, in whole, and each of its
+// (fleet.cpp: every inventory named, in whole, and each of its
 // devices given its block in the range; lines that give no port and files
 // that cannot be read are reported, and the rest is still audited), and a
 // device's record read again.

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "ascii.h"
 #include "inventory_records.h"
 #include "label_columns.h"
 
@@ -9,17 +10,12 @@ namespace portslot::audit {
 
 namespace {
 
-bool is_space(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 // Adds a field to the label: a space between fields, none empty.
 void add_to_label(key_record &g, const char *text, size_t size)
 {
-    while (size > 0 && is_space(*text))
+    while (size > 0 && is_space_or_tab(*text))
         ++text, --size;
-    while (size > 0 && is_space(text[size - 1]))
+    while (size > 0 && is_space_or_tab(text[size - 1]))
         --size;
     if (size == 0)
         return;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "ascii.h"
 #include "decimal.h"
 #include "fatal.h"
 #include "public_key.h"
@@ -20,11 +21,6 @@ extern char **environ;
 namespace portslot::audit {
 
 namespace {
-
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 // The port of a host field (not empty): "[HOST]:PORT", or a plain host's
 // 22; -1 for another form (a hashed name, which says no port).
@@ -50,16 +46,16 @@ int32_t port_of_host(const char *p, const char *end)
 // taken into `seen`.
 bool take_line(const char *p, const char *end, keys_seen &seen)
 {
-    while (p != end && is_blank(*p))
+    while (p != end && is_space_or_tab(*p))
         ++p;
     if (p == end || *p == '#')
         return true;
     const char *host_end = p;
-    while (host_end != end && !is_blank(*host_end))
+    while (host_end != end && !is_space_or_tab(*host_end))
         ++host_end;
     const int32_t port = port_of_host(p, host_end);
     const char *key = host_end;
-    while (key != end && is_blank(*key))
+    while (key != end && is_space_or_tab(*key))
         ++key;
     const public_key read = read_public_key(key, static_cast<size_t>(end - key));
     if (port < 0 || read.size == 0)

@@ -3,6 +3,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "ascii.h"
 #include "curve_point.h"
 #include "words.h"
 
@@ -193,24 +194,19 @@ key_fault check_fields(fields &f, const key_type &type)
     return f.at == f.end ? key_fault::none : key_fault::extra_fields;
 }
 
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 } // namespace
 
 public_key read_public_key(const char *text, size_t size)
 {
     size_t type_end = 0;
-    while (type_end < size && !is_blank(text[type_end]))
+    while (type_end < size && !is_space_or_tab(text[type_end]))
         ++type_end;
     size_t body = type_end;
-    while (body < size && is_blank(text[body]))
+    while (body < size && is_space_or_tab(text[body]))
         ++body;
     // (Base64 eight bytes at a time up to the first byte that could be a blank.)
     size_t body_end = static_cast<size_t>(skip_words_from(text + body, text + size, 0x21) - text);
-    while (body_end < size && !is_blank(text[body_end]))
+    while (body_end < size && !is_space_or_tab(text[body_end]))
         ++body_end;
 
     const key_type *type = nullptr;

@@ -3,6 +3,8 @@
 #include <stddef.h>
 #include <string.h>
 
+#include "ascii.h"
+
 namespace portslot::audit {
 
 namespace {
@@ -43,14 +45,9 @@ int32_t decimal(const char *p, size_t size)
     return size == 0 ? -1 : value;
 }
 
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 const char *skip_blanks(const char *p, const char *end)
 {
-    while (p < end && is_blank(*p))
+    while (p < end && is_space_or_tab(*p))
         ++p;
     return p;
 }
@@ -72,14 +69,14 @@ int32_t proc_address(const char *&p, const char *end)
             return -1;
         port = port * 16 + digit;
     }
-    return p == end || is_blank(*p) ? port : -1;
+    return p == end || is_space_or_tab(*p) ? port : -1;
 }
 
 // "N: LOCAL REMOTE STATE ...", and the header, whose first word is "sl";
 // state 0A is a listening socket. [p, end) is the line, from its first word.
 line_kind read_proc_line(const char *p, const char *end, int32_t &port)
 {
-    if (end - p >= 3 && p[0] == 's' && p[1] == 'l' && is_blank(p[2]))
+    if (end - p >= 3 && p[0] == 's' && p[1] == 'l' && is_space_or_tab(p[2]))
         return line_kind::other;
     const char *const number = p;
     while (p < end && *p >= '0' && *p <= '9')
@@ -93,7 +90,7 @@ line_kind read_proc_line(const char *p, const char *end, int32_t &port)
         return line_kind::wrong;
     p = skip_blanks(p, end);
     if (end - p < 2 || hex_digit(p[0]) < 0 || hex_digit(p[1]) < 0 ||
-        (end - p > 2 && !is_blank(p[2])))
+        (end - p > 2 && !is_space_or_tab(p[2])))
         return line_kind::wrong;
     return p[0] == '0' && (p[1] == 'A' || p[1] == 'a') ? line_kind::listening : line_kind::other;
 }
@@ -119,7 +116,7 @@ line_words split_words(const char *p, const char *end)
         if (p == end)
             break;
         w.at[w.count] = p;
-        while (p < end && !is_blank(*p))
+        while (p < end && !is_space_or_tab(*p))
             ++p;
         w.size[w.count] = static_cast<size_t>(p - w.at[w.count]);
         ++w.count;

@@ -9,11 +9,11 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "ascii.h"
 #include "block_sort.h"
 #include "fleet.h"
 #include "growing_array.h"
 #include "inventory_lines.h"
-#include "letter_case.h"
 
 namespace portslot::audit {
 

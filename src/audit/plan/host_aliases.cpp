@@ -3,8 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "ascii.h"
 #include "jump_hosts.h"
-#include "letter_case.h"
 #include "memory.h"
 #include "words.h"
 
@@ -76,11 +76,6 @@ bool same_alias(const char *a, const char *b, size_t size)
 
 namespace {
 
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 // Of a word whose bytes are all of `kinds`.
 bool usable(const char *word, size_t size, unsigned all)
 {
@@ -97,7 +92,7 @@ host_candidate candidate_of(uint64_t offset, const char *text, size_t size,
                             const alias_limits *limits)
 {
     size_t begin = 0;
-    while (begin < size && is_blank(text[begin]))
+    while (begin < size && is_space_or_tab(text[begin]))
         ++begin;
     // The word, the kinds all its bytes are, and its hash without case, in
     // one pass, eight bytes at a time (0 past the end of the text ends the

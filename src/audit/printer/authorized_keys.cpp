@@ -4,13 +4,8 @@
 
 #include "csv_header.h"
 #include "fatal.h"
-#include "inventory_records.h"
 #include "key_lines.h"
-#include "key_record.h"
-#include "line_numbers.h"
-#include "plain_mac.h"
 #include "plan.h"
-#include "public_key.h"
 #include "shown_text.h"
 
 namespace portslot::audit {

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "ascii.h"
 #include "fatal.h"
 #include "key_lines.h"
 #include "line_numbers.h"
@@ -9,11 +10,6 @@
 namespace portslot::audit {
 
 namespace {
-
-bool is_space(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 // What a refusal says after the record's place.
 void write_refusal(output &err, const key_line &line, const char *texts, key_use use)
@@ -62,7 +58,7 @@ void write_refusal(output &err, const key_line &line, const char *texts, key_use
         return;
     }
     size_t word = 0;
-    while (word < line.key_size && !is_space(texts[line.key + word]))
+    while (word < line.key_size && !is_space_or_tab(texts[line.key + word]))
         ++word;
     err.text("\"");
     write_cut(err, texts + line.key, word, 64);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "ascii.h"
 #include "host_key.h"
 #include "plain_mac.h"
 #include "shown_text.h"
@@ -13,11 +14,6 @@
 namespace portslot::audit {
 
 namespace {
-
-bool is_space(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 // The comment: no control byte (a line end would start a line of its own),
 // each a space.
@@ -115,9 +111,9 @@ key_line checked_line(const plan_row &row, const key_record &g, key_use use,
     char mac[17];
     const char *key = g.key.items;
     size_t size = g.key.size;
-    while (size > 0 && is_space(*key))
+    while (size > 0 && is_space_or_tab(*key))
         ++key, --size;
-    while (size > 0 && is_space(key[size - 1]))
+    while (size > 0 && is_space_or_tab(key[size - 1]))
         --size;
     line.key = texts.size;
     const bool control = holds_control(key, size);

@@ -4,15 +4,15 @@
 
 #include <algorithm>
 
+#include "ascii.h"
 #include "csv_header.h"
 #include "decimal.h"
 #include "device_ranges.h"
 #include "fatal.h"
 #include "host_aliases.h"
-#include "key_record.h"
 #include "host_key.h"
+#include "key_record.h"
 #include "known_hosts.h"
-#include "letter_case.h"
 #include "line_numbers.h"
 #include "plain_mac.h"
 #include "plan.h"

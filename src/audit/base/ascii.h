@@ -1,6 +1,8 @@
-// ASCII letters without case, as addresses and column names are compared.
-#ifndef PORTSLOT_AUDIT_LETTER_CASE_H
-#define PORTSLOT_AUDIT_LETTER_CASE_H
+// ASCII as the audit reads it: letters without case, as addresses and
+// column names are compared; and the blanks that separate the words of a
+// key line, a socket line or a host name list.
+#ifndef PORTSLOT_AUDIT_ASCII_H
+#define PORTSLOT_AUDIT_ASCII_H
 
 namespace portslot::audit {
 
@@ -16,6 +18,12 @@ consteval case_table make_case_table()
     return table;
 }
 inline constexpr case_table letter_cases = make_case_table();
+
+// A space or a tab.
+inline bool is_space_or_tab(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 } // namespace portslot::audit
 
