@@ -38,27 +38,6 @@ void write_line(output &out, const key_line &line, const port_range &range, cons
 
 } // namespace
 
-bool range_fits_port_numbers(const port_range &range, int64_t blocks, const char *option,
-                             const char *what, output &err)
-{
-    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
-    const int64_t last = first + 2 * (blocks * range.port_count - 1);
-    if (first >= 1 && last <= 65535)
-        return true;
-    warn(err, option);
-    err.text(": the range gives ");
-    if (first < 1) {
-        err.text("port 0");
-    } else {
-        err.text("ports up to ");
-        err.number(last);
-    }
-    err.text(", which ");
-    err.text(what);
-    err.text("; choose a range within 2 to 65534\n");
-    return false;
-}
-
 bool write_authorized_keys(const plan &p, const fleet &inventories, const key_field &where,
                            output &out, output &err)
 {

@@ -21,12 +21,6 @@ struct key_field {
     const char *name;
 };
 
-// True when every port `range` can give (its `blocks` whole blocks) is a
-// port number, 1 to 65535; else false after saying that `option`'s range
-// gives ports which `what` ("no key can listen on").
-bool range_fits_port_numbers(const port_range &range, int64_t blocks, const char *option,
-                             const char *what, output &err);
-
 // For each device of `p`: restrict,port-forwarding, a permitlisten for each
 // port of its block on localhost and a harmless forced command, its key, and
 // as the comment its address and the record's other fields, each control

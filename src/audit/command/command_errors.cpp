@@ -1,7 +1,7 @@
-// What a wrong command line is told.
+#include "command_errors.h"
+
 #include <string.h>
 
-#include "audit_options.h"
 #include "fatal.h"
 #include "jump_hosts.h"
 #include "shown_text.h"

@@ -1,5 +1,4 @@
-// What --help prints.
-#include "audit_options.h"
+#include "audit_usage.h"
 
 namespace portslot::audit {
 

@@ -2,7 +2,7 @@
 
 #include <portslot/port_derivation.h>
 
-#include "authorized_keys.h"
+#include "command_errors.h"
 #include "fatal.h"
 
 namespace portslot::audit {
@@ -36,6 +36,31 @@ int64_t usable_blocks(const port_range &range, output &err)
         err.text(range.port_count == 1 ? " even port" : " even ports");
     }
     return blocks;
+}
+
+
+// True when every port `range` can give (its `blocks` whole blocks) is a
+// port number, 1 to 65535; else false after saying that `option`'s range
+// gives ports which `what` ("no key can listen on").
+bool range_fits_port_numbers(const port_range &range, int64_t blocks, const char *option,
+                             const char *what, output &err)
+{
+    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    const int64_t last = first + 2 * (blocks * range.port_count - 1);
+    if (first >= 1 && last <= 65535)
+        return true;
+    warn(err, option);
+    err.text(": the range gives ");
+    if (first < 1) {
+        err.text("port 0");
+    } else {
+        err.text("ports up to ");
+        err.number(last);
+    }
+    err.text(", which ");
+    err.text(what);
+    err.text("; choose a range within 2 to 65534\n");
+    return false;
 }
 
 } // namespace

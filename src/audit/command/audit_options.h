@@ -116,15 +116,6 @@ struct parsed_command {
 parsed_command parse_command(int count, const char *const *args, const char **files,
                              int32_t *ports);
 
-// "portslot-audit: " and the message of a wrong command line, with the hint
-// to try --help.
-void write_command_error(const parsed_command &command, output &err);
-
-// Ends a message about the command line: the line end and the hint.
-void write_try_help(output &err);
-
-extern const char usage_text[];
-
 // Where the addresses are, as the options say.
 fleet_source source_of(const audit_options &options);
 
