@@ -24,6 +24,13 @@ struct port_bounds {
     int32_t low, high;
 };
 
+// The first port of a range's first block: its lowest even port, as blocks
+// start on even ports.
+inline int64_t first_even_port(int32_t port_min)
+{
+    return int64_t{port_min} + (port_min & 1);
+}
+
 // A range as the blocks it holds.
 struct block_layout {
     int32_t port_min, port_max, port_count;
@@ -31,7 +38,7 @@ struct block_layout {
     uint64_t blocks;    // whole blocks; at least 1
 
     block_layout(int32_t min, int32_t max, int32_t count)
-        : port_min(min), port_max(max), port_count(count), first_port(int64_t{min} + (min & 1)),
+        : port_min(min), port_max(max), port_count(count), first_port(first_even_port(min)),
           blocks(static_cast<uint64_t>(portslot::port_block_count(min, max, count)))
     {
     }

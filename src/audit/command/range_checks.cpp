@@ -2,6 +2,7 @@
 
 #include <portslot/port_derivation.h>
 
+#include "block_of_address.h"
 #include "command_errors.h"
 #include "fatal.h"
 
@@ -45,7 +46,7 @@ int64_t usable_blocks(const port_range &range, output &err)
 bool range_fits_port_numbers(const port_range &range, int64_t blocks, const char *option,
                              const char *what, output &err)
 {
-    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    const int64_t first = first_even_port(range.port_min);
     const int64_t last = first + 2 * (blocks * range.port_count - 1);
     if (first >= 1 && last <= 65535)
         return true;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "block_of_address.h"
+
 namespace portslot::audit {
 
 namespace {
@@ -88,7 +90,7 @@ void keep_port_holders(growing_array<uint64_t> &devices, const int32_t *ports, s
         keep_placed_holders(devices, ports, count, *ranges, misses);
         return;
     }
-    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    const int64_t first = first_even_port(range.port_min);
     const int64_t block_size = 2 * int64_t{range.port_count};
     const int64_t end = first + block_size * blocks; // past the last whole block
     uint64_t *const items = devices.items;

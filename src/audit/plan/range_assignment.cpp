@@ -4,9 +4,10 @@
 
 #include <algorithm>
 
+#include "block_of_address.h"
 #include "block_sort.h"
-#include "fatal.h"
 #include "device_ranges.h"
+#include "fatal.h"
 #include "shown_text.h"
 
 #include <portslot/port_derivation.h>
@@ -123,7 +124,7 @@ tally place_new(const growing_array<placed_device> &all, const growing_array<ran
 void cut(int32_t low, int32_t high, int32_t count, int64_t first_blocks,
          growing_array<port_bounds> &pieces)
 {
-    const int64_t start = int64_t{low} + (low & 1);
+    const int64_t start = first_even_port(low);
     int64_t blocks = portslot::port_block_count(low, high, count);
     int64_t at = start;
     int64_t take = std::min(first_blocks, blocks);

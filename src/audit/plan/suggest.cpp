@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "block_of_address.h"
 #include "memory.h"
 #include "placement.h"
 
@@ -210,7 +211,7 @@ suggestion search_blocks(const uint64_t *keys, size_t count, int64_t max_blocks,
 // The range from range.port_min that holds `blocks` blocks, and no more.
 port_range range_of_blocks(const port_range &range, int64_t blocks)
 {
-    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    const int64_t first = first_even_port(range.port_min);
     port_range found = range;
     found.port_max = static_cast<int32_t>(first + 2 * (blocks * range.port_count - 1));
     return found;

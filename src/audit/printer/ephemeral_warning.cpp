@@ -2,6 +2,7 @@
 
 #include <portslot/port_derivation.h>
 
+#include "block_of_address.h"
 #include "fatal.h"
 #include "growing_array.h"
 
@@ -112,7 +113,7 @@ struct even_ports {
 even_ports devices_ports(const port_range &range)
 {
     const int64_t blocks = port_block_count(range.port_min, range.port_max, range.port_count);
-    const int64_t first = int64_t{range.port_min} + (range.port_min & 1);
+    const int64_t first = first_even_port(range.port_min);
     return {first, first + 2 * (blocks * range.port_count - 1)};
 }
 
