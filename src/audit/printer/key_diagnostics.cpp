@@ -4,7 +4,7 @@
 #include "ascii.h"
 #include "fatal.h"
 #include "key_lines.h"
-#include "line_numbers.h"
+#include "record_places.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
@@ -66,15 +66,6 @@ void write_refusal(output &err, const key_line &line, const char *texts, key_use
              " it)\n");
 }
 
-// The line of the record at `offset`, from the offsets named (ascending)
-// and their lines.
-uint64_t line_of(const growing_array<uint64_t> &offsets, const growing_array<uint64_t> &numbers,
-                 uint64_t offset)
-{
-    const uint64_t *at = std::lower_bound(offsets.items, offsets.items + offsets.size, offset);
-    return numbers.items[at - offsets.items];
-}
-
 // For each shared block, its first port and the places of its devices.
 template <class Place>
 void write_shared_blocks(const growing_array<key_line> &lines, const Place &place, output &err)
@@ -120,23 +111,16 @@ bool write_key_diagnostics(const growing_array<key_line> &lines, const fleet &in
     const auto refused = [use](const key_line &line) {
         return line.why != refusal::none && (use == key_use::tunnel || line.why != refusal::no_key);
     };
-    growing_array<uint64_t> offsets;
+    record_places places(inventories);
     for (size_t i = 0; i < lines.size; ++i) {
         const key_line &line = lines.items[i];
         if (refused(line) || (line.shared && use == key_use::tunnel))
-            offsets.push(line.offset);
+            places.add(line.offset);
     }
-    if (offsets.size == 0)
+    if (places.empty())
         return true;
-    std::sort(offsets.items, offsets.items + offsets.size);
-    growing_array<uint64_t> numbers;
-    numbers.reserve(offsets.size);
-    numbers.size = offsets.size;
-    number_lines(inventories, offsets.items, offsets.size, numbers.items);
-    const auto place = [&](uint64_t offset) {
-        write_place(err, inventories.files[inventories.index_of(offset)].name,
-                    line_of(offsets, numbers, offset));
-    };
+    places.number();
+    const auto place = [&](uint64_t offset) { places.write(err, offset); };
     // The refusals by place (the lines are in block order).
     growing_array<const key_line *> said;
     for (size_t i = 0; i < lines.size; ++i)

@@ -3,33 +3,26 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "fatal.h"
-#include "line_numbers.h"
+#include "record_places.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
 
 namespace {
 
-// Writes "MAC (FILE:LINE)" for each device of the group [from, to), the
-// lines looked up among `offsets` (ascending) and their `lines`.
-void write_group(const inseparable_device *from, const inseparable_device *to, const fleet &inventories,
-                 const growing_array<uint64_t> &offsets, const uint64_t *lines, int32_t port_max,
-                 output &err)
+// Writes "MAC (FILE:LINE)" for each device of the group [from, to).
+void write_group(const inseparable_device *from, const inseparable_device *to,
+                 const record_places &places, int32_t port_max, output &err)
 {
     warn(err, "these devices share a block in every range up to --port-max ");
     err.number(port_max);
     err.text(":");
     for (const inseparable_device *r = from; r != to; ++r) {
-        const size_t at = static_cast<size_t>(
-            std::lower_bound(offsets.items, offsets.items + offsets.size, r->offset) -
-            offsets.items);
         err.text(r == from ? " " : ", ");
         write_cut(err, r->mac, r->mac_size, 64);
         err.text(" (");
-        write_place(err, inventories.files[inventories.index_of(r->offset)].name, lines[at]);
+        places.write(err, r->offset);
         err.text(")");
     }
     err.text("\n");
@@ -110,16 +103,13 @@ void write_unavoidable_sharing(const inseparable_groups &groups, const fleet &in
 {
     // The lines of all the groups' devices in one pass over the text (a
     // pass a group would cost the file once per group).
-    growing_array<uint64_t> offsets;
+    record_places places(inventories);
     for (size_t k = 0; k < groups.devices.size; ++k)
-        offsets.push(groups.devices.items[k].offset);
-    std::sort(offsets.items, offsets.items + offsets.size);
-    growing_array<uint64_t> lines;
-    lines.reserve(offsets.size);
-    number_lines(inventories, offsets.items, offsets.size, lines.items);
+        places.add(groups.devices.items[k].offset);
+    places.number();
     for (size_t g = 0, from = 0; g < groups.ends.size; from = groups.ends.items[g++])
-        write_group(groups.devices.items + from, groups.devices.items + groups.ends.items[g], inventories, offsets,
-                    lines.items, port_max, err);
+        write_group(groups.devices.items + from, groups.devices.items + groups.ends.items[g], places,
+                    port_max, err);
 }
 
 } // namespace portslot::audit

@@ -13,9 +13,9 @@
 #include "host_key.h"
 #include "key_record.h"
 #include "known_hosts.h"
-#include "line_numbers.h"
 #include "plain_mac.h"
 #include "plan.h"
+#include "record_places.h"
 #include "shown_text.h"
 #include "words.h"
 
@@ -296,29 +296,22 @@ bool write_host_diagnostics(const host_rows &hosts, const growing_array<host_ali
     const growing_array<host_row> &rows = hosts.rows;
     const growing_array<host_candidate> &names = hosts.names;
     growing_array<size_t> said; // the rows with something to say
-    growing_array<uint64_t> offsets, lines;
+    record_places places(inventories);
     for (size_t i = 0; i < rows.size; ++i) {
         if (rows.items[i].plain && aliases.items[i].from != alias_from::address_taken &&
             aliases.items[i].from != alias_from::jump_host)
             continue;
         said.push(i);
-        offsets.push(names.items[i].offset);
+        places.add(names.items[i].offset);
         if (aliases.items[i].from == alias_from::address_taken)
-            offsets.push(names.items[aliases.items[i].holder].offset);
+            places.add(names.items[aliases.items[i].holder].offset);
     }
     const auto by_place = [&](size_t a, size_t b) {
         return names.items[a].offset < names.items[b].offset;
     };
     std::sort(said.items, said.items + said.size, by_place);
-    std::sort(offsets.items, offsets.items + offsets.size);
-    lines.reserve(offsets.size);
-    lines.size = offsets.size;
-    number_lines(inventories, offsets.items, offsets.size, lines.items);
-    const auto place = [&](uint64_t offset) {
-        const size_t k = static_cast<size_t>(
-            std::lower_bound(offsets.items, offsets.items + offsets.size, offset) - offsets.items);
-        write_place(err, inventories.files[inventories.index_of(offset)].name, lines.items[k]);
-    };
+    places.number();
+    const auto place = [&](uint64_t offset) { places.write(err, offset); };
     bool ok = true;
     for (size_t k = 0; k < said.size; ++k) {
         const host_row &row = rows.items[said.items[k]];
