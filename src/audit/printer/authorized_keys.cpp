@@ -4,6 +4,7 @@
 
 #include "csv_header.h"
 #include "fatal.h"
+#include "key_diagnostics.h"
 #include "key_lines.h"
 #include "plan.h"
 #include "shown_text.h"

@@ -1,9 +1,10 @@
+#include "key_diagnostics.h"
+
 #include <algorithm>
 #include <iterator>
 
 #include "ascii.h"
 #include "fatal.h"
-#include "key_lines.h"
 #include "record_places.h"
 #include "shown_text.h"
 

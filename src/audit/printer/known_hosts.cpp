@@ -4,6 +4,7 @@
 
 #include "fatal.h"
 #include "host_key.h"
+#include "key_diagnostics.h"
 #include "key_lines.h"
 #include "key_record.h"
 #include "shown_text.h"

@@ -1,6 +1,5 @@
 // The lines of authorized_keys and known_hosts as they are gathered, before
-// any is written, and what is said of those refused and of the devices that
-// share a block.
+// any is written: which devices get one, and why the others do not.
 #ifndef PORTSLOT_AUDIT_KEY_LINES_H
 #define PORTSLOT_AUDIT_KEY_LINES_H
 
@@ -10,7 +9,6 @@
 #include "fleet.h"
 #include "growing_array.h"
 #include "key_record.h"
-#include "output.h"
 #include "plan.h"
 #include "public_key.h"
 
@@ -54,13 +52,6 @@ enum class key_use : unsigned char { tunnel, host };
 void gather_key_lines(const plan &p, const fleet &inventories,
                       const growing_array<uint32_t> &columns, key_use use,
                       growing_array<key_line> &lines, growing_array<char> &texts);
-
-// The places of refused devices and their reasons, in file order; then for
-// the tunnel's keys, each shared block's places of its devices. A device
-// without a host key is not refused: the caller counts them. False when any
-// was refused.
-bool write_key_diagnostics(const growing_array<key_line> &lines, const fleet &inventories,
-                           const char *texts, key_use use, output &err);
 
 } // namespace portslot::audit
 
