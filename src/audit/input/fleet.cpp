@@ -168,7 +168,7 @@ uint64_t add_unplaced_devices(const inventory &inv, uint64_t base, const block_l
         };
     // (Placement columns are CSV's alone.)
     if (noted != nullptr)
-        for_each_record<true>(inv, inv.text + inv.records_start, inv.records_line, visit, &spots);
+        for_each_record(inv, inv.text + inv.records_start, inv.records_line, visit, spots);
     else
         for_each_record(inv, inv.text + inv.records_start, inv.records_line, visit);
     return refused;

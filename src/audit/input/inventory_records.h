@@ -173,12 +173,12 @@ void each_record(const char *p, const char *end, uint64_t line, record_lines lin
 // `record` where it starts, skipping blank lines and (but in CSV) lines whose
 // first non-blank byte is '#'. `line` is the line number at `from`. A record
 // split at runs of blanks gives its address alone, not its label (its row
-// reads that from the address: read_blank_fields_from_address). With Spots
-// (a record split at a delimiter), the fields `spots` asks for are noted in
-// it before each visit.
-template <bool Spots = false, class Visit>
+// reads that from the address: read_blank_fields_from_address). In a record
+// split at a delimiter, the fields `spots` asks for are noted in it before
+// each visit (column_spots; no_spots notes none).
+template <class Visit, class Spots = no_spots>
 void for_each_record(const inventory &inv, const char *from, uint64_t line, Visit &&visit,
-                     column_spots *spots = nullptr)
+                     Spots &&spots = Spots{})
 {
     using namespace detail;
     const record_format &format = inv.format;
@@ -202,8 +202,8 @@ void for_each_record(const inventory &inv, const char *from, uint64_t line, Visi
             record_lines{.start_at_first_non_blank = false,
                          .hash_starts_comment = format.kind != record_format::csv},
             [&](const char *record, entry &e, uint64_t &line_ends) {
-                return read_split_record<Spots>(record, end, format, e, line_ends,
-                                                address_checks::made, spots);
+                return read_split_record(record, end, format, e, line_ends, address_checks::made,
+                                         spots);
             },
             visit);
     }

@@ -49,6 +49,29 @@ struct column_spots {
                 first = i;
         }
     }
+
+    // A record's spots, none noted yet: the first asked, of `ascending`.
+    [[gnu::always_inline]] unsigned begin_record()
+    {
+        start[0] = start[1] = start[2] = nullptr;
+        return first;
+    }
+    // Notes field `column`, from `from` to `to`, where it is the next asked.
+    [[gnu::always_inline]] void note(unsigned &next, uint32_t column, const char *from,
+                                     const char *to)
+    {
+        if (column == ascending[next]) {
+            start[slots[next]] = from;
+            stop[slots[next]] = to;
+            ++next;
+        }
+    }
+};
+
+// No fields noted: a record scan that needs none.
+struct no_spots {
+    unsigned begin_record() { return 0; }
+    void note(unsigned &, uint32_t, const char *, const char *) {}
 };
 
 namespace detail {
@@ -138,13 +161,13 @@ inline void place_label(entry &e, const char *record, const char *field, const c
 // hold delimiters and line ends, counted in `line_ends`. A malformed CSV
 // record is noted in `e.malformed` and ends at its first line's end: the next
 // record starts on the line after it.
-// With Spots, the fields that `spots` asks for are noted too.
-template <bool Spots = false>
+// The fields that `spots` asks for are noted too (column_spots; no_spots
+// notes none).
+template <class Spots>
 [[gnu::always_inline]] inline const char *read_split_record(const char *record, const char *end,
                                                             const record_format &format, entry &e,
                                                             uint64_t &line_ends,
-                                                            address_checks checks,
-                                                            column_spots *spots = nullptr)
+                                                            address_checks checks, Spots &spots)
 {
     const char *field = nullptr, *field_end = nullptr; // the address's, as written
     const char *p = record;
@@ -155,11 +178,7 @@ template <bool Spots = false>
     const bool csv = format.kind == record_format::csv;
     uint64_t inside = 0;
     unsigned char fault = no_fault;
-    unsigned next = 0; // (of spots->ascending)
-    if constexpr (Spots) {
-        spots->start[0] = spots->start[1] = spots->start[2] = nullptr;
-        next = spots->first;
-    }
+    unsigned next = spots.begin_record();
     for (uint32_t i = 1;; ++i) {
         const char *stop = csv ? csv_field_end(p, end, format.delimiter, inside, fault)
                                : delimiter_or_line_end(p, end, format.delimiter);
@@ -167,12 +186,7 @@ template <bool Spots = false>
             field = p;
             field_end = stop;
         }
-        if constexpr (Spots)
-            if (i == spots->ascending[next]) {
-                spots->start[spots->slots[next]] = p;
-                spots->stop[spots->slots[next]] = stop;
-                ++next;
-            }
+        spots.note(next, i, p, stop);
         p = stop;
         if (p == end || *p != format.delimiter)
             break;
@@ -194,6 +208,14 @@ template <bool Spots = false>
         place_address(e, field, field_end, format, checks);
     }
     return past_line_end(p, end);
+}
+[[gnu::always_inline]] inline const char *read_split_record(const char *record, const char *end,
+                                                            const record_format &format, entry &e,
+                                                            uint64_t &line_ends,
+                                                            address_checks checks)
+{
+    no_spots none;
+    return read_split_record(record, end, format, e, line_ends, checks, none);
 }
 
 } // namespace detail
