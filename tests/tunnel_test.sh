@@ -571,11 +571,14 @@ check "a C1 control (CSI) is refused under dash too, shown escaped" \
 
 # The pauses between attempts: each drawn between half of it and the whole,
 # doubling up to 5 minutes (a client that fails at once, a sleep that only
-# notes what it was asked, and ends the script at the tenth).
+# notes what it was asked, and ends the script at the tenth; at the tenth
+# alone: the script's own "sleep 5" before it kills a client comes after it,
+# and once its parent has gone its PPID is this test's, PID 1 of the test's
+# namespace, which a TERM would end).
 fake=$work/fake
 mkdir "$fake"
 printf '#!/bin/sh\nexit 255\n' >"$fake/ssh"
-printf '#!/bin/sh\necho "$1" >>%s/slept\n[ "$(wc -l <%s/slept)" -lt 10 ] || kill -TERM "$PPID"\n' \
+printf '#!/bin/sh\necho "$1" >>%s/slept\n[ "$(wc -l <%s/slept)" -ne 10 ] || kill -TERM "$PPID"\n' \
   "$fake" "$fake" >"$fake/sleep"
 chmod +x "$fake/ssh" "$fake/sleep"
 ln -s "$(command -v wc)" "$fake/wc"
