@@ -187,14 +187,16 @@ INSTANTIATE_TEST_SUITE_P(
                               "52:54:00:00:00:03,sk,sk-ssh-ed25519@openssh.com AAAAGnNrLXNzaC1lZDI1NTE5QG9wZW5zc2guY29tAAAAIAABAgMEBQYHCAkKCwwNDg8QERITFBUWFxgZGhscHR4fAAAABHNzaDo=\n"
                               "52:54:00:00:00:04,cert,ssh-ed25519-cert-v01@openssh.com AAAA\n"
                               "00:00:00:00:00:05,twin," + ed25519_key(6) + "\n00:00:00:00:00:06,twin," +
-                              ed25519_key(6) + "\n00:00:00:00:00:fb,d5," + ecdsa + "\n"}},
+                              ed25519_key(6) + "\n00:00:00:00:00:fb,d5," + ecdsa + "\nab:00:00:00:00:01,twin," +
+                              ed25519_key(6) + "\n"}},
                    "52:54:00:00:00:01 " + ed25519 + " gw 1\n00:00:00:00:00:fb " + ecdsa + " d5\n",
                    "@k:4: not a host key ssh takes: a security key's type, which is a user's key "
                    "and never a host's\n@k:5: not a host key ssh takes: a certificate, not the "
                    "host's key itself\n@k:6: the same host key as @k:7, so neither device's line "
                    "is written: ssh could not tell them apart\n@k:7: the same host key as @k:6, so "
-                   "neither device's line is written: ssh could not tell them apart\n"
-                   "portslot-audit: warning: 2 devices share a block with another, and only the "
+                   "neither device's line is written: ssh could not tell them apart\n@k:9: the same "
+                   "host key as @k:6, so neither device's line is written: ssh could not tell "
+                   "them apart\nportslot-audit: warning: 3 devices share a block with another, and only the "
                    "one connected answers on its port: its host key says which\n"
                    "portslot-audit: warning: 1 device has no host key in the inventory, and no "
                    "line here (ssh cannot tell such a device from another on its port)\n",
@@ -302,6 +304,8 @@ TEST(authorized_keys, take_keys_sshd_takes)
         {"ssh-ed25519 ", 0, key_fault::no_data},
         {ed25519.substr(0, ed25519.size() - 1), 0, key_fault::not_base64},
         {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIJds", 0, key_fault::cut_short},
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIZdsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0,
+         key_fault::cut_short}, // the key's size 33 in the usual key's length
         {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5", 0, key_fault::cut_short},
         {"ssh-ed25519 AAAA", 0, key_fault::cut_short},          // not even the type's name
         {"ssh-ed25519 AAAAAAAAAAF4", 0, key_fault::other_type}, // an empty type's name

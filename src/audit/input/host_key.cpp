@@ -17,6 +17,11 @@ uint32_t host_key_column(const inventory &inv, uint32_t field, const char *name)
 
 public_key read_host_key(const char *text, size_t size)
 {
+    const public_key key = read_public_key(text, size);
+    if (key.size != 0) // (its type is one sshd takes; security keys' start so)
+        return memcmp(text, "sk-", 3) == 0 ? public_key{0, key_fault::security_key} : key;
+    if (key.fault != key_fault::unknown_type) // (no certificate's type is a key's)
+        return key;
     size_t type_size = 0;
     while (type_size < size && text[type_size] != ' ' && text[type_size] != '\t')
         ++type_size;
@@ -25,9 +30,6 @@ public_key read_host_key(const char *text, size_t size)
     if (type_size > certificate_size &&
         memcmp(text + type_size - certificate_size, certificate, certificate_size) == 0)
         return {0, key_fault::certificate};
-    const public_key key = read_public_key(text, size);
-    if (key.size != 0 && type_size > 3 && memcmp(text, "sk-", 3) == 0)
-        return {0, key_fault::security_key};
     return key;
 }
 

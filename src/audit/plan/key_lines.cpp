@@ -1,12 +1,13 @@
 #include "key_lines.h"
 
+#include <stdlib.h>
 #include <string.h>
 
-#include <algorithm>
 #include <string_view>
 
 #include "ascii.h"
 #include "host_key.h"
+#include "memory.h"
 #include "plain_mac.h"
 #include "shown_text.h"
 #include "words.h"
@@ -45,44 +46,65 @@ uint64_t hash_of_text(std::string_view text)
     return h ^ (h >> 32);
 }
 
+// The two first holders of a key (by place) and how many hold it.
+struct key_holders {
+    size_t first, second, count;
+};
+
 // Marks the devices that hold the same key as another, so that neither
-// line is written.
+// line is written: each names the key's first holder, and that one the
+// second.
 void refuse_shared_keys(growing_array<key_line> &lines, const char *texts)
 {
     const auto key_of = [&](size_t i) {
         return std::string_view(texts + lines.items[i].key, lines.items[i].key_size);
     };
-    // The lines with a key, by the key's hash, then by key and place: keys
-    // alike are next to each other, and the texts are compared only where
-    // hashes are alike.
-    struct keyed {
+    // Each key's holders, by the key's hash: open addressing, a slot a
+    // key's index in `keys` from 1 (0: free), at most half full; the texts
+    // compared only where the hashes are alike.
+    size_t slots = 16;
+    while (slots < 2 * lines.size)
+        slots *= 2;
+    struct slot {
         uint64_t hash;
-        size_t line;
+        size_t key;
     };
-    growing_array<keyed> hashed;
-    for (size_t i = 0; i < lines.size; ++i)
-        if (lines.items[i].why == refusal::none)
-            hashed.push({hash_of_text(key_of(i)), i});
-    std::sort(hashed.items, hashed.items + hashed.size, [&](const keyed &a, const keyed &b) {
-        if (a.hash != b.hash)
-            return a.hash < b.hash;
-        return key_of(a.line) != key_of(b.line) ? key_of(a.line) < key_of(b.line)
-                                                : lines.items[a.line].offset < lines.items[b.line].offset;
-    });
-    growing_array<size_t> order;
-    order.reserve(hashed.size);
-    for (size_t k = 0; k < hashed.size; ++k)
-        order.push(hashed.items[k].line);
-    for (size_t k = 0, end; k < order.size; k = end) {
-        const key_line &first = lines.items[order.items[k]];
-        for (end = k + 1; end < order.size && key_of(order.items[end]) == key_of(order.items[k]);
-             ++end) {
+    slot *const table = static_cast<slot *>(allocate_zeroed(slots, sizeof(slot)));
+    growing_array<key_holders> keys;
+    growing_array<size_t> key_of_line; // from 1; 0: a line without a key
+    key_of_line.reserve(lines.size);
+    for (size_t i = 0; i < lines.size; ++i) {
+        key_of_line.push(0);
+        if (lines.items[i].why != refusal::none)
+            continue;
+        const uint64_t hash = hash_of_text(key_of(i));
+        size_t at = hash & (slots - 1);
+        while (table[at].key != 0 && (table[at].hash != hash ||
+                                      key_of(keys.items[table[at].key - 1].first) != key_of(i)))
+            at = (at + 1) & (slots - 1);
+        if (table[at].key == 0) {
+            keys.push({i, i, 0});
+            table[at] = {hash, keys.size};
         }
-        for (size_t j = k; end - k > 1 && j < end; ++j) {
-            key_line &line = lines.items[order.items[j]];
-            line.why = refusal::same_key;
-            line.other = j == k ? lines.items[order.items[k + 1]].offset : first.offset;
+        key_of_line.items[i] = table[at].key;
+        key_holders &k = keys.items[table[at].key - 1];
+        const uint64_t offset = lines.items[i].offset;
+        if (k.count++ == 0)
+            continue;
+        if (offset < lines.items[k.first].offset) {
+            k.second = k.first;
+            k.first = i;
+        } else if (k.count == 2 || offset < lines.items[k.second].offset) {
+            k.second = i;
         }
+    }
+    free(table);
+    for (size_t i = 0; i < lines.size; ++i) {
+        if (key_of_line.items[i] == 0 || keys.items[key_of_line.items[i] - 1].count < 2)
+            continue;
+        const key_holders &k = keys.items[key_of_line.items[i] - 1];
+        lines.items[i].why = refusal::same_key;
+        lines.items[i].other = lines.items[i == k.first ? k.second : k.first].offset;
     }
 }
 
