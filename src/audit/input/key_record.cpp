@@ -35,18 +35,25 @@ void read_key_record(const inventory &inv, const char *record, uint32_t key_colu
     const record_format &format = inv.format;
     const char *p = record;
     for (uint32_t column = 1;; ++column) {
-        // The field's value, whole, into the key or the label.
+        // The field's value, whole, into the key or the label; the address's
+        // and a column dropped from the label are not copied.
         growing_array<char> &value = column == key_column ? g.key : g.field;
         value.size = 0;
+        const bool wanted = column == key_column ||
+                            (column != format.field &&
+                             !(part == label_part::without_dropped && is_dropped(inv, column)));
         const char *stop;
         if (format.kind == record_format::csv) {
             uint64_t line_ends = 0;
             unsigned char fault = no_fault;
             stop = csv_field_end(p, end, format.delimiter, line_ends, fault);
-            csv_value(p, stop, [&](const char *text, size_t size) { append(value, text, size); });
+            if (wanted)
+                csv_value(p, stop,
+                          [&](const char *text, size_t size) { append(value, text, size); });
         } else if (format.delimiter != 0) {
             stop = detail::delimiter_or_line_end(p, end, format.delimiter);
-            append(value, p, static_cast<size_t>(stop - p));
+            if (wanted)
+                append(value, p, static_cast<size_t>(stop - p));
         } else { // runs of blanks; the key runs to the line's end
             p = detail::skip_blanks(p, end);
             stop = p;
@@ -57,8 +64,7 @@ void read_key_record(const inventory &inv, const char *record, uint32_t key_colu
                 return;
             append(value, p, static_cast<size_t>(stop - p));
         }
-        if (column != key_column && column != format.field &&
-            !(part == label_part::without_dropped && is_dropped(inv, column)))
+        if (wanted && column != key_column)
             add_to_label(g, g.field.items, g.field.size);
         g.has_key = g.has_key || column == key_column;
         // (An alias is the key's field, or without one the label's first.)

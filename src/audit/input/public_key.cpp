@@ -194,23 +194,28 @@ key_fault check_fields(fields &f, const key_type &type)
     return f.at == f.end ? key_fault::none : key_fault::extra_fields;
 }
 
-// True when `body`, `size` digits, is an Ed25519 key's data, checked
-// without decoding it: that data is always 51 bytes (the name's size and
-// name, the key's size, 32, and the key), so 68 digits and no padding; the
-// first 25 say all but the key, the 26th holds the size's last two bits,
-// both zero, and the key's first four, and the 42 after hold only the key.
-bool is_ed25519_data(const char *body, size_t size)
+constexpr size_t ed25519_key_size = 12 + 68;
+
+// True when `text` starts with an Ed25519 key, "ssh-ed25519 " and its data
+// (the usual key, checked without decoding it): that data is always 51
+// bytes (the name's size and name, the key's size, 32, and the key), so 68
+// digits and no padding; the first 25 say all but the key, the 26th holds
+// the size's last two bits, both zero, and the key's first four, and the 42
+// after hold only the key. Then a blank, or the text's end.
+bool starts_ed25519_key(const char *text, size_t size)
 {
-    static constexpr char head[] = "AAAAC3NzaC1lZDI1NTE5AAAAI";
-    if (size != 68 || memcmp(body, head, sizeof head - 1) != 0)
+    static constexpr char head[] = "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAI";
+    constexpr size_t head_size = sizeof head - 1, key_size = ed25519_key_size;
+    if (size < key_size || (size > key_size && !is_space_or_tab(text[key_size])) ||
+        memcmp(text, head, head_size) != 0)
         return false;
     const auto digit = [&](size_t i) {
-        return static_cast<int>(base64_digits.of[static_cast<unsigned char>(body[i])]);
+        return static_cast<int>(base64_digits.of[static_cast<unsigned char>(text[i])]);
     };
-    if (digit(25) < 0 || digit(25) >= 16)
+    if (digit(head_size) < 0 || digit(head_size) >= 16)
         return false;
     int any_bad = 0; // (a byte that is no digit is -1)
-    for (size_t i = 26; i < 68; i += 6) // (six at a time: no test between them)
+    for (size_t i = head_size + 1; i < key_size; i += 6) // (six at a time: no test between)
         any_bad |= digit(i) | digit(i + 1) | digit(i + 2) | digit(i + 3) | digit(i + 4) |
                    digit(i + 5);
     return any_bad >= 0;
@@ -220,6 +225,8 @@ bool is_ed25519_data(const char *body, size_t size)
 
 public_key read_public_key(const char *text, size_t size)
 {
+    if (starts_ed25519_key(text, size)) // (any other key is decoded)
+        return {ed25519_key_size, key_fault::none};
     size_t type_end = 0;
     while (type_end < size && !is_space_or_tab(text[type_end]))
         ++type_end;
@@ -239,8 +246,6 @@ public_key read_public_key(const char *text, size_t size)
         return {0, key_fault::unknown_type};
     if (body == body_end)
         return {0, key_fault::no_data};
-    if (type == &key_types[0] && is_ed25519_data(text + body, body_end - body))
-        return {body_end, key_fault::none}; // (the usual key; any other is decoded)
     if ((body_end - body) / 4 * 3 > blob_room)
         return {0, key_fault::too_large};
     uint8_t blob[blob_room];

@@ -7,6 +7,10 @@
 #include <stdint.h>
 #include <string.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "inventory_lines.h"
 #include "words.h"
 
@@ -48,10 +52,22 @@ inline const char *run_end(const char *p, const char *end, unsigned &nuls)
 }
 
 // The first byte at or after `p` that is `byte` or below 0x0e (the line
-// ends among them), or `end`. Eight bytes at a time.
+// ends among them), or `end`. Sixteen bytes at a time where the machine has
+// SSE2 (every x86-64), else eight.
 inline const char *byte_or_control(const char *p, const char *end, char byte)
 {
     const auto b = static_cast<unsigned char>(byte);
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi8(byte), below = _mm_set1_epi8(0x0d);
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        // (min(v, 0x0d) == v: v at most 0x0d, as unsigned bytes)
+        const __m128i marks = _mm_or_si128(_mm_cmpeq_epi8(v, wanted),
+                                           _mm_cmpeq_epi8(_mm_min_epu8(v, below), v));
+        if (const int bits = _mm_movemask_epi8(marks); bits != 0)
+            return p + __builtin_ctz(static_cast<unsigned>(bits));
+    }
+#endif
     for (; end - p >= 8; p += 8) {
         const uint64_t word = load_word(p);
         const unsigned at = first_marked(marks_below(word, 0x0e) | marks_of(word, b));

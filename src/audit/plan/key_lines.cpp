@@ -16,11 +16,36 @@ namespace portslot::audit {
 
 namespace {
 
+// Past the words of eight bytes of `text` that are printable ASCII: where
+// the first other byte is, or where fewer than eight bytes are left.
+const char *printable_ascii_end(const char *text, size_t size)
+{
+    const char *p = text, *const end = text + size;
+    for (; end - p >= 8; p += 8) {
+        const uint64_t word = load_word(p);
+        if ((marks_below(word, 0x20) | marks_of(word, 0x7f) | (word & 0x8080808080808080u)) != 0)
+            break;
+    }
+    return p;
+}
+
+// True when `text` holds a control byte (C0, DEL, or a C1 control in
+// UTF-8).
+bool holds_control(const char *text, size_t size)
+{
+    for (const char *p = printable_ascii_end(text, size), *end = text + size; p != end; ++p)
+        if (is_control(*p) || starts_c1_control(p, static_cast<size_t>(end - p)))
+            return true;
+    return false;
+}
+
 // The comment: no control byte (a line end would start a line of its own),
 // each a space.
 void clean_comment(char *text, size_t size)
 {
-    for (size_t k = 0; k < size; ++k) {
+    // (Eight bytes at a time while they are printable ASCII, as labels are.)
+    size_t k = static_cast<size_t>(printable_ascii_end(text, size) - text);
+    for (; k < size; ++k) {
         if (starts_c1_control(text + k, size - k)) {
             text[k] = ' ';
             text[++k] = ' ';
@@ -108,22 +133,6 @@ void refuse_shared_keys(growing_array<key_line> &lines, const char *texts)
     }
 }
 
-// True when `text` holds a control byte (C0, DEL, or a C1 control in
-// UTF-8): eight bytes at a time while they are printable ASCII, as keys are.
-bool holds_control(const char *text, size_t size)
-{
-    size_t k = 0;
-    for (; k + 8 <= size; k += 8) {
-        const uint64_t word = load_word(text + k);
-        if ((marks_below(word, 0x20) | marks_of(word, 0x7f) | (word & 0x8080808080808080u)) != 0)
-            break;
-    }
-    for (; k < size; ++k)
-        if (is_control(text[k]) || starts_c1_control(text + k, size - k))
-            return true;
-    return false;
-}
-
 // The line of the device of `row`, whose record gave `g`.
 key_line checked_line(const plan_row &row, const key_record &g, key_use use,
                       growing_array<char> &texts)
@@ -137,29 +146,37 @@ key_line checked_line(const plan_row &row, const key_record &g, key_use use,
         ++key, --size;
     while (size > 0 && is_space_or_tab(key[size - 1]))
         --size;
-    line.key = texts.size;
-    const bool control = holds_control(key, size);
     if (!g.has_key || size == 0) {
         line.why = refusal::no_key;
     } else if (!read_plain_mac(row.e.mac, row.e.mac_size, mac)) {
         line.why = refusal::address;
-    } else if (control) {
-        line.why = refusal::control_in_key;
     } else {
         const public_key read =
             use == key_use::host ? read_host_key(key, size) : read_public_key(key, size);
-        line.fault = read.fault;
-        line.why = read.size == 0 ? refusal::bad_key : refusal::none;
-        size = read.size == 0 ? size : read.size;
+        // (A key read holds no control byte but a tab between its words.)
+        if ((read.size != 0 && memchr(key, '\t', read.size) != nullptr) ||
+            holds_control(key + read.size, size - read.size)) {
+            line.why = refusal::control_in_key;
+        } else {
+            line.fault = read.fault;
+            line.why = read.size == 0 ? refusal::bad_key : refusal::none;
+            size = read.size == 0 ? size : read.size;
+        }
     }
-    append(texts, key, size);
-    line.key_size = size;
-    if (use == key_use::host && line.why == refusal::none) {
+    // A host's line is gathered whole, "ADDRESS KEY COMMENT\n", to be
+    // written as it stands; its comment is its label alone.
+    const bool known_host = use == key_use::host && line.why == refusal::none;
+    if (known_host) {
         line.mac = texts.size;
         append(texts, mac, 17);
+        append(texts, " ", 1);
     }
+    line.key = texts.size;
+    append(texts, key, size);
+    line.key_size = size;
+    if (known_host && g.label.size != 0)
+        append(texts, " ", 1);
     line.comment = texts.size;
-    // (A known_hosts line names the device by its address already.)
     if (use == key_use::tunnel)
         append(texts, row.e.mac, row.e.mac_size);
     if (g.label.size != 0) {
@@ -169,6 +186,8 @@ key_line checked_line(const plan_row &row, const key_record &g, key_use use,
     }
     line.comment_size = texts.size - line.comment;
     clean_comment(texts.items + line.comment, line.comment_size);
+    if (known_host)
+        append(texts, "\n", 1);
     return line;
 }
 

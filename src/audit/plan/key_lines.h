@@ -34,7 +34,8 @@ struct key_line {
     key_fault fault;
     size_t key, key_size;         // the key field's text in `texts`
     size_t comment, comment_size; // address and label, in `texts`
-    size_t mac;                   // (a host) its address, 17 bytes in `texts`
+    size_t mac; // (a host with a line) its known_hosts line in `texts`, from its
+                // address to the line end after the comment
     uint64_t other;               // same_key: the record that holds it first
 };
 

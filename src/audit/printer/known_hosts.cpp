@@ -45,14 +45,7 @@ bool write_known_hosts(const plan &p, const fleet &inventories, const host_key_c
         without += line.why == refusal::no_key;
         if (line.why != refusal::none)
             continue;
-        out.bytes(texts.items + line.mac, 17);
-        out.text(" ");
-        out.bytes(texts.items + line.key, line.key_size);
-        if (line.comment_size != 0) {
-            out.text(" ");
-            out.bytes(texts.items + line.comment, line.comment_size);
-        }
-        out.text("\n");
+        out.bytes(texts.items + line.mac, line.comment + line.comment_size + 1 - line.mac);
     }
     const bool read = write_key_diagnostics(lines, inventories, texts.items, key_use::host, err);
     if (const uint64_t sharing = p.summary.sharing_devices; sharing > 0) {
