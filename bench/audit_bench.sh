@@ -5,7 +5,8 @@
 # lines, as it runs some fifty times slower), median wall time of three runs,
 # and peak resident memory against the file's size; --suggest; and the
 # instructions of the 100,000 devices converted to a leases file and to CSV,
-# and written as JSON and as ssh_config; and the metrics of 30,000 devices
+# and written as JSON and as ssh_config, and in CSV with host keys as
+# ssh_config and known_hosts; and the metrics of 30,000 devices
 # beside 30,000 sockets against the sockets alone. It reports, and judges one figure only: the plain run of
 # 100,000 devices, in lower and upper case, against the README's (a rise of
 # more than 10 % fails it).
@@ -141,6 +142,28 @@ form_row "the plain file, 30,000 sockets of /proc/net/tcp" "$plain" "--all" --so
 form_row "the plain file, 10,000 listening of ss -Hltn" "$plain" "--all" --sockets "$work/ss"
 form_row "the plain file, 30,000 sockets of /proc/net/tcp" "$plain" "--all" --sockets "$work/tcp" --json
 form_row "the plain file, as ssh_config" "$plain" "" --ssh-config
+
+# The administrator's files from host keys: the same 100,000 devices in CSV
+# with an Ed25519 host key each (68 base64 digits, their first 25 the
+# type's and the key's size, the 26th of 16 values), against --ssh-config
+# of the same CSV without the column.
+awk -F'\t' 'BEGIN { srand(20261210); print "mac,name,host_key"
+  digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/" }
+  /^#/ { next } {
+  key = "AAAAC3NzaC1lZDI1NTE5AAAAI" substr(digits, 1 + int(rand() * 16), 1)
+  for (i = 0; i < 42; i++) key = key substr(digits, 1 + int(rand() * 64), 1)
+  split($2, part, " "); printf "%s,%s,ssh-ed25519 %s\n", $1, part[1], key }' "$plain" >"$work/hosts.csv"
+cut -d, -f1,2 "$work/hosts.csv" >"$work/no-hosts.csv"
+without_ir=$(instructions "$work/no-hosts.csv" --csv --ssh-config)
+echo
+echo "| 100000 devices in CSV, mac,name[,host_key] | instructions | against --ssh-config without host keys |"
+echo "|---|---|---|"
+for run in "--ssh-config no-hosts.csv" "--ssh-config hosts.csv" "--known-hosts hosts.csv"; do
+  set -- $run
+  ir=$(instructions "$work/$2" --csv "$1")
+  awk -v r="portslot-audit --csv $1 $2" -v i="$ir" -v w="$without_ir" 'BEGIN {
+    printf "| %s | %d | %.2f × |\n", r, i, i / w }'
+done
 
 # The live view for a collector: 30,000 devices beside 30,000 sockets, with
 # and without the metrics file.
