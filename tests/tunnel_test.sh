@@ -472,6 +472,20 @@ echo "52:54:00:00:00:fd $(cut -d' ' -f1,2 "$work/d7/host_key.pub")" >"$work/d7_k
 check "ssh -F FILE d7 reaches d7's own sshd through its port in the overflow range" \
   test "$(conf=$work/placed.conf admin_ssh "$work/d7_known_hosts" d7 echo reached 2>"$work/admin-d7.err")" = reached
 
+# --learn: the placed fleet has no host keys; d7 is alone in its block, so
+# the key its SSH server answers with through the tunnel is written into its
+# record, the inventory replaced with its mode kept, and known_hosts has it.
+cp "$work/placed.csv" "$work/learn.csv"
+chmod 600 "$work/learn.csv"
+in_server "$build/portslot-audit" --csv --listening --identify --learn "$work/learn.csv" >/dev/null 2>"$work/learn.err"
+check "--identify --learn: host keys learnt into the inventory" grep -q "host keys\? learnt into $work/learn.csv: " "$work/learn.err"
+check "  d7's record holds the key of d7's sshd" \
+  grep -q "^52:54:00:00:00:fd,.*,$(cut -d' ' -f1,2 "$work/d7/host_key.pub")\$" "$work/learn.csv"
+check "  the inventory kept its mode (0600)" test "$(stat -c %a "$work/learn.csv")" = 600
+"$build/portslot-audit" --csv --known-hosts "$work/learn.csv" >"$work/learnt_known_hosts" 2>/dev/null
+check "  --known-hosts then gives d7's line" \
+  sh -c 'ssh-keygen -F 52:54:00:00:00:fd -f "$1" | grep -qF -- " $2"' _ "$work/learnt_known_hosts" "$(cut -d' ' -f2 "$work/d7/host_key.pub")"
+
 # With its key, a device can only listen on its own ports: not bind another
 # device's, run a command, or reach another device's port (-W, -L).
 d3_ssh() {

@@ -22,9 +22,11 @@
 #include "ephemeral_warning.h"
 #include "fatal.h"
 #include "fleet.h"
+#include "host_key.h"
 #include "kernel_ports.h"
 #include "keys_seen.h"
 #include "known_hosts.h"
+#include "learned_inventory.h"
 #include "label_columns.h"
 #include "listed_twice.h"
 #include "memory.h"
@@ -136,9 +138,14 @@ void identify_holders(const audit_options &options, const port_range &range,
 {
     const fleet inventories = loaded.view();
     growing_array<uint32_t> columns;
-    bool ok = find_host_key_columns(
-        inventories, {options.host_key_field, options.host_key_field_name}, columns, err);
-    const bool all = options.identify_all || options.keys_seen != nullptr;
+    bool ok = true;
+    if (options.learn) // (it appends the column where the inventory lacks it)
+        columns.push(host_key_column(inventories.files[0], options.host_key_field,
+                                     options.host_key_field_name));
+    else
+        ok = find_host_key_columns(
+            inventories, {options.host_key_field, options.host_key_field_name}, columns, err);
+    const bool all = options.identify_all || options.keys_seen != nullptr || options.learn;
     if (options.keys_seen != nullptr) {
         ok = read_keys_file(options.keys_seen, sockets.seen, err) && ok;
     } else {
@@ -154,6 +161,47 @@ void identify_holders(const audit_options &options, const port_range &range,
                  sockets.holders, sockets.match);
     sockets.match.holders = &sockets.holders;
     sockets.read_whole = sockets.read_whole && ok;
+}
+
+// --learn: the host key that answered for each device alone in its block
+// that has none, written into its inventory, replaced whole (its mode and
+// owner kept): trust on first sight, from the server's side, where only
+// that device's key may listen. False after saying why the inventory could
+// not be replaced (it is then as it was).
+bool learn_host_keys(const audit_options &options, const loaded_fleet &loaded,
+                     const sockets_view &sockets, output &err)
+{
+    growing_array<learned_key> learned;
+    keys_to_learn(sockets.holders, sockets.seen, learned);
+    const fleet inventories = loaded.view();
+    const inventory &inv = inventories.files[0];
+    const char *const path = options.files[0];
+    if (learned.size > 0) {
+        const uint32_t column =
+            host_key_column(inv, options.host_key_field, options.host_key_field_name);
+        const char *const name =
+            options.host_key_field_name != nullptr ? options.host_key_field_name : "host_key";
+        const int error = replace_file(
+            path,
+            [&](output &file) {
+                write_learned_inventory(inv, inventories.bases[0], column, name, learned,
+                                        sockets.seen.texts.items, file);
+                check_unchanged(loaded);
+            },
+            true);
+        if (error != 0) {
+            warn_errno(err, path, error);
+            return false;
+        }
+    }
+    warn(err);
+    err.number(static_cast<int64_t>(learned.size));
+    err.text(learned.size == 1 ? " host key learnt into " : " host keys learnt into ");
+    write_name(err, path);
+    err.text(learned.size == 0 ? "\n"
+                               : ": what answered on the port of a block whose one device had"
+                                 " none (trusted on first sight)\n");
+    return true;
 }
 
 // --metrics: the plan beside the sockets, in place of the file named, whole;
@@ -403,6 +451,8 @@ int audit(const audit_options &options, output &out, output &err)
         read_listening(options, range, loaded, sockets, err);
     if (options.identify)
         identify_holders(options, range, loaded, sockets, err);
+    if (options.learn)
+        sockets.read_whole = learn_host_keys(options, loaded, sockets, err) && sockets.read_whole;
 
     // --authorized-keys: a line for each device, and nothing else on the output.
     if (options.key_field != 0 || options.key_field_name != nullptr)

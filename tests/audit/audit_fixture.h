@@ -78,9 +78,13 @@ inline constexpr const char *shared_lines = "40556-40558\taa:bb:cc:dd:ee:ff\tgat
                                      "40556-40558\t11:22:33:00:01:85\tprinter\n";
 
 // Test processes run side by side, so each writes files of its own.
+inline std::string write_file_path(const std::string &name)
+{
+    return testing::TempDir() + "audit-" + std::to_string(getpid()) + "-" + name;
+}
 inline std::string write_file(const std::string &name, const std::string &text)
 {
-    const std::string path = testing::TempDir() + "audit-" + std::to_string(getpid()) + "-" + name;
+    const std::string path = write_file_path(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -92,6 +96,7 @@ struct audit_case {
     std::string out, err;
     int status;
     const char *stdin_text = nullptr;
+    std::vector<std::pair<std::string, std::string>> files_after = {}; // what they hold then
 };
 
 inline void PrintTo(const audit_case &c, std::ostream *os)

@@ -25,6 +25,10 @@ TEST_P(audit, run)
     const std::string in = c.stdin_text ? write_file("stdin", c.stdin_text) : "";
     const tool_run run =
         run_tool(PORTSLOT_AUDIT_PATH, argv, nullptr, c.stdin_text ? in.c_str() : nullptr);
+    for (const auto &[name, text] : c.files_after) {
+        std::ifstream file(write_file_path(name), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), text) << name;
+    }
     for (const auto &[at, path] : paths)
         std::remove(path.c_str());
     if (c.stdin_text)

@@ -357,6 +357,62 @@ INSTANTIATE_TEST_SUITE_P(
                    "@k:9: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
                    "@k:10: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n",
                    2},
+        // --learn: the key that answered for the one device of a block
+        // without a host key written into the inventory (its Ed25519 key of
+        // those that answered), the column appended, every other byte kept;
+        // never for a shared block, nor where nothing answered.
+        audit_case{"learn_appends_the_column",
+                   {"--csv", "--sockets", "@s", "--keys-seen", "@k", "--learn", "@i"},
+                   {{"i", "mac,name\r\n52:54:00:00:00:01,a\r\n52:54:00:00:00:fb,b\r\n"
+                          "52:54:00:00:00:02,\"c, two\"\r\n52:54:00:00:00:03,d\r\n52:54:00:00:00:04,e"},
+                    {"s", ss_listening({40004, 40008, 40012})},
+                    {"k", "[127.0.0.1]:40004 " + ed25519_key(1) + "\n[127.0.0.1]:40008 " + ecdsa +
+                              "\n[127.0.0.1]:40008 " + ed25519_key(2) + "\n"}},
+                   "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:01\ta\n"
+                   "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:fb\tb\n"
+                   "40008-40010\tlistening 40008, not told on 40008\t52:54:00:00:00:02\t\"c, two\"\n"
+                   "40012-40014\tlistening 40012\t52:54:00:00:00:03\td\n"
+                   "40016-40018\tnot listening\t52:54:00:00:00:04\te\n"
+                   "5 devices, 4 of 250 blocks in use, 1 shared by 2 devices\n"
+                   "2 devices connected, 1 not connected, 2 in shared blocks that listen (which of "
+                   "them is connected cannot be told), 0 ports of the range listening without a "
+                   "device\n",
+                   "portslot-audit: 1 host key learnt into @i: what answered on the port of a block "
+                   "whose one device had none (trusted on first sight)\n",
+                   1,
+                   nullptr,
+                   {{"i", "mac,name,host_key\r\n52:54:00:00:00:01,a,\r\n52:54:00:00:00:fb,b,\r\n"
+                          "52:54:00:00:00:02,\"c, two\"," + ed25519_key(2) + "\r\n52:54:00:00:00:03,d,\r\n"
+                          "52:54:00:00:00:04,e,"}}},
+        // The column in place: a blank field filled; a field that holds a
+        // key, even one refused, is the administrator's and is kept.
+        audit_case{"learn_fills_blank_fields_only",
+                   {"--csv", "--sockets", "@s", "--keys-seen", "@k", "--learn", "@i"},
+                   {{"i", "mac,host_key,name\n52:54:00:00:00:01,,a\n52:54:00:00:00:fb,,b\n"
+                          "52:54:00:00:00:02,  ,c\n52:54:00:00:00:03,ssh-ed25519 AAAA,d\n"
+                          "52:54:00:00:00:04," + ed25519_key(4) + ",e\n"},
+                    {"s", ss_listening({40004, 40008, 40012, 40016})},
+                    {"k", "[127.0.0.1]:40004 " + ed25519_key(1) + "\n[127.0.0.1]:40008 " + ecdsa +
+                              "\n[127.0.0.1]:40012 " + ed25519_key(3) + "\n[127.0.0.1]:40016 " +
+                              ed25519_key(4) + "\n"}},
+                   "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:01\t,a\n"
+                   "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:fb\t,b\n"
+                   "40008-40010\tlistening 40008, not told on 40008\t52:54:00:00:00:02\t  ,c\n"
+                   "40012-40014\tlistening 40012, an unknown host key on 40012\t52:54:00:00:00:03\t"
+                   "ssh-ed25519 AAAA,d\n"
+                   "40016-40018\tlistening 40016, held by 52:54:00:00:00:04\t52:54:00:00:00:04\t" +
+                       ed25519_key(4) + ",e\n"
+                   "5 devices, 4 of 250 blocks in use, 1 shared by 2 devices\n"
+                   "2 devices connected, 1 not connected, 2 in shared blocks that listen (which of "
+                   "them is connected cannot be told), 1 port of devices answered by a host key none "
+                   "of their block has, 0 ports of the range listening without a device\n",
+                   "portslot-audit: 1 host key learnt into @i: what answered on the port of a block "
+                   "whose one device had none (trusted on first sight)\n",
+                   1,
+                   nullptr,
+                   {{"i", "mac,host_key,name\n52:54:00:00:00:01,,a\n52:54:00:00:00:fb,,b\n"
+                          "52:54:00:00:00:02," + ecdsa + ",c\n52:54:00:00:00:03,ssh-ed25519 AAAA,d\n"
+                          "52:54:00:00:00:04," + ed25519_key(4) + ",e\n"}}},
         audit_case{"identify_keys_seen_folder",
                    {"--csv", "--sockets", "@s", "--keys-seen", "/", "@i"},
                    {{"i", "mac,host_key\n52:54:00:00:00:01,\n"}, {"s", ss_listening({40004})}},

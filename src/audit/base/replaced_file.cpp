@@ -90,11 +90,27 @@ int open_temporary(char *name, int &error)
 
 } // namespace
 
-file_replacement::file_replacement(const char *path)
-    : path_(path), temporary_(name_beside(path)), fd_(open_temporary(temporary_, error_)),
-      out_(fd_, buffer_, sizeof buffer_)
+file_replacement::file_replacement(const char *path, bool keep_mode)
+    : path_(path), temporary_(name_beside(path)), keep_mode_(keep_mode),
+      fd_(open_temporary(temporary_, error_)), out_(fd_, buffer_, sizeof buffer_)
 {
 }
+
+namespace {
+
+// Gives `fd` the mode and owner of the file `path`; 0 or the error.
+int take_mode_of(int fd, const char *path)
+{
+    struct stat was {};
+    if (stat(path, &was) != 0)
+        return errno;
+    mode_t mode = was.st_mode & 07777;
+    if (fchown(fd, was.st_uid, was.st_gid) != 0)
+        mode &= 0700; // (another owner or group may have read it: none now)
+    return fchmod(fd, mode) != 0 ? errno : 0;
+}
+
+} // namespace
 
 int file_replacement::finish()
 {
@@ -102,7 +118,9 @@ int file_replacement::finish()
     // gives the error. The file is closed whatever happened.
     const auto failed = [](int result) { return result != 0 ? errno : 0; };
     error_ = out_.flush() ? 0 : out_.error();
-    error_ = error_ != 0 ? error_ : failed(fchmod(fd_, 0644));
+    error_ = error_ != 0  ? error_
+             : keep_mode_ ? take_mode_of(fd_, path_)
+                          : failed(fchmod(fd_, 0644));
     error_ = error_ != 0 ? error_ : failed(fsync(fd_));
     const int closing = failed(close(fd_));
     error_ = error_ != 0 ? error_ : closing;

@@ -161,6 +161,7 @@ constexpr option_spec known_options[] = {
     {"--identify", takes::nothing, &audit_options::identify, nullptr, {}},
     {"--identify-all", takes::nothing, &audit_options::identify_all, nullptr, {}},
     {"--keys-seen", takes::name, nullptr, nullptr, {}, &audit_options::keys_seen},
+    {"--learn", takes::nothing, &audit_options::learn, nullptr, {}},
 };
 
 const option_spec *option_named(const char *name, size_t size)
@@ -318,7 +319,19 @@ bool settle_identify(parsed_command &command)
         return fail(parsed_command::needs_other, options.identify_all ? "--identify-all" : "--identify",
                     "--listening");
     options.identify = asked_here || options.keys_seen != nullptr;
-    return false;
+    if (!options.learn)
+        return false;
+    // The key learnt is written into the inventory it was missing from.
+    if (!options.identify)
+        return fail(parsed_command::needs_other, "--learn",
+                    "--identify, --identify-all or --keys-seen");
+    const char *const other =
+        !options.csv              ? "an inventory that is not CSV; give --csv"
+        : options.file_count > 1 ? "more than one inventory (it writes one back)"
+        : options.file_count == 0 || strcmp(options.files[0], "-") == 0
+            ? "an inventory on standard input (it replaces the file: give its name)"
+            : nullptr;
+    return other != nullptr && fail(parsed_command::conflicting, "--learn", other);
 }
 
 // --known-hosts and the host keys' options, and what they cannot be used

@@ -50,7 +50,9 @@ struct audit_options {
     // --identify: ask each listening SSH port of a shared block (`identify_all`:
     // of every block) for its host key with ssh-keyscan, or (`keys_seen`)
     // read what it printed on another host, and name the device it belongs to.
-    bool identify = false, identify_all = false;
+    // `learn`: record in the inventory (one CSV file, replaced whole) the key
+    // that answers for the one device of a block that has none.
+    bool identify = false, identify_all = false, learn = false;
     const char *keys_seen = nullptr;
     // Where a line's address is: field `field` (from 1), or with --csv the
     // column named `field_name`; fields split at `delimiter`, or at runs of

@@ -106,7 +106,11 @@ void name_holders(const plan &p, const fleet &inventories, const growing_array<u
                 if (column != 0)
                     read_key_record(inventories.files[row.inventory], row.record, column, g,
                                     label_part::first_field);
-                all_have_keys = all_have_keys && g.has_key && g.key.size != 0;
+                const char *const key_end = g.key.items + g.key.size;
+                const bool has_key = g.has_key && detail::skip_blanks(g.key.items, key_end) != key_end;
+                all_have_keys = all_have_keys && has_key;
+                if (!has_key && b.devices == 1)
+                    b.holder = row.offset;
                 if (b.state != holder_state::held && key_seen(g, seen, begin, end) &&
                     read_plain_mac(row.e.mac, row.e.mac_size, b.mac)) {
                     b.state = holder_state::held;
@@ -115,6 +119,33 @@ void name_holders(const plan &p, const fleet &inventories, const growing_array<u
             });
     });
     tell();
+}
+
+void keys_to_learn(const port_holders &h, const keys_seen &seen,
+                   growing_array<learned_key> &learned)
+{
+    static constexpr const char *preferred[] = {"ssh-ed25519 ", "ecdsa-sha2-", "ssh-rsa "};
+    constexpr size_t ranks = sizeof preferred / sizeof preferred[0];
+    for (size_t i = 0; i < h.blocks.size; ++i) {
+        const block_holder &b = h.blocks.items[i];
+        if (b.devices != 1 || b.state != holder_state::not_told)
+            continue;
+        size_t begin = 0, end = 0;
+        keys_at(seen, b.port, begin, end);
+        size_t chosen = begin, best = ranks; // (a key answered: not_told)
+        for (size_t k = begin; k < end; ++k) {
+            const char *const text = seen.texts.items + seen.keys.items[k].text;
+            for (size_t rank = 0; rank < best; ++rank)
+                if (strncmp(text, preferred[rank], strlen(preferred[rank])) == 0) {
+                    chosen = k;
+                    best = rank;
+                }
+        }
+        const seen_key &s = seen.keys.items[chosen];
+        learned.push({b.holder, s.text, s.size});
+    }
+    std::sort(learned.items, learned.items + learned.size,
+              [](const learned_key &a, const learned_key &b) { return a.offset < b.offset; });
 }
 
 } // namespace portslot::audit

@@ -27,7 +27,7 @@ struct block_holder {
     int32_t port;  // the port asked
     holder_state state;
     uint32_t devices;   // of the block
-    uint64_t holder;    // held: the holder's record
+    uint64_t holder;    // held: the holder's record; not_told, a device alone: its own
     char mac[17];       // held: its address
 };
 struct port_holders {
@@ -51,6 +51,19 @@ void ports_to_ask(const growing_array<uint64_t> &devices, const port_set &listen
 void name_holders(const plan &p, const fleet &inventories, const growing_array<uint32_t> &key_columns,
                   const keys_seen &seen, int32_t ssh_port_num, bool all, port_holders &h,
                   socket_match &m);
+
+// A host key to write into the inventory: the key seen (in `seen.texts`)
+// and the record of the device it is learnt for.
+struct learned_key {
+    uint64_t offset;
+    size_t text, size;
+};
+
+// For each block of one device without a host key whose port answered
+// (`h`, not_told): the key that answered, the first of its types in
+// Ed25519, ECDSA, RSA. (Only that device's key may listen there.) By record.
+void keys_to_learn(const port_holders &h, const keys_seen &seen,
+                   growing_array<learned_key> &learned);
 
 } // namespace portslot::audit
 
