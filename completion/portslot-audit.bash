@@ -15,7 +15,7 @@ _portslot_audit()
             return 0 ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--port-min --port-max --port-count --all --suggest --port --field --delimiter --csv --drop-column --keep-last --json --listening --sockets --metrics --identify --identify-all --keys-seen --ssh-config --alias-field --ssh-port-num --jump --alias-domain --authorized-keys --known-hosts --host-key-field --known-hosts-file --place --overflow --server --jump-user --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--port-min --port-max --port-count --all --suggest --port --field --delimiter --csv --drop-column --keep-last --json --listening --sockets --metrics --identify --identify-all --keys-seen --learn --ssh-config --alias-field --ssh-port-num --jump --alias-domain --authorized-keys --known-hosts --host-key-field --known-hosts-file --place --overflow --server --jump-user --help --version' -- "$cur"))
         return 0
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

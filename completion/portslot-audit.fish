@@ -17,6 +17,7 @@ complete -c portslot-audit -l sockets -r -F -d 'The same from a socket table sav
 complete -c portslot-audit -l metrics -r -F -d 'With --listening or --sockets, also write the live view for a textfile collector'
 complete -c portslot-audit -l identify -d "With --listening, name the holder of each shared block's port by its host key"
 complete -c portslot-audit -l identify-all -d "With --listening, name the holder of every block's port by its host key"
+complete -c portslot-audit -l learn -d "With --identify, write the key that answers for a device alone without one into the inventory"
 complete -c portslot-audit -l keys-seen -r -F -d 'With --sockets, what ssh-keyscan printed on that host'
 complete -c portslot-audit -l ssh-config -d 'Write an ssh_config fragment, a Host block a device'
 complete -c portslot-audit -l alias-field -x -d 'With --ssh-config, name devices by this field or column'
