@@ -163,6 +163,14 @@ void identify_holders(const audit_options &options, const port_range &range,
     sockets.read_whole = sockets.read_whole && ok;
 }
 
+// True when `error` (of replace_file) is 0; else says why `path` is as it was.
+bool replaced(const char *path, int error, output &err)
+{
+    if (error != 0)
+        warn_errno(err, path, error);
+    return error == 0;
+}
+
 // --learn: the host key that answered for each device alone in its block
 // that has none, written into its inventory, replaced whole (its mode and
 // owner kept): trust on first sight, from the server's side, where only
@@ -176,32 +184,35 @@ bool learn_host_keys(const audit_options &options, const loaded_fleet &loaded,
     const fleet inventories = loaded.view();
     const inventory &inv = inventories.files[0];
     const char *const path = options.files[0];
+    bool written = true;
     if (learned.size > 0) {
         const uint32_t column =
             host_key_column(inv, options.host_key_field, options.host_key_field_name);
         const char *const name =
             options.host_key_field_name != nullptr ? options.host_key_field_name : "host_key";
+        // (A link's file is replaced, not the link.)
+        char *const real = realpath(path, nullptr);
         const int error = replace_file(
-            path,
+            real != nullptr ? real : path,
             [&](output &file) {
                 write_learned_inventory(inv, inventories.bases[0], column, name, learned,
                                         sockets.seen.texts.items, file);
                 check_unchanged(loaded);
             },
             true);
-        if (error != 0) {
-            warn_errno(err, path, error);
-            return false;
-        }
+        free(real);
+        written = replaced(path, error, err);
     }
-    warn(err);
-    err.number(static_cast<int64_t>(learned.size));
-    err.text(learned.size == 1 ? " host key learnt into " : " host keys learnt into ");
-    write_name(err, path);
-    err.text(learned.size == 0 ? "\n"
-                               : ": what answered on the port of a block whose one device had"
-                                 " none (trusted on first sight)\n");
-    return true;
+    if (written) {
+        warn(err);
+        err.number(static_cast<int64_t>(learned.size));
+        err.text(learned.size == 1 ? " host key learnt into " : " host keys learnt into ");
+        write_name(err, path);
+        err.text(learned.size == 0 ? "\n"
+                                   : ": what answered on the port of a block whose one device"
+                                     " had none (trusted on first sight)\n");
+    }
+    return written;
 }
 
 // --metrics: the plan beside the sockets, in place of the file named, whole;
@@ -210,13 +221,13 @@ bool learn_host_keys(const audit_options &options, const loaded_fleet &loaded,
 bool replace_metrics(const char *path, const plan &p, const loaded_fleet &loaded,
                      int64_t exposed, output &err)
 {
-    const int error = replace_file(path, [&](output &file) {
-        write_metrics(p, loaded.view(), {exposed, loaded.refused}, file);
-        check_unchanged(loaded);
-    });
-    if (error != 0)
-        warn_errno(err, path, error);
-    return error == 0;
+    return replaced(path,
+                    replace_file(path,
+                                 [&](output &file) {
+                                     write_metrics(p, loaded.view(), {exposed, loaded.refused}, file);
+                                     check_unchanged(loaded);
+                                 }),
+                    err);
 }
 
 // The tunnel account's authorized_keys, for every device of `loaded`; a

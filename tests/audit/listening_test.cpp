@@ -360,29 +360,30 @@ INSTANTIATE_TEST_SUITE_P(
         // --learn: the key that answered for the one device of a block
         // without a host key written into the inventory (its Ed25519 key of
         // those that answered), the column appended, every other byte kept;
-        // never for a shared block, nor where nothing answered.
+        // never for a shared block, nor for a device whose port is not up.
         audit_case{"learn_appends_the_column",
                    {"--csv", "--sockets", "@s", "--keys-seen", "@k", "--learn", "@i"},
                    {{"i", "mac,name\r\n52:54:00:00:00:01,a\r\n52:54:00:00:00:fb,b\r\n"
                           "52:54:00:00:00:02,\"c, two\"\r\n52:54:00:00:00:03,d\r\n52:54:00:00:00:04,e"},
                     {"s", ss_listening({40004, 40008, 40012})},
                     {"k", "[127.0.0.1]:40004 " + ed25519_key(1) + "\n[127.0.0.1]:40008 " + ecdsa +
-                              "\n[127.0.0.1]:40008 " + ed25519_key(2) + "\n"}},
+                              "\n[127.0.0.1]:40008 " + ed25519_key(2) + "\n[127.0.0.1]:40012 " +
+                              ed25519_key(3) + "\n"}},
                    "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:01\ta\n"
                    "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:fb\tb\n"
                    "40008-40010\tlistening 40008, not told on 40008\t52:54:00:00:00:02\t\"c, two\"\n"
-                   "40012-40014\tlistening 40012\t52:54:00:00:00:03\td\n"
+                   "40012-40014\tlistening 40012, not told on 40012\t52:54:00:00:00:03\td\n"
                    "40016-40018\tnot listening\t52:54:00:00:00:04\te\n"
                    "5 devices, 4 of 250 blocks in use, 1 shared by 2 devices\n"
                    "2 devices connected, 1 not connected, 2 in shared blocks that listen (which of "
                    "them is connected cannot be told), 0 ports of the range listening without a "
                    "device\n",
-                   "portslot-audit: 1 host key learnt into @i: what answered on the port of a block "
+                   "portslot-audit: 2 host keys learnt into @i: what answered on the port of a block "
                    "whose one device had none (trusted on first sight)\n",
                    1,
                    nullptr,
                    {{"i", "mac,name,host_key\r\n52:54:00:00:00:01,a,\r\n52:54:00:00:00:fb,b,\r\n"
-                          "52:54:00:00:00:02,\"c, two\"," + ed25519_key(2) + "\r\n52:54:00:00:00:03,d,\r\n"
+                          "52:54:00:00:00:02,\"c, two\"," + ed25519_key(2) + "\r\n52:54:00:00:00:03,d," + ed25519_key(3) + "\r\n"
                           "52:54:00:00:00:04,e,"}}},
         // The column in place: a blank field filled; a field that holds a
         // key, even one refused, is the administrator's and is kept.

@@ -98,16 +98,14 @@ file_replacement::file_replacement(const char *path, bool keep_mode)
 
 namespace {
 
-// Gives `fd` the mode and owner of the file `path`; 0 or the error.
+// Gives `fd` the mode and owner of the file `path`; 0 or the error. Where
+// the owner cannot be given (or the file is gone), only the owner's part of
+// the mode: no one else may read what another owner or group may not have.
 int take_mode_of(int fd, const char *path)
 {
     struct stat was {};
-    if (stat(path, &was) != 0)
-        return errno;
-    mode_t mode = was.st_mode & 07777;
-    if (fchown(fd, was.st_uid, was.st_gid) != 0)
-        mode &= 0700; // (another owner or group may have read it: none now)
-    return fchmod(fd, mode) != 0 ? errno : 0;
+    const bool owned = stat(path, &was) == 0 && fchown(fd, was.st_uid, was.st_gid) == 0;
+    return fchmod(fd, was.st_mode & (owned ? 07777 : 0700)) != 0 ? errno : 0;
 }
 
 } // namespace
