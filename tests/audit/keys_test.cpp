@@ -295,6 +295,8 @@ TEST(authorized_keys, take_keys_sshd_takes)
         {ed25519 + " dev@a b", ed25519.size(), key_fault::none},
         {ed25519 + "\tx", ed25519.size(), key_fault::none},
         {ed25519 + "x", 0, key_fault::not_base64}, // a digit too many
+        {"ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAI!dsDsrgSVJYkkY4ioNWI6K/O1VxGXsQUQzsE7StoGm7", 0,
+         key_fault::not_base64},
         {"ssh-ed25519\t\t" + ed25519.substr(12) + "\tx", ed25519.size() + 1, key_fault::none},
         {ecdsa, ecdsa.size(), key_fault::none},
         {padded, 0, key_fault::ed25519_size},

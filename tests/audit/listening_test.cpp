@@ -344,7 +344,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {"k", "  # a comment\n[127.0.0.1]:40004\t" + ed25519 + "\r\n[h]:1\n[h] " + ed25519 +
                               "\n[h]x12 " + ed25519 + "\n[h]:0 " + ed25519 + "\n[h]:65536 " + ed25519 +
                               "\n[h]:/1 " + ed25519 + "\n[127.0.0.1 " + ed25519 + "\n[h]:655350 " +
-                              ed25519 + "\n[127.0.0.1]:40004 " + ed25519}},
+                              ed25519 + "\n[h]:1 ssh-ed25519-cert-v01@openssh.com\tAAAA\n[h]:1 "
+                              "ssh-ed25519-not-a-certificate-type AAAA\n[127.0.0.1]:40004 " + ed25519}},
                    "40004-40006\tlistening 40004, held by 52:54:00:00:00:01\t52:54:00:00:00:01\ta\n"
                    "1 device, 1 of 250 blocks in use, 0 shared by 0 devices\n"
                    "1 device connected, 0 not connected, 0 ports of the range listening without a device\n",
@@ -355,14 +356,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "@k:7: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
                    "@k:8: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
                    "@k:9: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
-                   "@k:10: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n",
+                   "@k:10: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:11: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n"
+                   "@k:12: not a line of ssh-keyscan's: [HOST]:PORT TYPE BASE64, a key ssh takes\n",
                    2},
         // --learn: the key that answered for the one device of a block
         // without a host key written into the inventory (its Ed25519 key of
         // those that answered), the column appended, every other byte kept;
         // never for a shared block, nor for a device whose port is not up.
         audit_case{"learn_appends_the_column",
-                   {"--csv", "--sockets", "@s", "--keys-seen", "@k", "--learn", "@i"},
+                   {"--csv", "--sockets", "@s", "--keys-seen", "@k", "--learn", "--host-key-field", "hostkey", "@i"},
                    {{"i", "mac,name\r\n52:54:00:00:00:01,a\r\n52:54:00:00:00:fb,b\r\n"
                           "52:54:00:00:00:02,\"c, two\"\r\n52:54:00:00:00:03,d\r\n52:54:00:00:00:04,e"},
                     {"s", ss_listening({40004, 40008, 40012})},
@@ -382,7 +385,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "whose one device had none (trusted on first sight)\n",
                    1,
                    nullptr,
-                   {{"i", "mac,name,host_key\r\n52:54:00:00:00:01,a,\r\n52:54:00:00:00:fb,b,\r\n"
+                   {{"i", "mac,name,hostkey\r\n52:54:00:00:00:01,a,\r\n52:54:00:00:00:fb,b,\r\n"
                           "52:54:00:00:00:02,\"c, two\"," + ed25519_key(2) + "\r\n52:54:00:00:00:03,d," + ed25519_key(3) + "\r\n"
                           "52:54:00:00:00:04,e,"}}},
         // The column in place: a blank field filled; a field that holds a
@@ -414,6 +417,21 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"i", "mac,host_key,name\n52:54:00:00:00:01,,a\n52:54:00:00:00:fb,,b\n"
                           "52:54:00:00:00:02," + ecdsa + ",c\n52:54:00:00:00:03,ssh-ed25519 AAAA,d\n"
                           "52:54:00:00:00:04," + ed25519_key(4) + ",e\n"}}},
+                audit_case{"learn_nothing_from_a_shared_block",
+                   {"--csv", "--drop-column", "host_key", "--sockets", "@s", "--keys-seen", "@k", "--learn", "@i"},
+                   {{"i", "mac,host_key\n52:54:00:00:00:01,\n52:54:00:00:00:fb,\n"},
+                    {"s", ss_listening({40004})},
+                    {"k", "[127.0.0.1]:40004 " + ed25519_key(1) + "\n"}},
+                   "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:01\t\n"
+                   "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:fb\t\n"
+                   "2 devices, 1 of 250 blocks in use, 1 shared by 2 devices\n"
+                   "0 devices connected, 0 not connected, 2 in shared blocks that listen (which of "
+                   "them is connected cannot be told), 0 ports of the range listening without a "
+                   "device\n",
+                   "portslot-audit: 0 host keys learnt into @i\n",
+                   1,
+                   nullptr,
+                   {{"i", "mac,host_key\n52:54:00:00:00:01,\n52:54:00:00:00:fb,\n"}}},
         audit_case{"identify_keys_seen_folder",
                    {"--csv", "--sockets", "@s", "--keys-seen", "/", "@i"},
                    {{"i", "mac,host_key\n52:54:00:00:00:01,\n"}, {"s", ss_listening({40004})}},
