@@ -7,7 +7,9 @@
 # sshd's privilege-separation user and the tunnel account bound over
 # /etc/passwd. However the benchmark ends, every process it started dies
 # with the PID namespace, its network namespaces with the mount namespace,
-# and its folder with its trap. Addresses are taken from 198.18.0.0/15 only.
+# and its folder with its trap. Addresses are taken from 198.18.0.0/15 only;
+# the network namespaces are named PREFIX then this run's PID, PREFIX being
+# $PORTSLOT_LAB_PREFIX or psb, so that a lab of another naming runs beside.
 
 lab_namespaces=() lab_pids=()
 
@@ -31,7 +33,7 @@ lab_enter() {
   fi
   work=$(mktemp -d /tmp/portslot-bench.XXXXXX)
   chmod 755 "$work"
-  prefix=psb$$
+  prefix=${PORTSLOT_LAB_PREFIX:-psb}$$ # (the namespaces' names: psbPID unless told)
   trap lab_cleanup EXIT
   trap 'exit 1' INT TERM
   mount -t tmpfs -o mode=755 portslot-bench-run /run || exit 1

@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "52:54:00:00:00:04,cert,ssh-ed25519-cert-v01@openssh.com AAAA\n"
                               "00:00:00:00:00:05,twin," + ed25519_key(6) + "\n00:00:00:00:00:06,twin," +
                               ed25519_key(6) + "\n00:00:00:00:00:fb,d5," + ecdsa + "\nab:00:00:00:00:01,twin," +
-                              ed25519_key(6) + "\n"}},
+                              ed25519_key(6) + "\n00:00:00:00:00:08,twin," + ed25519_key(6) + "\n"}},
                    "52:54:00:00:00:01 " + ed25519 + " gw 1\n00:00:00:00:00:fb " + ecdsa + " d5\n",
                    "@k:4: not a host key ssh takes: a security key's type, which is a user's key "
                    "and never a host's\n@k:5: not a host key ssh takes: a certificate, not the "
@@ -196,7 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "is written: ssh could not tell them apart\n@k:7: the same host key as @k:6, so "
                    "neither device's line is written: ssh could not tell them apart\n@k:9: the same "
                    "host key as @k:6, so neither device's line is written: ssh could not tell "
-                   "them apart\nportslot-audit: warning: 3 devices share a block with another, and only the "
+                   "them apart\n@k:10: the same host key as @k:6, so neither device's line is "
+                   "written: ssh could not tell them apart\nportslot-audit: warning: 3 devices share a block with another, and only the "
                    "one connected answers on its port: its host key says which\n"
                    "portslot-audit: warning: 1 device has no host key in the inventory, and no "
                    "line here (ssh cannot tell such a device from another on its port)\n",

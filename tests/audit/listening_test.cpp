@@ -366,15 +366,15 @@ INSTANTIATE_TEST_SUITE_P(
         // never for a shared block, nor for a device whose port is not up.
         audit_case{"learn_appends_the_column",
                    {"--csv", "--sockets", "@s", "--keys-seen", "@k", "--learn", "--host-key-field", "hostkey", "@i"},
-                   {{"i", "mac,name\r\n52:54:00:00:00:01,a\r\n52:54:00:00:00:fb,b\r\n"
-                          "52:54:00:00:00:02,\"c, two\"\r\n52:54:00:00:00:03,d\r\n52:54:00:00:00:04,e"},
+                   {{"i", "name,mac\r\na,52:54:00:00:00:01\r\nb,52:54:00:00:00:fb\r\n"
+                          "\"c,\r\ntwo\",52:54:00:00:00:02\r\nd,52:54:00:00:00:03\r\ne,52:54:00:00:00:04"},
                     {"s", ss_listening({40004, 40008, 40012})},
                     {"k", "[127.0.0.1]:40004 " + ed25519_key(1) + "\n[127.0.0.1]:40008 " + ecdsa +
                               "\n[127.0.0.1]:40008 " + ed25519_key(2) + "\n[127.0.0.1]:40012 " +
                               ed25519_key(3) + "\n"}},
                    "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:01\ta\n"
                    "40004-40006\tshared, listening 40004, not told on 40004\t52:54:00:00:00:fb\tb\n"
-                   "40008-40010\tlistening 40008, not told on 40008\t52:54:00:00:00:02\t\"c, two\"\n"
+                   "40008-40010\tlistening 40008, not told on 40008\t52:54:00:00:00:02\t\"c,\r\ntwo\"\n"
                    "40012-40014\tlistening 40012, not told on 40012\t52:54:00:00:00:03\td\n"
                    "40016-40018\tnot listening\t52:54:00:00:00:04\te\n"
                    "5 devices, 4 of 250 blocks in use, 1 shared by 2 devices\n"
@@ -385,9 +385,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "whose one device had none (trusted on first sight)\n",
                    1,
                    nullptr,
-                   {{"i", "mac,name,hostkey\r\n52:54:00:00:00:01,a,\r\n52:54:00:00:00:fb,b,\r\n"
-                          "52:54:00:00:00:02,\"c, two\"," + ed25519_key(2) + "\r\n52:54:00:00:00:03,d," + ed25519_key(3) + "\r\n"
-                          "52:54:00:00:00:04,e,"}}},
+                   {{"i", "name,mac,hostkey\r\na,52:54:00:00:00:01,\r\nb,52:54:00:00:00:fb,\r\n"
+                          "\"c,\r\ntwo\",52:54:00:00:00:02," + ed25519_key(2) + "\r\nd,52:54:00:00:00:03," +
+                          ed25519_key(3) + "\r\ne,52:54:00:00:00:04,"}}},
         // The column in place: a blank field filled; a field that holds a
         // key, even one refused, is the administrator's and is kept.
         audit_case{"learn_fills_blank_fields_only",
@@ -417,7 +417,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"i", "mac,host_key,name\n52:54:00:00:00:01,,a\n52:54:00:00:00:fb,,b\n"
                           "52:54:00:00:00:02," + ecdsa + ",c\n52:54:00:00:00:03,ssh-ed25519 AAAA,d\n"
                           "52:54:00:00:00:04," + ed25519_key(4) + ",e\n"}}},
-                audit_case{"learn_nothing_from_a_shared_block",
+        audit_case{"learn_nothing_from_a_shared_block",
                    {"--csv", "--drop-column", "host_key", "--sockets", "@s", "--keys-seen", "@k", "--learn", "@i"},
                    {{"i", "mac,host_key\n52:54:00:00:00:01,\n52:54:00:00:00:fb,\n"},
                     {"s", ss_listening({40004})},
