@@ -70,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         // What could end a key's line or act on a terminal never reaches
         // one: an address that is not a plain MAC text (a line end in it
         // would start a line of the record's choosing), a control byte in
-        // the key field; a label's first byte a line end becomes a space.
+        // the key field (a tab between its words too, though the key reads
+        // well); a label's first byte a line end becomes a space.
         // One key for two devices: neither line, both places said.
         audit_case{"authorized_keys_refused_texts",
                    {"--csv", "--authorized-keys", "key", "@k"},
@@ -79,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
                               ed25519_key(4) + "\n52:54:00:00:00:02,a,\"" + ed25519_key(5) +
                               "\x1b[2J\"\n52:54:00:00:00:03,\"\nb\"," + ed25519_key(6) + "  " +
                               "\n52:54:00:00:00:04,c," + ed25519_key(7) +
-                              "\n52:54:00:00:00:06,d,\"" + ed25519_key(7) + " other\"\n"}},
+                              "\n52:54:00:00:00:06,d,\"" + ed25519_key(7) + " other\"\n"
+                              "52:54:00:00:00:07,e,\"ssh-ed25519\t" + ed25519_key(8).substr(12) + "\"\n"}},
                    "restrict,port-forwarding,permitlisten=\"localhost:40012\","
                    "permitlisten=\"localhost:40014\",command=\"/bin/false\" " +
                        ed25519_key(6) + " 52:54:00:00:00:03  b\n",
@@ -91,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "@k:8: the same public key as @k:9, so neither device's line is written: a "
                    "key must be one device's\n"
                    "@k:9: the same public key as @k:8, so neither device's line is written: a "
-                   "key must be one device's\n",
+                   "key must be one device's\n"
+                   "@k:10: a control byte in the key field\n",
                    2},
         // Every permitlisten a port a key can listen on: a range that gives
         // port 0 or ports past 65535 is refused before anything is read.
