@@ -111,9 +111,12 @@ void drop_columns(const fleet &inventories, uint64_t offset, entry &e, growing_a
         keep_fields(inv, e.before, e.before + e.before_size, 1, label, separated);
     if (e.after[-1] == inv.format.delimiter)
         keep_fields(inv, e.after, e.after + e.after_size, inv.format.field + 1, label, separated);
-    e.before = label.items;
+    // (A label left empty points at no bytes of its own, but never at null:
+    // its printers copy it.)
+    const char *const kept = label.size != 0 ? label.items : "";
+    e.before = kept;
     e.before_size = label.size;
-    e.after = label.items + label.size;
+    e.after = kept + label.size;
     e.after_size = 0;
     e.joiner = 0;
 }
