@@ -175,6 +175,12 @@ template <class Work> decltype(auto) by_format(const fleet &inventories, Work &&
     return work(std::false_type{});
 }
 
+// The same, whatever the fleet's format.
+inline entry entry_at(const fleet &inventories, uint64_t offset)
+{
+    return by_format(inventories, [&](auto plain) { return entry_at<plain()>(inventories, offset); });
+}
+
 inline const char *text_at(const fleet &inventories, uint64_t offset)
 {
     const size_t i = inventories.index_of(offset);

@@ -6,6 +6,11 @@
 
 namespace portslot::audit {
 
+uint32_t key_column(const inventory &inv, uint32_t field, const char *name)
+{
+    return name == nullptr ? field : csv_column_named(inv, name);
+}
+
 uint32_t host_key_column(const inventory &inv, uint32_t field, const char *name)
 {
     if (field != 0)

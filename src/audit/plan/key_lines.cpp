@@ -205,9 +205,7 @@ void gather_key_lines(const plan &p, const fleet &inventories,
                         g, use == key_use::host ? label_part::without_dropped : label_part::whole);
         lines.push(checked_line(row, g, use, texts));
     };
-    by_format(inventories, [&](auto plain) {
-        for_each_row<plain()>(p, inventories, [](int32_t, int32_t, bool) {}, gather_line);
-    });
+    for_each_row(p, inventories, [](int32_t, int32_t, bool) {}, gather_line);
     refuse_shared_keys(lines, texts.items);
 }
 

@@ -184,24 +184,27 @@ void rows_of_plan(std::false_type /* plain */, const plan &p, const fleet &inven
 
 // Calls `block(first, last, shared)` for each block of `p` that has rows, then
 // `row(plan_row)` for each of its devices, its label without the columns its
-// inventory drops. `Plain`: every inventory is in the plain format
-// (by_format).
-template <bool Plain, class Block, class Row>
+// inventory drops. The walk is compiled twice, the plain format's (when
+// every inventory is plain: by_format) apart from the others'.
+template <class Block, class Row>
 void for_each_row(const plan &p, const fleet &inventories, Block &&block, Row &&row)
 {
-    detail::rows_of_plan<false>(std::bool_constant<Plain>{}, p, inventories, nullptr, block, row);
+    by_format(inventories, [&](auto plain) {
+        detail::rows_of_plan<false>(plain, p, inventories, nullptr, block, row);
+    });
 }
 
 // The line of each row of `p`, in the order the rows come.
 void number_rows(const plan &p, const fleet &inventories, growing_array<uint64_t> &lines);
 
 // The same, each row with its line, from number_rows.
-template <bool Plain, class Block, class Row>
+template <class Block, class Row>
 void for_each_numbered_row(const plan &p, const fleet &inventories,
                            const growing_array<uint64_t> &lines, Block &&block, Row &&row)
 {
-    detail::rows_of_plan<true>(std::bool_constant<Plain>{}, p, inventories, lines.items, block,
-                               row);
+    by_format(inventories, [&](auto plain) {
+        detail::rows_of_plan<true>(plain, p, inventories, lines.items, block, row);
+    });
 }
 
 // The fields of the row `r` of a CSV inventory: calls `field(column, start,

@@ -83,41 +83,39 @@ void name_holders(const plan &p, const fleet &inventories, const growing_array<u
         count_holder(b, m);
     };
     key_record g{{}, {}, {}, false};
-    by_format(inventories, [&](auto plain) {
-        for_each_row<plain()>(
-            p, inventories,
-            [&](int32_t first, int32_t, bool shared) {
-                tell();
-                const int64_t port = int64_t{first} + 2 * (ssh_port_num - 1);
-                asking = (shared || all) && seen.asked.has(static_cast<uint32_t>(port)) &&
-                         m.listening.has(static_cast<uint32_t>(port));
-                b = block_holder{first, static_cast<int32_t>(port), holder_state::not_told, 0, 0, {}};
-                all_have_keys = true;
-                if (asking)
-                    keys_at(seen, b.port, begin, end);
-            },
-            [&](const plan_row &row) {
-                if (!asking)
-                    return;
-                ++b.devices;
-                const uint32_t column = key_columns.items[row.inventory];
-                g.key.size = 0;
-                g.has_key = false;
-                if (column != 0)
-                    read_key_record(inventories.files[row.inventory], row.record, column, g,
-                                    label_part::first_field);
-                const char *const key_end = g.key.items + g.key.size;
-                const bool has_key = g.has_key && detail::skip_blanks(g.key.items, key_end) != key_end;
-                all_have_keys = all_have_keys && has_key;
-                if (!has_key && b.devices == 1)
-                    b.holder = row.offset;
-                if (b.state != holder_state::held && key_seen(g, seen, begin, end) &&
-                    read_plain_mac(row.e.mac, row.e.mac_size, b.mac)) {
-                    b.state = holder_state::held;
-                    b.holder = row.offset;
-                }
-            });
-    });
+    for_each_row(
+        p, inventories,
+        [&](int32_t first, int32_t, bool shared) {
+            tell();
+            const int64_t port = int64_t{first} + 2 * (ssh_port_num - 1);
+            asking = (shared || all) && seen.asked.has(static_cast<uint32_t>(port)) &&
+                     m.listening.has(static_cast<uint32_t>(port));
+            b = block_holder{first, static_cast<int32_t>(port), holder_state::not_told, 0, 0, {}};
+            all_have_keys = true;
+            if (asking)
+                keys_at(seen, b.port, begin, end);
+        },
+        [&](const plan_row &row) {
+            if (!asking)
+                return;
+            ++b.devices;
+            const uint32_t column = key_columns.items[row.inventory];
+            g.key.size = 0;
+            g.has_key = false;
+            if (column != 0)
+                read_key_record(inventories.files[row.inventory], row.record, column, g,
+                                label_part::first_field);
+            const char *const key_end = g.key.items + g.key.size;
+            const bool has_key = g.has_key && detail::skip_blanks(g.key.items, key_end) != key_end;
+            all_have_keys = all_have_keys && has_key;
+            if (!has_key && b.devices == 1)
+                b.holder = row.offset;
+            if (b.state != holder_state::held && key_seen(g, seen, begin, end) &&
+                read_plain_mac(row.e.mac, row.e.mac_size, b.mac)) {
+                b.state = holder_state::held;
+                b.holder = row.offset;
+            }
+        });
     tell();
 }
 

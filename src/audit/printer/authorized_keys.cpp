@@ -2,25 +2,16 @@
 
 #include <string.h>
 
-#include "csv_header.h"
 #include "fatal.h"
 #include "key_diagnostics.h"
 #include "key_lines.h"
+#include "host_key.h"
 #include "plan.h"
 #include "shown_text.h"
 
 namespace portslot::audit {
 
 namespace {
-
-// The key's column in each inventory: the field given, or the column of
-// that name in a CSV inventory's header (0: none).
-uint32_t key_column_of(const inventory &inv, const key_field &where)
-{
-    if (where.name == nullptr)
-        return where.field;
-    return csv_column_named(inv, where.name);
-}
 
 void write_line(output &out, const key_line &line, const port_range &range, const char *texts)
 {
@@ -45,7 +36,7 @@ bool write_authorized_keys(const plan &p, const fleet &inventories, const key_fi
     bool ok = true;
     growing_array<uint32_t> columns;
     for (size_t i = 0; i < inventories.count; ++i) {
-        columns.push(key_column_of(inventories.files[i], where));
+        columns.push(key_column(inventories.files[i], where.field, where.name));
         if (columns.items[i] == 0 && inventories.files[i].header != nullptr) {
             warn(err);
             write_name(err, inventories.files[i].name);

@@ -181,8 +181,7 @@ void listening_member(const plan &p, int32_t first, growing_array<char> &text)
     text.size = static_cast<size_t>(at - text.items);
 }
 
-template <bool Plain>
-void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to)
+void write_rows(const plan &p, const fleet &inventories, const rows_place &to)
 {
     growing_array<uint64_t> lines;
     number_rows(p, inventories, lines);
@@ -190,7 +189,7 @@ void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to
     char row_start[64];
     size_t row_start_size = 0;
     growing_array<char> listening; // empty but --listening
-    for_each_numbered_row<Plain>(
+    for_each_numbered_row(
         p, inventories, lines,
         [&](int32_t first, int32_t last, bool) {
             row_start_size = json_row_start(first, last, row_start);
@@ -206,11 +205,6 @@ void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to
             to.out.number(p.sockets->unheld.items[i]);
             to.out.text("}\n");
         }
-}
-
-void write_rows(const plan &p, const fleet &inventories, const rows_place &to)
-{
-    by_format(inventories, [&](auto plain) { write_rows_as<plain()>(p, inventories, to); });
 }
 
 void write_summary(const plan_summary &summary, output &out)

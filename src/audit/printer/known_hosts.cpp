@@ -6,7 +6,6 @@
 #include "host_key.h"
 #include "key_diagnostics.h"
 #include "key_lines.h"
-#include "key_record.h"
 #include "shown_text.h"
 
 namespace portslot::audit {

@@ -96,14 +96,14 @@ void make_block_end(block_end &end, int32_t first, bool shared, bool listens)
     end.size = static_cast<size_t>(to - end.text);
 }
 
-template <bool Plain> void write_devices(const plan &p, const fleet &inventories, output &out)
+void write_devices(const plan &p, const fleet &inventories, output &out)
 {
     block_end end;
     growing_array<char> label; // a label in pieces, joined
     const port_holders *const holders = p.sockets->holders;
     constexpr uint64_t none = ~uint64_t{0};
     uint64_t holder = none; // the record of the block's holder (--identify), where named
-    for_each_row<Plain>(
+    for_each_row(
         p, inventories,
         [&](int32_t first, int32_t, bool shared) {
             bool listens = false;
@@ -114,7 +114,7 @@ template <bool Plain> void write_devices(const plan &p, const fleet &inventories
             make_block_end(end, first, shared, listens && !unknown);
             holder = told != nullptr && told->state == holder_state::held ? told->holder : none;
         },
-        [&](const plan_row &r) {
+        [&](const plan_row &r) __attribute__((always_inline)) { // (in each format's walk)
             if (holder != none) [[unlikely]] // the holder alone
                 end.text[end.size - 2] = r.offset == holder ? '1' : '0';
             const char *text = r.e.after;
@@ -167,7 +167,7 @@ void write_metrics(const plan &p, const fleet &inventories, const metrics_counts
                  "Whether a port of the device's block listens on the tunnel server (1) or"
                  " none (0); in a shared block, one of its devices holds it, unless its host key"
                  " named the holder (1) and the others (0).");
-    by_format(inventories, [&](auto plain) { write_devices<plain()>(p, inventories, out); });
+    write_devices(p, inventories, out);
     const plan_summary &s = p.summary;
     write_count(out, "portslot_devices", "Devices of the inventory.", s.devices);
     write_count(out, "portslot_devices_connected",

@@ -66,7 +66,7 @@ void write_as_csv(const fleet &inventories, const range_assignment &a, bool with
     placement_texts texts;
     for (size_t i = 0; i < a.new_devices.size; ++i) {
         const uint64_t offset = a.new_devices.items[i] >> 16;
-        const entry e = by_format(inventories, [&](auto plain) { return entry_at<plain()>(inventories, offset); });
+        const entry e = entry_at(inventories, offset);
         put_csv_field(out, e.mac, e.mac_size, ',');
         out.text(",");
         growing_array<char> label;

@@ -215,7 +215,7 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
     size_t copied = 0;
     hosts.rows.reserve(p.devices.size); // (a row a device at most)
     hosts.names.reserve(p.devices.size);
-    const auto gather = [&](const plan_row &r) {
+    const auto gather = [&](const plan_row &r) __attribute__((always_inline)) {
         host_row &row = hosts.rows.items[hosts.rows.size];
         host_candidate &name = hosts.names.items[hosts.names.size];
         row.first = r.first;
@@ -247,9 +247,7 @@ void gather_rows(const plan &p, const fleet &inventories, const growing_array<ui
         ++hosts.rows.size;
         ++hosts.names.size;
     };
-    by_format(inventories, [&](auto plain) {
-        for_each_row<plain()>(p, inventories, [](int32_t, int32_t, bool) {}, gather);
-    });
+    for_each_row(p, inventories, [](int32_t, int32_t, bool) {}, gather);
     for (size_t i = 0; copied > 0 && i < hosts.rows.size; ++i)
         if (hosts.rows.items[i].copied)
             hosts.names.items[i].word = words.items + hosts.rows.items[i].word_at;

@@ -112,13 +112,12 @@ char *put_holder(char *at, const block_holder *b)
 // when devices share the block, as the sockets cannot tell which holds it.
 // Ports that listen and that no device holds follow, "P<TAB>listening, no
 // device".
-template <bool Plain>
 [[gnu::noinline]] void write_listening_rows(const plan &p, const fleet &inventories,
                                             const rows_place &to)
 {
     growing_array<char> start;
     row_start short_start; // the start, when it fits
-    for_each_row<Plain>(
+    for_each_row(
         p, inventories,
         [&](int32_t first, int32_t last, bool shared) {
             const size_t most =
@@ -161,22 +160,16 @@ template <bool Plain>
     }
 }
 
-template <bool Plain>
-void write_rows_as(const plan &p, const fleet &inventories, const rows_place &to)
+void write_rows(const plan &p, const fleet &inventories, const rows_place &to)
 {
     if (p.sockets != nullptr)
-        return write_listening_rows<Plain>(p, inventories, to);
+        return write_listening_rows(p, inventories, to);
     row_start ports;
     size_t ports_size = 0;
-    for_each_row<Plain>(
+    for_each_row(
         p, inventories,
         [&](int32_t first, int32_t last, bool) { ports_size = block_ports(first, last, ports); },
         [&](const plan_row &row) { write_row(to.out, ports, ports_size, row.e, to.terminal); });
-}
-
-void write_rows(const plan &p, const fleet &inventories, const rows_place &to)
-{
-    by_format(inventories, [&](auto plain) { write_rows_as<plain()>(p, inventories, to); });
 }
 
 // "N nouns", or "1 noun".
